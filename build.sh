@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# Tablewright set-up, build, demo and tests on Debian 12.
+#   ./build.sh demo   install what is missing, build, make the demo database, run the demo projects
+#   ./build.sh test   install what is missing, build, run every test (normal build and sanitizer build)
+#   ./build.sh build [debug|release|asan]   just build
+set -euo pipefail
+cd "$(dirname "$0")"
+ROOT=$PWD
+JOBS=${JOBS:-2}
+
+PACKAGES=(
+  build-essential cmake ccache pkg-config git
+  libtomlplusplus-dev libgtest-dev libgmock-dev libbenchmark-dev
+  libsqlite3-dev sqlite3 libpq-dev postgresql postgresql-client libmariadb-dev mariadb-server mariadb-client
+  unixodbc unixodbc-dev odbc-postgresql libsqliteodbc
+  libcairo2-dev libpango1.0-dev fonts-dejavu-core fp-utils libchm-bin
+  poppler-utils libreoffice-writer-nogui libreoffice-calc-nogui python3 python3-html5lib libxml2-utils
+)
+
+install_deps() {
+  local missing=()
+  for p in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  if ((${#missing[@]})); then
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo=sudo
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  fi
+}
+
+build() {
+  local preset=${1:-debug}
+  cmake --preset "$preset" >/dev/null
+  local log
+  log=$(mktemp)
+  if ! cmake --build --preset "$preset" -j"$JOBS" >"$log" 2>&1; then
+    grep -vE '^\[ *[0-9]+%\]' "$log" | tail -n 60
+    rm -f "$log"
+    echo "Build ($preset) failed." >&2
+    return 1
+  fi
+  rm -f "$log"
+}
+
+build_dir() {
+  case "$1" in debug) echo build ;; release) echo build-release ;; asan) echo build-asan ;; esac
+}
+
+demo() {
+  install_deps
+  build release
+  local bin=$ROOT/build-release/tablewright
+  rm -f examples/demo.sqlite
+  sqlite3 examples/demo.sqlite < examples/demo.sql
+  mkdir -p examples/out
+  local status=0
+  for project in examples/*.twp; do
+    "$bin" -c "$project" || status=1
+  done
+  echo
+  echo "Reports written:"
+  ls -1 "$ROOT"/examples/out/* 2>/dev/null | sed 's/^/  /'
+  return $status
+}
+
+run_tests() {
+  local preset=$1 dir
+  dir=$(build_dir "$preset")
+  build "$preset"
+  [ -f examples/demo.sqlite ] || sqlite3 examples/demo.sqlite < examples/demo.sql
+  (cd "$dir" && ctest --output-on-failure -j"$JOBS" --timeout 600)
+}
+
+tests() {
+  install_deps
+  local services=0
+  if [ -x tests/services.sh ]; then
+    tests/services.sh start
+    services=1
+    # shellcheck disable=SC1091
+    source build-services/env.sh
+  fi
+  local status=0
+  run_tests debug || status=1
+  ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_tests asan || status=1
+  [ $services -eq 1 ] && tests/services.sh stop
+  if [ $status -eq 0 ]; then echo "All tests passed."; else echo "Some tests failed."; fi
+  return $status
+}
+
+case "${1:-}" in
+  demo) demo ;;
+  test) tests ;;
+  build) install_deps; build "${2:-debug}" ;;
+  deps) install_deps ;;
+  *) echo "usage: $0 demo | test | build [debug|release|asan]" >&2; exit 2 ;;
+esac

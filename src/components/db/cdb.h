@@ -1,0 +1,53 @@
+#pragma once
+// A database connection with streaming results: the base class of one backend per data-source type.
+
+#include <atomic>
+#include <memory>
+#include <string>
+
+#include "conn_info.h"
+#include "cparse.h"
+#include "fld_desc.h"
+
+// Result codes of the operations.
+enum DB_RESULT { DB_OK = 0, DB_NO_DATA = 100, DB_ERROR = -1 };
+
+class CDB {
+public:
+    // A new, unconnected connection of the type; null for an unknown type.
+    static std::unique_ptr<CDB> newDB(DS_TYPE type);
+    static bool isOK(int result) { return result == DB_OK; }
+
+    virtual ~CDB() = default;
+
+    // Opens the connection (connect timeout 10 seconds unless the connection string says otherwise).
+    virtual int Connect(const CONN_INFO& info) = 0;
+    virtual void Disconnect() = 0;
+    int IsConnected() const { return m_Connected ? 1 : 0; }
+
+    // Runs a statement or a whole script; the first result set (if any) becomes current. DB_ERROR with the
+    // database's text in m_LastError when a statement fails before the first result set.
+    virtual int Execute(const std::wstring& script, int) = 0;
+    virtual int GetColumnCount(int& count, int) = 0;
+    virtual int GetColumnName(int column, std::wstring& name) = 0;
+    virtual int GetColumnType(int column, int& type, int, int) = 0;
+    // DB_OK when a row is current, DB_NO_DATA at the end, DB_ERROR (m_LastError) when fetching failed.
+    virtual int Fetch(int) = 0;
+    // The value of column (from 1) of the current row as text; NULL is the empty text.
+    virtual int GetValue(int column, std::wstring& value, int, int, int) = 0;
+    // DB_OK when another result set is current, DB_NO_DATA at the end of the script, DB_ERROR (m_LastError)
+    // when a later statement failed.
+    virtual int NextResultSet(int) = 0;
+    // Releases the results of the last Execute, also a failed one.
+    virtual int CloseCursor(int) = 0;
+    // Asks a running Execute or Fetch to stop; safe to call from another thread.
+    virtual void Cancel() {}
+
+    // One line for the project window.
+    virtual std::wstring ConInfo(int, int) const { return m_ConInfo.ConInfo(); }
+
+    std::wstring m_LastError;
+    bool m_Connected = false;
+    CONN_INFO m_ConInfo;
+    DS_TYPE m_Type = DS_SQLITE;
+};

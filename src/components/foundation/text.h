@@ -1,0 +1,25 @@
+#pragma once
+// Conversions between the core's wide texts and UTF-8 at the edges (files, databases, reports).
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace tw {
+
+// UTF-8 to wide text. Byte sequences that are not valid UTF-8 are read as Windows-1252.
+std::wstring Utf8ToWide(std::string_view bytes);
+// Same, into an existing text whose capacity is reused (the per-cell path).
+void Utf8ToWide(std::string_view bytes, std::wstring& out);
+
+// Wide text to UTF-8; code points that UTF-8 cannot carry (surrogates, > U+10FFFF) become U+FFFD.
+std::string WideToUtf8(std::wstring_view text);
+// Appends the UTF-8 form of text to out (the per-cell path: no allocation beyond out's growth).
+void AppendUtf8(std::string& out, std::wstring_view text);
+
+// A file-system path from a wide text, through UTF-8 whatever the C locale says.
+std::filesystem::path ToPath(std::wstring_view text);
+// The wide text of a path.
+std::wstring FromPath(const std::filesystem::path& path);
+
+}  // namespace tw

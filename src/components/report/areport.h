@@ -1,0 +1,91 @@
+#pragma once
+// The report writer interface: one writer class per format derives from AReport.
+
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+enum REPORT_FORMAT { RF_RTF = 0, RF_HTML = 1, RF_XML = 2, RF_TEXT = 3, RF_CHM = 4, RF_PDF = 5, RF_EXCEL = 6 };
+enum REPORT_OPTION { RO_LANDSCAPE = 0 };
+enum REPORT_STYLE { RS_BOLD = 0, RS_ITALIC = 1, RS_SIZE = 2 };
+enum REPORT_ERRORS { RE_OK = 0, RE_OPEN = 1, RE_WRITE = 2, RE_FORMAT = 3 };
+// Paragraph types: 0 plain text, 1 to 6 heading levels.
+using PARAGRAPH_TYPE = int;
+
+// What a writer is told before Open.
+struct ReportSetup {
+    int format = RF_HTML;
+    std::wstring file;       // the report file
+    std::wstring templ;      // template file name ("Default.htm"), looked up in tmpl/
+    std::vector<std::pair<std::wstring, std::wstring>> properties;  // placeholder, value, in call order
+    std::wstring separator = L"\t";  // Text reports
+    bool landscape = false;
+    std::wstring styles;     // SpreadsheetML <Style> blocks
+};
+
+class AReport {
+public:
+    virtual ~AReport() = default;
+
+    // Opens setup().file; RE_OK or an error code with ErrorText().
+    virtual int Open();
+    // Opens another file (not used by the program).
+    virtual int Open(const std::wstring& file);
+    // Finishes the file; a write error (disk full) is reported here, never a truncated file called success.
+    virtual int Close();
+    virtual void AddProperty(std::wstring_view placeholder, std::wstring_view value);
+    virtual void SetColumnSeparator(std::wstring_view separator);
+    virtual void Quoting(int) {}
+    // A piece of text: inside a cell or paragraph it is appended there, elsewhere it is a paragraph of its own.
+    // markup 1 lets HTML in text pass through (HTML-based formats); every other text is escaped.
+    virtual void Text(std::wstring_view text, PARAGRAPH_TYPE type, std::wstring_view attributes, int markup) = 0;
+    virtual void BeginSubDocument(std::wstring_view folder, std::wstring_view file, std::wstring_view title) = 0;
+    virtual void EndSubDocument() = 0;
+    virtual void BeginAncor(std::wstring_view name) { Ancor(name); }
+    virtual void EndAncor() {}
+    virtual void Ancor(std::wstring_view name) = 0;
+    virtual void EndOfLine() = 0;
+    virtual void BeginStyle(int style, int size) = 0;
+    virtual void EndStyle(int style, int size) = 0;
+    virtual void Space() {}
+    virtual void BeginParagraph(PARAGRAPH_TYPE type, std::wstring_view attributes) = 0;
+    virtual void EndParagraph(PARAGRAPH_TYPE type) = 0;
+    virtual void BeginToc() = 0;
+    virtual void TocItem(std::wstring_view anchor, std::wstring_view text, int level) = 0;
+    virtual void EndToc() = 0;
+    virtual void BeginTable(std::wstring_view name, std::wstring_view none) = 0;
+    virtual void EndTable(std::wstring_view name) = 0;
+    // cls is "row" for body rows, empty for the header row.
+    virtual void BeginRow(std::wstring_view cls, std::wstring_view none, int columns) = 0;
+    virtual void EndRow(std::wstring_view cls) = 0;
+    // A body cell (header 0) whose content follows as Text and styles; attributes as the rules give them.
+    virtual void BeginCell(std::wstring_view columnName, int header, std::wstring_view attributes) = 0;
+    virtual void EndCell(std::wstring_view columnName, int header) = 0;
+    // A whole cell; header 1 for a header cell.
+    virtual void Cell(std::wstring_view text, int header, std::wstring_view attributes) = 0;
+    // Ties the next cells to a style of SetStyles (Excel); an empty name ends it.
+    virtual void SetCellColor(std::wstring_view styleName);
+    virtual void Link(std::wstring_view target, std::wstring_view text) { Text(text, 0, target, 0); }
+    virtual void SetReportOption(int option, int value);
+    virtual void SetStyles(std::wstring_view styles);
+
+    // Summary rows, written through the table calls above.
+    void AttributeRowHeader();
+    void ProductRow(std::wstring_view productName);
+    void ReportCreated();
+    void Row2(std::wstring_view label, std::wstring_view value, int, std::wstring_view none1 = {},
+              std::wstring_view none2 = {});
+
+    virtual const std::wstring& ErrorText() const { return m_error; }
+    const ReportSetup& Setup() const { return m_setup; }
+    void SetSetup(ReportSetup setup) { m_setup = std::move(setup); }
+
+protected:
+    // Records an error; returns code.
+    int Fail(int code, std::wstring text);
+
+    ReportSetup m_setup;
+    std::wstring m_error;
+    std::wstring m_cellStyle;  // current SetCellColor name
+};

@@ -1,0 +1,46 @@
+#pragma once
+// A look applied to a cell, or a whole row, where a condition on a column's value holds.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "rule_style.h"
+
+enum MarkerOperation {
+    MO_NONE = 0, MO_GREATER = 1, MO_LESS = 2, MO_EQUAL = 3, MO_NOT_EQUAL = 4, MO_GREATER_EQUAL = 5,
+    MO_LESS_EQUAL = 6, MO_CONTAINS = 7, MO_STARTS_WITH = 8, MO_IN_RANGE = 9
+};
+
+struct ValueMarker {
+    std::wstring Column;
+    int IsWholeRow = 0;
+    int conditionPosition = -1;  // bound by PrepareMarker; never saved
+    int conditionType = -1;      // bound by PrepareMarker; never saved
+    std::wstring ConditionColumn;
+    std::wstring ConditionOperation = L"=";
+    std::wstring ConditionOperand;
+    MarkerOperation operation = MO_NONE;  // from ConditionOperation; never saved
+    RuleStyle style;
+    // Operands read once per result set by PrepareMarker (never saved).
+    long long operandLow = 0, operandHigh = 0;
+    double numberLow = 0, numberHigh = 0;
+    std::wstring textLow, textHigh;
+    bool rangeHasHigh = false;
+};
+
+// Binds marker to the result set whose column names and type codes are given, and parses its operation.
+void PrepareMarker(ValueMarker& marker, const std::vector<std::wstring>& names, const std::vector<int>& types);
+// Sets operation from ConditionOperation by its first character.
+void ParseOperation(ValueMarker& marker);
+// Whether the condition holds for the value of the condition column.
+bool TestMarker(const ValueMarker& marker, std::wstring_view value);
+// Whether the marker holds for a row (its condition position inside the row and TestMarker true).
+bool MarkerHolds(const ValueMarker& marker, const std::vector<std::wstring>& rowValues);
+// The row marker: the first column's whole-row marker, in column order, that holds; null when none.
+// columnMarkers has one entry (or null) per column.
+const ValueMarker* RowMarker(const std::vector<const ValueMarker*>& columnMarkers,
+                             const std::vector<std::wstring>& rowValues);
+// The marker of one cell: the column's own marker when it holds, else the row marker.
+const ValueMarker* CellMarker(const ValueMarker* own, const ValueMarker* rowMarker,
+                              const std::vector<std::wstring>& rowValues);

@@ -1,5 +1,11 @@
 #include "multi_report.h"
 
+namespace {
+MultiReport::WriterFactory g_writerFactory = nullptr;
+}
+
+void MultiReport::SetWriterFactory(WriterFactory factory) { g_writerFactory = factory; }
+
 void MultiReport::Clear() {
     m_writer.reset();
     m_open = false;
@@ -11,7 +17,7 @@ void MultiReport::AddReport(int format, const std::wstring& file, const std::wst
     m_setup.format = format;
     m_setup.file = file;
     m_setup.templ = templ;
-    m_writer = MakeWriter(format);
+    m_writer = g_writerFactory ? g_writerFactory(format) : MakeWriter(format);
     m_open = false;
 }
 

@@ -51,6 +51,9 @@ public:
 
     // The current writer (null before AddReport); tests use it.
     AReport* Writer() const { return m_writer.get(); }
+    // Replaces MakeWriter for every later AddReport (tests record the calls); null restores it.
+    using WriterFactory = std::unique_ptr<AReport> (*)(int format);
+    static void SetWriterFactory(WriterFactory factory);
 
 private:
     std::unique_ptr<AReport> m_writer;

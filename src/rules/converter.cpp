@@ -1,1 +1,253 @@
-// Placeholder; filled in by its module.
+#include "converter.h"
+
+#include <charconv>
+#include <climits>
+#include <cmath>
+
+#include "dates.h"
+#include "fld_desc.h"
+#include "host.h"
+#include "number_text.h"
+#include "text.h"
+
+namespace {
+
+using MatchIterator = std::regex_iterator<const wchar_t*>;
+
+// printf's "%0<width>d" into buffer (room for 16 characters).
+std::wstring_view FormatPadded(wchar_t* buffer, int number, int width) {
+    wchar_t digits[16];
+    int count = 0;
+    unsigned magnitude = number < 0 ? 0U - static_cast<unsigned>(number) : static_cast<unsigned>(number);
+    do {
+        digits[count++] = static_cast<wchar_t>(L'0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    size_t length = 0;
+    if (number < 0) buffer[length++] = L'-';
+    for (int pad = width - count - (number < 0 ? 1 : 0); pad > 0; --pad) buffer[length++] = L'0';
+    while (count > 0) buffer[length++] = digits[--count];
+    return {buffer, length};
+}
+
+// The text FMT::FormatInteger gives ("," every three digits), written straight into out.
+void AppendGrouped(std::wstring& out, long long value) {
+    unsigned long long magnitude = value < 0 ? 0ULL - static_cast<unsigned long long>(value) : value;
+    wchar_t digits[32];
+    int count = 0;
+    do {
+        if (count % 4 == 3) digits[count++] = L',';
+        digits[count++] = static_cast<wchar_t>(L'0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (value < 0) out += L'-';
+    while (count > 0) out += digits[--count];
+}
+
+// printf's "%<Digits>.<Pres>f" with "." as the decimal point whatever the locale.
+void AppendFixed(std::wstring& out, double value, int digits, int pres) {
+    const int precision = pres > 0 ? pres : 6;
+    char small[400];
+    std::string large;
+    char* begin = small;
+    auto result = std::to_chars(small, small + sizeof small, value, std::chars_format::fixed, precision);
+    if (result.ec != std::errc()) {
+        // A huge value or precision: 310 integer digits at most, plus sign, point and decimals.
+        large.resize(static_cast<size_t>(precision) + 320);
+        begin = large.data();
+        result = std::to_chars(begin, begin + large.size(), value, std::chars_format::fixed, precision);
+    }
+    const auto length = static_cast<int>(result.ptr - begin);
+    for (int pad = digits - length; pad > 0; --pad) out += L' ';
+    for (const char* c = begin; c != result.ptr; ++c) out += static_cast<wchar_t>(*c);
+}
+
+// Replaces every occurrence of token in out from position start on, left to right, without rescanning the
+// inserted text.
+void ReplaceToken(std::wstring& out, size_t start, std::wstring_view token, std::wstring_view text) {
+    for (size_t pos = out.find(token, start); pos != std::wstring::npos; pos = out.find(token, pos + text.size())) {
+        out.replace(pos, token.size(), text);
+    }
+}
+
+const wchar_t* const kMonthNames[] = {L"JAN", L"FEB", L"MAR", L"APR", L"MAY", L"JUN",
+                                      L"JUL", L"AUG", L"SEP", L"OCT", L"NOV", L"DEC"};
+
+// The date rewrite; false when the scanner does not accept the value (it then stays as it is).
+bool AppendDate(const Converter& converter, std::wstring_view value, std::wstring& out) {
+    int day = 0, month = 0, year = 0;
+    DateScanLowLevel(value, day, month, year, 1, converter.DateFrom, 1900, 2100);
+    if (day == 0 || month == 0) return false;
+    wchar_t dayText[16], monthText[16], yearText[16];
+    const bool fullYear = converter.DateTo.find(L"YYYY") != std::wstring::npos;
+    const std::wstring_view dayView = FormatPadded(dayText, day, 2);
+    const std::wstring_view monthView = FormatPadded(monthText, month, 2);
+    const std::wstring_view yearView = FormatPadded(yearText, fullYear ? year : year % 100, fullYear ? 4 : 2);
+
+    const size_t start = out.size();
+    out += converter.DateTo;
+    // The tail after the pattern's length (a time part, say) is carried, and its tokens are replaced too.
+    if (value.size() > converter.DateFrom.size()) out += value.substr(converter.DateFrom.size());
+    ReplaceToken(out, start, L"YYYY", yearView);
+    ReplaceToken(out, start, L"YY", yearView);
+    ReplaceToken(out, start, L"MM", monthView);
+    ReplaceToken(out, start, L"DD", dayView);
+    if (month >= 1 && month <= 12) ReplaceToken(out, start, L"MON", kMonthNames[month - 1]);
+    return true;
+}
+
+void ReportFailure(Converter& converter, std::wstring_view text) {
+    if (converter.errorReported) return;
+    converter.errorReported = true;
+    Host().MessageBox(text, L"Error", MessageIcon::Error);
+}
+
+// Every non-overlapping match of the compiled expression replaced; false when the matcher fails.
+bool AppendReplaced(Converter& converter, std::wstring_view value, std::wstring& out) {
+    const wchar_t* begin = value.data();
+    const wchar_t* end = begin + value.size();
+    try {
+        const wchar_t* copied = begin;
+        for (MatchIterator it(begin, end, *converter.compiled), last; it != last; ++it) {
+            const auto& match = *it;
+            out.append(copied, match[0].first);
+            AppendSubstitution(out, converter.RegexTo, match, value);
+            copied = match[0].second;
+        }
+        out.append(copied, end);
+    } catch (const std::regex_error& error) {
+        ReportFailure(converter, tw::Utf8ToWide(error.what()));
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool SameConverter(const Converter& a, const Converter& b) {
+    return a.Column == b.Column && a.Prefix == b.Prefix && a.Suffix == b.Suffix && a.Group == b.Group &&
+           a.Digits == b.Digits && a.Pres == b.Pres && a.DateFrom == b.DateFrom && a.DateTo == b.DateTo &&
+           a.RegexFrom == b.RegexFrom && a.RegexTo == b.RegexTo;
+}
+
+Converter* FindConverter(std::vector<Converter>& converters, std::wstring_view name) {
+    for (Converter& converter : converters) {
+        if (converter.Column == name) return &converter;
+    }
+    return nullptr;
+}
+
+void BeginConverterRun(Converter& converter) {
+    converter.compiled.reset();
+    converter.compiledFrom.clear();
+    converter.compileError.clear();
+    converter.errorReported = false;
+}
+
+bool PrepareConverter(Converter& converter) {
+    if (converter.RegexFrom.empty() || converter.RegexTo.empty()) return true;
+    const bool current = converter.compiledFrom == converter.RegexFrom &&
+                         (converter.compiled != nullptr || !converter.compileError.empty());
+    if (!current) {
+        converter.compiled.reset();
+        converter.compileError.clear();
+        converter.compiledFrom = converter.RegexFrom;
+        try {
+            converter.compiled = std::make_shared<const std::wregex>(converter.RegexFrom, std::regex::ECMAScript);
+        } catch (const std::regex_error& error) {
+            converter.compileError = tw::Utf8ToWide(error.what());
+            if (converter.compileError.empty()) converter.compileError = L"Invalid regular expression.";
+        }
+    }
+    return converter.compiled != nullptr;
+}
+
+void AppendSubstitution(std::wstring& out, std::wstring_view replacement,
+                        const std::match_results<const wchar_t*>& match, std::wstring_view subject) {
+    const size_t groups = match.size() - 1;
+    const size_t length = replacement.size();
+    for (size_t i = 0; i < length; ++i) {
+        const wchar_t c = replacement[i];
+        if (c != L'$' || i + 1 == length) {
+            out += c;
+            continue;
+        }
+        const wchar_t next = replacement[i + 1];
+        if (next == L'$') {
+            out += L'$';
+            ++i;
+        } else if (next == L'&') {
+            out.append(match[0].first, match[0].second);
+            ++i;
+        } else if (next == L'`') {
+            out.append(subject.data(), match[0].first);
+            ++i;
+        } else if (next == L'\'') {
+            out.append(match[0].second, subject.data() + subject.size());
+            ++i;
+        } else if (next >= L'0' && next <= L'9') {
+            // Two digits when they name a group, else one digit followed by a literal one; "$0" and groups
+            // beyond the count stay literal.
+            size_t index = static_cast<size_t>(next - L'0');
+            size_t used = 1;
+            if (i + 2 < length && replacement[i + 2] >= L'0' && replacement[i + 2] <= L'9') {
+                const size_t twoDigit = index * 10 + static_cast<size_t>(replacement[i + 2] - L'0');
+                if (twoDigit >= 1 && twoDigit <= groups) {
+                    index = twoDigit;
+                    used = 2;
+                } else if (twoDigit == 0) {
+                    index = 0;
+                    used = 2;
+                }
+            }
+            if (index >= 1 && index <= groups) {
+                if (match[index].matched) out.append(match[index].first, match[index].second);
+            } else {
+                out.append(replacement.substr(i, used + 1));
+            }
+            i += used;
+        } else {
+            out += c;
+        }
+    }
+}
+
+void ApplyConverter(Converter& converter, std::wstring_view value, int type, int& failed, std::wstring& out) {
+    failed = 0;
+    out.assign(converter.Prefix);
+    if (!converter.RegexFrom.empty() && !converter.RegexTo.empty()) {
+        if (converter.compiled == nullptr || converter.compiledFrom != converter.RegexFrom) {
+            PrepareConverter(converter);
+        }
+        if (converter.compiled == nullptr) {
+            ReportFailure(converter, converter.compileError);
+            failed = 1;
+            out.clear();
+            return;
+        }
+        if (!AppendReplaced(converter, value, out)) {
+            failed = 1;
+            out.clear();
+            return;
+        }
+    } else if (FLD_DESC::IsNumber(type) && value.find(L'.') == std::wstring_view::npos) {
+        if (converter.Group != 0) {
+            AppendGrouped(out, rules::ReadInteger(value));
+        } else {
+            out += value;
+        }
+    } else if (FLD_DESC::IsDouble(type)) {
+        AppendFixed(out, rules::ReadNumber(value), converter.Digits, converter.Pres);
+    } else if (FLD_DESC::IsDate(type) && !converter.DateFrom.empty() && !converter.DateTo.empty()) {
+        if (!AppendDate(converter, value, out)) out += value;
+    } else {
+        out += value;
+    }
+    out += converter.Suffix;
+}
+
+std::wstring ApplyConverter(Converter& converter, std::wstring_view value, int type, int& failed) {
+    std::wstring out;
+    ApplyConverter(converter, value, type, failed, out);
+    return out;
+}

@@ -23,15 +23,25 @@ struct Converter {
     std::shared_ptr<const std::wregex> compiled;
     std::wstring compiledFrom;
     std::wstring compileError;
+    bool errorReported = false;  // the invalid expression has been shown to the user in this run
 };
 
 bool SameConverter(const Converter& a, const Converter& b);
 
 // The first converter whose Column equals name exactly; null when none.
 Converter* FindConverter(std::vector<Converter>& converters, std::wstring_view name);
-// Compiles RegexFrom once for a run; false (and compileError) when it is invalid.
+// Forgets the compiled expression and its error report, so the next run compiles (and reports) afresh.
+void BeginConverterRun(Converter& converter);
+// Compiles RegexFrom once for a run (again only when RegexFrom changed); false (and compileError) when it is
+// invalid. Reports nothing itself: ApplyConverter reports when a value meets the invalid expression.
 bool PrepareConverter(Converter& converter);
 // Converts value of a column of type code type into out; failed is 1 when the conversion failed (an invalid
-// regular expression: reported once per run through the host, then the result set ends).
+// regular expression or a failing match: reported once per run through the host, out left empty, and the run
+// ends the result set).
 void ApplyConverter(Converter& converter, std::wstring_view value, int type, int& failed, std::wstring& out);
 std::wstring ApplyConverter(Converter& converter, std::wstring_view value, int type, int& failed);
+
+// Appends to out the replacement text for one match by the ECMAScript rules: "$&" the match, "$1".."$99" the
+// groups, "$`" the text before the match, "$'" the text after it, "$$" a dollar sign, anything else literal.
+void AppendSubstitution(std::wstring& out, std::wstring_view replacement,
+                        const std::match_results<const wchar_t*>& match, std::wstring_view subject);

@@ -18,7 +18,10 @@ struct RuleStyle {
 bool SameStyle(const RuleStyle& a, const RuleStyle& b);
 
 // The attribute text of a body cell for a report format (0 RTF "font;background", 1 and 4 HTML attributes,
-// 5 PDF the background colour, others empty).
+// 5 PDF the background colour, others empty). HTML gets one style attribute holding every declaration, and
+// its attribute values are escaped.
 std::wstring StyleAttributes(const RuleStyle& style, int format);
+// Same, written into out (its capacity reused: the per-cell path).
+void StyleAttributes(const RuleStyle& style, int format, std::wstring& out);
 // Appends the SpreadsheetML <Style> block of style under styleName to out; nothing when styleName is empty.
 void ExcelStyle(std::wstring& out, const RuleStyle& style, const std::wstring& styleName);

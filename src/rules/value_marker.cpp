@@ -1,1 +1,130 @@
-// Placeholder; filled in by its module.
+#include "value_marker.h"
+
+#include "fld_desc.h"
+#include "number_text.h"
+
+namespace {
+
+MarkerKind KindOf(int type) {
+    if (FLD_DESC::IsInteger(type)) return MK_INTEGER;
+    if (FLD_DESC::IsNumber(type)) return MK_NUMBER;
+    return MK_TEXT;
+}
+
+// Reads the operand (or both bounds of a range) once, in the form the marker's kind compares.
+void ReadOperands(ValueMarker& marker) {
+    const std::wstring& operand = marker.ConditionOperand;
+    std::wstring_view low = operand, high = operand;
+    marker.rangeHasHigh = !operand.empty();
+    if (marker.operation == MO_IN_RANGE) {
+        const size_t separator = operand.find(L';');
+        if (separator != std::wstring::npos) {
+            low = std::wstring_view(operand).substr(0, separator);
+            high = std::wstring_view(operand).substr(separator + 1);
+            marker.rangeHasHigh = separator + 1 < operand.size();
+        }
+    }
+    marker.operandLow = rules::ReadInteger(low);
+    marker.operandHigh = rules::ReadInteger(high);
+    marker.numberLow = rules::ReadNumber(low);
+    marker.numberHigh = rules::ReadNumber(high);
+    marker.textLow.assign(low);
+    marker.textHigh.assign(high);
+}
+
+template <typename T>
+bool Compare(MarkerOperation operation, T value, T low, T high) {
+    switch (operation) {
+    case MO_GREATER: return value > low;
+    case MO_LESS: return value < low;
+    case MO_EQUAL: return value == low;
+    case MO_NOT_EQUAL: return value != low;
+    case MO_GREATER_EQUAL: return value >= low;
+    case MO_LESS_EQUAL: return value <= low;
+    case MO_IN_RANGE: return low <= value && value <= high;
+    default: return false;
+    }
+}
+
+bool CompareText(const ValueMarker& marker, std::wstring_view value) {
+    if (marker.operation == MO_EQUAL) return value == marker.textLow;
+    if (marker.operation == MO_NOT_EQUAL) return value != marker.textLow;
+    if (marker.operation == MO_IN_RANGE && !marker.rangeHasHigh) return false;
+    const int low = rules::CompareOrdinal(value, marker.textLow);
+    switch (marker.operation) {
+    case MO_GREATER: return low > 0;
+    case MO_LESS: return low < 0;
+    case MO_GREATER_EQUAL: return low >= 0;
+    case MO_LESS_EQUAL: return low <= 0;
+    case MO_IN_RANGE: return low >= 0 && rules::CompareOrdinal(value, marker.textHigh) <= 0;
+    default: return false;
+    }
+}
+
+}  // namespace
+
+void ParseOperation(ValueMarker& marker) {
+    const std::wstring& text = marker.ConditionOperation;
+    if (text.empty()) return;
+    switch (text[0]) {
+    case L'!': marker.operation = MO_NOT_EQUAL; break;
+    case L'<': marker.operation = text == L"<=" ? MO_LESS_EQUAL : MO_LESS; break;
+    case L'=': marker.operation = MO_EQUAL; break;
+    case L'>': marker.operation = text == L">=" ? MO_GREATER_EQUAL : MO_GREATER; break;
+    case L'C': marker.operation = MO_CONTAINS; break;
+    case L'I': marker.operation = MO_IN_RANGE; break;
+    case L'S': marker.operation = MO_STARTS_WITH; break;
+    default: break;
+    }
+}
+
+void PrepareMarker(ValueMarker& marker, const std::vector<std::wstring>& names, const std::vector<int>& types) {
+    marker.conditionPosition = -1;
+    marker.conditionType = -1;
+    for (size_t i = 0; i < names.size(); ++i) {
+        if (names[i] == marker.ConditionColumn) {
+            marker.conditionPosition = static_cast<int>(i);
+            marker.conditionType = i < types.size() ? types[i] : -1;
+            break;
+        }
+    }
+    marker.kind = KindOf(marker.conditionType);
+    if (marker.conditionPosition >= 0) ParseOperation(marker);
+    ReadOperands(marker);
+}
+
+bool TestMarker(const ValueMarker& marker, std::wstring_view value) {
+    switch (marker.operation) {
+    case MO_CONTAINS: return value.find(marker.ConditionOperand) != std::wstring_view::npos;
+    case MO_STARTS_WITH: return value.starts_with(marker.ConditionOperand);
+    case MO_NONE: return false;
+    default: break;
+    }
+    switch (marker.kind) {
+    case MK_INTEGER:
+        return Compare(marker.operation, rules::ReadInteger(value), marker.operandLow, marker.operandHigh);
+    case MK_NUMBER:
+        return Compare(marker.operation, rules::ReadNumber(value), marker.numberLow, marker.numberHigh);
+    default: return CompareText(marker, value);
+    }
+}
+
+bool MarkerHolds(const ValueMarker& marker, const std::vector<std::wstring>& rowValues) {
+    const int position = marker.conditionPosition;
+    return position >= 0 && static_cast<size_t>(position) < rowValues.size() &&
+           TestMarker(marker, rowValues[static_cast<size_t>(position)]);
+}
+
+const ValueMarker* RowMarker(const std::vector<const ValueMarker*>& columnMarkers,
+                             const std::vector<std::wstring>& rowValues) {
+    for (const ValueMarker* marker : columnMarkers) {
+        if (marker != nullptr && marker->IsWholeRow != 0 && MarkerHolds(*marker, rowValues)) return marker;
+    }
+    return nullptr;
+}
+
+const ValueMarker* CellMarker(const ValueMarker* own, const ValueMarker* rowMarker,
+                              const std::vector<std::wstring>& rowValues) {
+    if (own != nullptr && MarkerHolds(*own, rowValues)) return own;
+    return rowMarker;
+}

@@ -12,6 +12,9 @@ enum MarkerOperation {
     MO_LESS_EQUAL = 6, MO_CONTAINS = 7, MO_STARTS_WITH = 8, MO_IN_RANGE = 9
 };
 
+// How the condition column's values compare: from its type code.
+enum MarkerKind { MK_TEXT = 0, MK_INTEGER = 1, MK_NUMBER = 2 };
+
 struct ValueMarker {
     std::wstring Column;
     int IsWholeRow = 0;
@@ -26,10 +29,12 @@ struct ValueMarker {
     long long operandLow = 0, operandHigh = 0;
     double numberLow = 0, numberHigh = 0;
     std::wstring textLow, textHigh;
-    bool rangeHasHigh = false;
+    bool rangeHasHigh = false;  // text "In Range": something follows the separator
+    MarkerKind kind = MK_TEXT;  // from conditionType
 };
 
-// Binds marker to the result set whose column names and type codes are given, and parses its operation.
+// Binds marker to the result set whose column names and type codes are given, parses its operation and reads
+// its operands. TestMarker relies on it having been called for the current result set.
 void PrepareMarker(ValueMarker& marker, const std::vector<std::wstring>& names, const std::vector<int>& types);
 // Sets operation from ConditionOperation by its first character.
 void ParseOperation(ValueMarker& marker);

@@ -1,1 +1,4 @@
-// Placeholder; filled in by its module.
+#include "backends.h"
+#include "cdb.h"
+
+std::unique_ptr<CDB> tw::db::NewMySqlConnection() { return nullptr; }

@@ -1,0 +1,83 @@
+#include "value_text.h"
+
+#include <charconv>
+#include <system_error>
+
+namespace tw::db {
+
+void AssignAscii(std::string_view bytes, std::wstring& out) {
+    out.resize(bytes.size());
+    for (size_t i = 0; i < bytes.size(); ++i) out[i] = static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]));
+}
+
+namespace {
+template <typename Number>
+void AssignNumber(Number value, std::wstring& out) {
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    AssignAscii(std::string_view(buffer, static_cast<size_t>(result.ptr - buffer)), out);
+}
+}  // namespace
+
+void AssignDouble(double value, std::wstring& out) { AssignNumber(value, out); }
+void AssignFloat(float value, std::wstring& out) { AssignNumber(value, out); }
+
+void AssignDoubleText(std::string_view text, bool singlePrecision, std::wstring& out) {
+    const char* first = text.data();
+    const char* last = first + text.size();
+    if (first != last && *first == '+') ++first;
+    if (singlePrecision) {
+        float value = 0;
+        const auto result = std::from_chars(first, last, value);
+        if (result.ec == std::errc() && result.ptr == last) return AssignFloat(value, out);
+    } else {
+        double value = 0;
+        const auto result = std::from_chars(first, last, value);
+        if (result.ec == std::errc() && result.ptr == last) return AssignDouble(value, out);
+    }
+    AssignAscii(text, out);
+}
+
+void AssignHex(const void* bytes, size_t size, std::wstring& out) {
+    static constexpr wchar_t kDigits[] = L"0123456789ABCDEF";
+    const auto* p = static_cast<const unsigned char*>(bytes);
+    out.resize(size * 2);
+    for (size_t i = 0; i < size; ++i) {
+        out[2 * i] = kDigits[p[i] >> 4];
+        out[2 * i + 1] = kDigits[p[i] & 0x0F];
+    }
+}
+
+std::string_view TrimTimeFraction(std::string_view text) {
+    const size_t dot = text.rfind('.');
+    if (dot == std::string_view::npos) return text;
+    size_t end = dot + 1;
+    while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
+    // Only a fraction that ends the text (or precedes a zone offset) is trimmed.
+    size_t cut = end;
+    while (cut > dot + 1 && text[cut - 1] == '0') --cut;
+    if (cut == dot + 1) cut = dot;
+    if (cut == end) return text;
+    if (end != text.size()) return text;
+    return text.substr(0, cut);
+}
+
+void AssignTimeText(std::string_view text, std::wstring& out) { AssignAscii(TrimTimeFraction(text), out); }
+
+void AssignUtf16(const char16_t* units, size_t count, std::wstring& out) {
+    out.clear();
+    out.reserve(count);
+    for (size_t i = 0; i < count; ++i) {
+        const char16_t unit = units[i];
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < count && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
+            out.push_back(static_cast<wchar_t>(0x10000 + ((unit - 0xD800) << 10) + (units[i + 1] - 0xDC00)));
+            ++i;
+        } else if (unit >= 0xD800 && unit <= 0xDFFF) {
+            out.push_back(L'\uFFFD');
+        } else {
+            out.push_back(static_cast<wchar_t>(unit));
+        }
+    }
+}
+
+}  // namespace tw::db

@@ -1,0 +1,29 @@
+#pragma once
+// Shared by the backends: turning native values into the texts that GetValue hands out, so that the same value
+// reads the same on every backend. Every function writes into out and reuses its capacity.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace tw::db {
+
+// ASCII bytes (numbers, dates) widened one to one.
+void AssignAscii(std::string_view bytes, std::wstring& out);
+// The shortest text that reads back to the same number (std::to_chars).
+void AssignDouble(double value, std::wstring& out);
+void AssignFloat(float value, std::wstring& out);
+// A floating value printed by a server, reprinted in the shortest form; text that is no number stays as it is.
+void AssignDoubleText(std::string_view text, bool singlePrecision, std::wstring& out);
+// Bytes as upper-case hexadecimal, two digits a byte.
+void AssignHex(const void* bytes, size_t size, std::wstring& out);
+// A time or timestamp text with trailing zeros of its fraction dropped ("12:00:00.500000" gives
+// "12:00:00.5", "12:00:00.000" gives "12:00:00").
+void AssignTimeText(std::string_view text, std::wstring& out);
+// UTF-16 code units (ODBC's SQLWCHAR) to wide text; unpaired surrogates become U+FFFD.
+void AssignUtf16(const char16_t* units, size_t count, std::wstring& out);
+
+// The fraction trimmed off a time text, as above, without the conversion.
+std::string_view TrimTimeFraction(std::string_view text);
+
+}  // namespace tw::db

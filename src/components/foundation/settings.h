@@ -27,8 +27,10 @@ public:
     // $XDG_CONFIG_HOME/tablewright/settings.toml, or ~/.config/tablewright/settings.toml.
     static std::string FilePath();
 
-private:
+    // One declared setting with its value and default (defined where the settings are read and written).
     struct Entry;
+
+private:
     Entry* Find(std::wstring_view key);
     const Entry* Find(std::wstring_view key) const;
     std::vector<Entry> m_entries;

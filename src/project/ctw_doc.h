@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cdb.h"
@@ -17,6 +18,15 @@ struct ParameterValue {
     std::wstring name;
     std::wstring value;
 };
+
+// The parameter value of one line of a parameters file (line ends already removed); false when the line is
+// not a parameter line ("?" first, longer than two characters, a positive number after the "?").
+bool ParseParameterLine(std::wstring_view line, ParameterValue& result);
+// text with every name of values replaced by its value, record by record in list order.
+std::wstring ReplaceParameterValues(std::wstring text, const std::vector<ParameterValue>& values);
+
+// Most records a rule list of a project file may hold; a larger Counter is cut to this and logged.
+inline constexpr int kMaxRuleRecords = 10000;
 
 // Display names of the output formats: "RTF/DOC", "HTML", "XML", "Text", "CHM", "PDF", "Excel"; empty otherwise.
 std::wstring FormatNameOf(int format);
@@ -76,6 +86,8 @@ public:
     ValueMarker* FindMarker(const std::wstring& name);
     std::wstring FormatName() const { return FormatNameOf(Format); }
 
+    // The folder of the project file (empty for a new project).
+    std::wstring ProjectFolder() const;
     // A path as the project means it: relative paths count from the project file's folder.
     std::wstring ResolvePath(const std::wstring& path) const;
     // The project file this object was loaded from or saved to (empty for a new project).

@@ -1,1 +1,79 @@
-// Placeholder; filled in by its module.
+// The parameters file: lines "?N=value" whose names are replaced by their values in the script and texts.
+
+#include <cwctype>
+#include <filesystem>
+#include <fstream>
+
+#include "ctw_doc.h"
+#include "log.h"
+#include "text.h"
+
+namespace {
+
+bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
+
+// The rest of a line read as a decimal integer the way atoi does (leading blanks, a sign, digits up to the first
+// other character); only whether it is positive matters, so a long run of digits cannot overflow.
+bool IsPositiveNumber(std::wstring_view text) {
+    size_t i = 0;
+    while (i < text.size() && std::iswspace(static_cast<wint_t>(text[i]))) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) negative = text[i++] == L'-';
+    bool nonZero = false;
+    for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
+        if (text[i] != L'0') nonZero = true;
+    }
+    return nonZero && !negative;
+}
+
+}  // namespace
+
+bool ParseParameterLine(std::wstring_view line, ParameterValue& result) {
+    if (line.size() <= 2 || line[0] != L'?' || !IsPositiveNumber(line.substr(1))) return false;
+    const size_t equals = line.find(L'=');
+    if (equals == std::wstring_view::npos) {
+        result.name.clear();
+        result.value.assign(line);
+        return true;
+    }
+    std::wstring_view name = line.substr(0, equals);
+    while (!name.empty() && IsBlank(name.back())) name.remove_suffix(1);
+    result.name.assign(name);
+    result.value.assign(line.substr(equals + 1));
+    return true;
+}
+
+std::wstring ReplaceParameterValues(std::wstring text, const std::vector<ParameterValue>& values) {
+    for (const ParameterValue& parameter : values) {
+        if (parameter.name.empty()) continue;
+        // Continue after each inserted value, so a value holding its own name cannot loop.
+        for (size_t at = text.find(parameter.name); at != std::wstring::npos;
+             at = text.find(parameter.name, at + parameter.value.size())) {
+            text.replace(at, parameter.name.size(), parameter.value);
+        }
+    }
+    return text;
+}
+
+void CtwDoc::LoadValues() {
+    m_values.clear();
+    if (Values.empty()) return;
+    const std::wstring path = ResolvePath(Values);
+    std::error_code error;
+    if (!std::filesystem::exists(tw::ToPath(path), error)) {
+        CLog::Bug(L"The provided value file is not accesable or not found.", path);
+        return;
+    }
+    std::ifstream file(tw::ToPath(path), std::ios::binary);
+    if (!file) return;
+    std::string bytes;
+    std::wstring line;
+    ParameterValue parameter;
+    while (std::getline(file, bytes)) {
+        const size_t end = bytes.find_last_not_of("\r\n");
+        bytes.resize(end == std::string::npos ? 0 : end + 1);
+        // Lines are UTF-8; bytes that are not valid UTF-8 read as Windows-1252 (older files).
+        tw::Utf8ToWide(bytes, line);
+        if (ParseParameterLine(line, parameter)) m_values.push_back(parameter);
+    }
+}

@@ -126,6 +126,8 @@ _Settings::_Settings() {
     m_entries.push_back(Entry{L"ProjList", Kind::TextList, {}, {}, 0, 0, {}, {}});
 }
 
+_Settings::~_Settings() = default;
+
 void _Settings::Load() {
     m_loaded = true;
     ResetToDefaults();

@@ -9,6 +9,9 @@ class _Settings {
 public:
     // Declares every setting with its default, in declaration order; nothing is read yet.
     _Settings();
+    ~_Settings();
+    _Settings(const _Settings&) = delete;
+    _Settings& operator=(const _Settings&) = delete;
 
     // Reads the settings file; a missing, unreadable or malformed file keeps the defaults and logs why.
     void Load();

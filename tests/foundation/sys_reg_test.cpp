@@ -1,0 +1,232 @@
+#include "sys_reg.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "temp_folder.h"
+#include "text.h"
+
+namespace {
+
+std::wstring W(const std::filesystem::path& path) { return tw::FromPath(path); }
+
+const std::wstring kAwkwardTexts[] = {
+    L"",
+    L"plain",
+    L"SELECT 1\r\nFROM t\r\n",
+    L"\n starts with a line feed",
+    L"ends with a line feed\n",
+    L"\n",
+    L"\r",
+    L"tab\there",
+    L"quotes \" ' \"\"\" and ''' and a backslash \\ and \\n literally",
+    L"trailing backslash \\",
+    L"ends with a quote\"",
+    std::wstring(L"nul \0 bell \a esc \x1B del \x7F unit sep \x1F", 38),
+    L"non-ASCII: caf\u00E9 \u20AC \u4E2D\u6587 \U0001F600",
+    L"$DATE$ %s %ls {braces} [brackets] # not a comment",
+    L"a = 1\n[Section]\nb = 'x'",
+};
+
+TEST(SysRegTest, AwkwardTextsAndExtremeIntegersComeBackExactly) {
+    TempFolder folder;
+    const auto path = W(folder / "project.twp");
+    const int integers[] = {0, 1, -1, INT_MAX, INT_MIN};
+    {
+        CSysReg store;
+        store.OpenWrite(path);
+        store.Section(L"Query", 0);
+        int i = 0;
+        for (const auto& text : kAwkwardTexts) store.Save(L"Text" + std::to_wstring(i++), text);
+        i = 0;
+        for (const int value : integers) store.Save(L"Int" + std::to_wstring(i++), value);
+        // Awkward key and section names must survive too.
+        store.Section(L"odd section.name \u00E9", 0);
+        store.Save(L"key with spaces = and \"quotes\"", L"v");
+        store.Save(L"", 7);
+        ASSERT_TRUE(store.Commit()) << tw::WideToUtf8(store.ErrorText());
+    }
+    CSysReg store;
+    ASSERT_EQ(store.OpenRead(path), CSysReg::Status::Ok) << tw::WideToUtf8(store.ErrorText());
+    store.Section(L"Query", 0);
+    int i = 0;
+    for (const auto& text : kAwkwardTexts) {
+        std::wstring value;
+        store.Read(L"Text" + std::to_wstring(i), value, L"default");
+        EXPECT_EQ(value, text) << "text " << i;
+        ++i;
+    }
+    i = 0;
+    for (const int expected : integers) {
+        int value = 12345;
+        store.Read(L"Int" + std::to_wstring(i++), value, 12345);
+        EXPECT_EQ(value, expected);
+    }
+    store.Section(L"odd section.name \u00E9", 0);
+    std::wstring text;
+    store.Read(L"key with spaces = and \"quotes\"", text, L"");
+    EXPECT_EQ(text, L"v");
+    int number = 0;
+    store.Read(L"", number, 0);
+    EXPECT_EQ(number, 7);
+}
+
+TEST(SysRegTest, MissingKeysWrongTypesAndMissingSectionsGiveDefaults) {
+    TempFolder folder;
+    const auto path = folder / "p.twp";
+    TempFolder::Write(path,
+                      "[Query]\nFormat = 'text'\nText = 5\nBig = 2147483648\nSmall = -2147483649\nHuge = "
+                      "9223372036854775807\nReal = 1.5\nFlag = true\n");
+    CSysReg store;
+    ASSERT_EQ(store.OpenRead(W(path)), CSysReg::Status::Ok);
+    store.Section(L"Query", 0);
+    int number = 0;
+    std::wstring text;
+    store.Read(L"Format", number, 9);  // a text where an integer is wanted
+    EXPECT_EQ(number, 9);
+    store.Read(L"Text", text, L"dflt");  // an integer where a text is wanted
+    EXPECT_EQ(text, L"dflt");
+    for (const wchar_t* key : {L"Big", L"Small", L"Huge", L"Real", L"Absent"}) {
+        store.Read(key, number, -7);
+        EXPECT_EQ(number, -7) << tw::WideToUtf8(key);
+    }
+    store.Read(L"Flag", number, 0);
+    EXPECT_EQ(number, 1);
+    EXPECT_FALSE(store.Has(L"Big"));
+    EXPECT_FALSE(store.Has(L"Absent"));
+    EXPECT_TRUE(store.Has(L"Format"));
+
+    store.Section(L"Nowhere", 0);
+    store.Read(L"Format", number, 3);
+    EXPECT_EQ(number, 3);
+    store.ReadByNo(L"Format", 0, text, L"none");
+    EXPECT_EQ(text, L"none");
+}
+
+TEST(SysRegTest, NumberedKeysAreDistinctFromPlainKeysAndKeepSaveOrder) {
+    TempFolder folder;
+    const auto path = folder / "p.twp";
+    {
+        CSysReg store;
+        store.OpenWrite(W(path));
+        store.Section(L"ColumnProps", 0);
+        store.Save(L"Counter", 2);
+        store.SaveByNo(L"ColumnName", 0, L"first");
+        store.SaveByNo(L"IsBold", 0, 1);
+        store.SaveByNo(L"ColumnName", 1, L"second");
+        store.Save(L"ColumnName", L"plain");
+        store.SaveByNo(L"ColumnName", 10, L"tenth");
+        store.Section(L"Connection", 0);
+        store.Save(L"Type", L"sqlite");
+        ASSERT_TRUE(store.Commit());
+    }
+    // Sections in save order, plain keys before the numbered sub-tables, keys in save order (not sorted).
+    const std::string file = TempFolder::Read(path);
+    const auto at = [&](const char* piece) { return file.find(piece); };
+    EXPECT_LT(at("[ColumnProps]"), at("Counter = 2"));
+    EXPECT_LT(at("Counter = 2"), at("ColumnName = \"plain\""));
+    EXPECT_LT(at("ColumnName = \"plain\""), at("[ColumnProps.0]"));
+    EXPECT_LT(at("ColumnName = \"first\""), at("IsBold = 1"));
+    EXPECT_LT(at("[ColumnProps.1]"), at("[ColumnProps.10]"));
+    EXPECT_LT(at("[ColumnProps.10]"), at("[Connection]"));
+
+    CSysReg store;
+    ASSERT_EQ(store.OpenRead(W(path)), CSysReg::Status::Ok);
+    store.Section(L"ColumnProps", 0);
+    std::wstring text;
+    int number = 0;
+    store.Read(L"ColumnName", text, L"");
+    EXPECT_EQ(text, L"plain");
+    store.ReadByNo(L"ColumnName", 0, text, L"");
+    EXPECT_EQ(text, L"first");
+    store.ReadByNo(L"ColumnName", 1, text, L"");
+    EXPECT_EQ(text, L"second");
+    store.ReadByNo(L"ColumnName", 10, text, L"");
+    EXPECT_EQ(text, L"tenth");
+    store.ReadByNo(L"ColumnName", 2, text, L"gap");
+    EXPECT_EQ(text, L"gap");
+    store.ReadByNo(L"IsBold", 1, number, -1);
+    EXPECT_EQ(number, -1);
+    store.Read(L"IsBold", number, -2);
+    EXPECT_EQ(number, -2);
+}
+
+TEST(SysRegTest, OpenReadTellsMissingUnreadableAndMalformedApart) {
+    TempFolder folder;
+    struct Case {
+        const char* name;
+        const char* bytes;  // nullptr: no file
+        size_t size;
+        CSysReg::Status expected;
+    };
+    const Case cases[] = {
+        {"missing.twp", nullptr, 0, CSysReg::Status::Missing},
+        {"empty.twp", "", 0, CSysReg::Status::Ok},
+        {"not-toml.twp", "this is [not toml", 17, CSysReg::Status::Malformed},
+        {"binary.twp", "[Query]\nText = 'a\0b'\n", 21, CSysReg::Status::Malformed},
+        {"latin1.twp", "[Query]\nText = 'caf\xE9'\n", 20, CSysReg::Status::Malformed},
+        {"duplicate.twp", "[Query]\nA = 1\nA = 2\n", 20, CSysReg::Status::Malformed},
+    };
+    for (const auto& c : cases) {
+        const auto path = folder / c.name;
+        if (c.bytes) TempFolder::Write(path, std::string_view(c.bytes, c.size));
+        CSysReg store;
+        EXPECT_EQ(store.OpenRead(W(path)), c.expected) << c.name;
+        if (c.expected != CSysReg::Status::Ok) {
+            EXPECT_FALSE(store.ErrorText().empty()) << c.name;
+            // A failed open leaves an empty store.
+            store.Section(L"Query", 0);
+            int number = 0;
+            store.Read(L"A", number, 42);
+            EXPECT_EQ(number, 42);
+        }
+    }
+    CSysReg store;
+    EXPECT_EQ(store.OpenRead(W(folder.Path())), CSysReg::Status::Unreadable);  // a folder, not a file
+}
+
+TEST(SysRegTest, FailedCommitLeavesTargetAndFolderUntouched) {
+    TempFolder folder;
+    const auto regular = folder / "regular.txt";
+    TempFolder::Write(regular, "keep me");
+    const auto occupied = folder / "occupied.twp";  // a folder where the file should go: rename fails
+    std::filesystem::create_directory(occupied);
+    TempFolder::Write(occupied / "inside", "x");
+
+    const std::filesystem::path targets[] = {
+        folder / "no-such-folder" / "p.twp",
+        regular / "p.twp",
+        "/proc/self/tw-cannot-write.twp",
+        occupied,
+    };
+    for (const auto& target : targets) {
+        CSysReg store;
+        store.OpenWrite(W(target));
+        store.Section(L"Query", 0);
+        store.Save(L"Text", L"new");
+        EXPECT_FALSE(store.Commit()) << target;
+        EXPECT_FALSE(store.ErrorText().empty()) << target;
+    }
+    EXPECT_EQ(TempFolder::Read(regular), "keep me");
+    EXPECT_EQ(TempFolder::Read(occupied / "inside"), "x");
+    // No temporary file is left behind.
+    size_t entries = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder.Path())) ++entries;
+    EXPECT_EQ(entries, 2u);
+}
+
+TEST(SysRegTest, CommitReplacesAnExistingFileWhole) {
+    TempFolder folder;
+    const auto path = folder / "p.twp";
+    TempFolder::Write(path, std::string(10000, '#'));
+    CSysReg store;
+    store.OpenWrite(W(path));
+    store.Section(L"Query", 0);
+    store.Save(L"Format", 1);
+    store.Save(L"Format", 2);  // saving a key again replaces its value
+    ASSERT_TRUE(store.Commit());
+    EXPECT_EQ(TempFolder::Read(path), "[Query]\nFormat = 2\n");
+}
+
+}  // namespace

@@ -1,14 +1,20 @@
 #pragma once
 // The report engine: turns a project into a finished report. One object for the whole program.
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "cparse.h"
 #include "multi_report.h"
+#include "temp_folder.h"
 
 class CtwDoc;
+class CDB;
+struct ColumnProperty;
+struct Converter;
+struct ValueMarker;
 
 class ExReport : public MultiReport {
 public:
@@ -22,10 +28,15 @@ public:
 
     // Expands every macro of text; fileNameMode 1 for a report file name.
     std::wstring Macros(const std::wstring& text, CtwDoc& project, const std::wstring* script, int fileNameMode);
+    // Collects the names of the "--NAME:" comments of script.
     void ScanForComments(const std::wstring& script);
+    // The display name of result set n (from 1).
     std::wstring ResultSetName(int n) const;
+    // Writes text as one paragraph, one EndOfLine per line break.
     void TextWithLineFeeds(const std::wstring& text, int paragraphType, const std::wstring& attributes, int markup);
+    // The table of contents: the summary (when asked for) and one entry per statement.
     void TOC(CtwDoc& project, int statementCount);
+    // The summary section: product, creation time, connection and report file.
     void Summary(CtwDoc& project);
 
     // Run state shared by the operations above.
@@ -34,18 +45,70 @@ public:
     std::wstring m_subDocumentFolder;
     CParse m_statements;
     std::vector<std::wstring> m_statementNames;
-    int m_rowCounter = -1;
+    long long m_rowCounter = -1;
     int m_resultSetNumber = 0;
     long long m_rowTotal = 0;
     unsigned m_randomState = 0;
 
-    // The next number of the program's random generator (preview names).
+    // The next number of the program's random generator (preview names), 0 to 32767.
     unsigned NextRandom();
+    // The private folder that preview files are written into (made on first use); empty when it cannot be made.
+    std::wstring PreviewFolder();
+
+private:
+    // One column of the current result set, its rules looked up once per result set.
+    struct ColumnPlan {
+        std::wstring name;
+        const ColumnProperty* property = nullptr;
+        Converter* converter = nullptr;
+        ValueMarker* marker = nullptr;
+        int type = 0;
+        bool hidden = false;
+        std::wstring propertyAttributes;  // StyleAttributes of the property
+        std::wstring markerAttributes;    // StyleAttributes of the column's own marker
+    };
+    // What the steps of one run share.
+    struct RunSettings {
+        int format = 1;
+        bool preview = false;
+        bool commonHF = false;
+        int hasHtml = 0;
+        bool mainWindow = false;
+        bool console = false;
+        std::wstring script;
+        std::wstring headerClass, footerClass;
+    };
+    enum class SetEnd { Done, ConverterFailed, FetchFailed };
+
+    bool Run(CtwDoc& project, const std::wstring& file);
+    void PrepareStyles(CtwDoc& project);
+    void EnsureSubDocumentFolder();
+    void WriteResults(CtwDoc& project, CDB& db);
+    SetEnd WriteResultSet(CtwDoc& project, CDB& db);
+    void PlanColumns(CtwDoc& project, CDB& db, int columnCount);
+    bool WriteRow(int& rowMarkerColumn);
+    void WriteHeader(CtwDoc& project);
+    void WriteFooter(CtwDoc& project);
+    void ErrorParagraph(const std::wstring& text);
+    void ReportWriterError();
+    std::wstring ClassAttribute(const std::wstring& cls) const;
+
+    RunSettings m_run;
+    bool m_failed = false;
+    std::vector<ColumnPlan> m_columns;
+    std::vector<std::wstring> m_rowValues;
+    std::vector<char> m_markerHolds;
+    std::wstring m_convertedText;
+    PrivateTempFolder m_chmFolder;
+    PrivateTempFolder m_previewFolder;
 };
 
 // The one engine of the process.
 ExReport& Engine();
 
-// A preview file for project: "tw%08X" in the temporary folder, ".txt" for Text, ".html" otherwise, created so
-// that no other user can plant or read it. Returns the path written (empty when it could not be made).
+// A preview file for project: "tw%08X" in the engine's private temporary folder, ".txt" for Text, ".html"
+// otherwise, created so that no other user can plant or read it, then written by a preview run. The name is
+// kept in the project for as long as it stays open. Returns the path written (empty when it could not be made).
 std::wstring RunPreview(CtwDoc& project);
+// Deletes a preview file made by RunPreview; false when there was none.
+bool DeletePreview(const std::wstring& path);

@@ -1,0 +1,383 @@
+#include "pdf_writer.h"
+
+#include <algorithm>
+#include <cairo-pdf.h>
+#include <cairo.h>
+#include <pango/pangocairo.h>
+
+#include "rtf_colors.h"
+#include "text.h"
+
+namespace {
+
+constexpr double kA4Width = 595.276, kA4Height = 841.89;  // points
+constexpr double kFooterHeight = 18;
+constexpr int kBodyPoints = 9;
+constexpr double kHeadingPoints[7] = {kBodyPoints, 18, 16, 14, 12, 11, 10};
+constexpr char kFontFamily[] = "DejaVu Sans";
+
+struct SurfaceDeleter {
+    void operator()(cairo_surface_t* surface) const { cairo_surface_destroy(surface); }
+};
+struct ContextDeleter {
+    void operator()(cairo_t* cr) const { cairo_destroy(cr); }
+};
+struct ObjectDeleter {
+    void operator()(void* object) const { g_object_unref(object); }
+};
+struct FontDeleter {
+    void operator()(PangoFontDescription* font) const { pango_font_description_free(font); }
+};
+
+double ToPoints(int pangoUnits) { return static_cast<double>(pangoUnits) / PANGO_SCALE; }
+
+void SetRgb(cairo_t* cr, std::uint32_t rgb) {
+    cairo_set_source_rgb(cr, (rgb >> 16 & 0xFF) / 255.0, (rgb >> 8 & 0xFF) / 255.0, (rgb & 0xFF) / 255.0);
+}
+
+// A cairo tag attribute value: single-quoted, with quote and backslash escaped.
+std::string TagString(std::string_view value) {
+    std::string quoted = "'";
+    for (char c : value) {
+        if (c == '\'' || c == '\\') quoted += '\\';
+        quoted += c;
+    }
+    quoted += '\'';
+    return quoted;
+}
+
+cairo_status_t WriteToFile(void* closure, const unsigned char* data, unsigned int length) {
+    static_cast<OutputFile*>(closure)->Write(std::string_view(reinterpret_cast<const char*>(data), length));
+    return CAIRO_STATUS_SUCCESS;
+}
+
+std::wstring_view Property(const ReportSetup& setup, std::wstring_view name) {
+    for (const auto& [key, value] : setup.properties)
+        if (key == name) return value;
+    return {};
+}
+
+}  // namespace
+
+struct PdfReport::Deleters {
+    std::unique_ptr<cairo_surface_t, SurfaceDeleter> surface;
+    std::unique_ptr<cairo_t, ContextDeleter> cr;
+    std::unique_ptr<PangoLayout, ObjectDeleter> layout;              // paragraphs and measuring
+    std::vector<std::unique_ptr<PangoLayout, ObjectDeleter>> cells;  // one per column
+    std::vector<std::unique_ptr<PangoLayout, ObjectDeleter>> headerCells;
+    std::unique_ptr<PangoFontDescription, FontDeleter> font;
+};
+
+cairo_t* PdfReport::Context() const { return m_handles->cr.get(); }
+
+PangoLayout* PdfReport::CellLayout(size_t column, bool header) {
+    auto& layouts = header ? m_handles->headerCells : m_handles->cells;
+    while (layouts.size() <= column) {
+        layouts.emplace_back(pango_cairo_create_layout(m_handles->cr.get()));
+        pango_layout_set_font_description(layouts.back().get(), m_handles->font.get());
+        pango_layout_set_wrap(layouts.back().get(), PANGO_WRAP_WORD_CHAR);
+    }
+    return layouts[column].get();
+}
+
+PdfReport::PdfReport() : m_handles(std::make_unique<Deleters>()) {}
+
+PdfReport::~PdfReport() {
+    if (m_open) Close();
+}
+
+int PdfReport::Open() {
+    if (!m_file.Open(m_setup.file)) return Fail(RE_OPEN, m_file.ErrorText());
+    m_pageWidth = m_setup.landscape ? kA4Height : kA4Width;
+    m_pageHeight = m_setup.landscape ? kA4Width : kA4Height;
+    auto& h = *m_handles;
+    h.surface.reset(cairo_pdf_surface_create_for_stream(WriteToFile, &m_file, m_pageWidth, m_pageHeight));
+    if (cairo_surface_status(h.surface.get()) != CAIRO_STATUS_SUCCESS) {
+        const std::string reason = cairo_status_to_string(cairo_surface_status(h.surface.get()));
+        h.surface.reset();
+        m_file.Close();
+        return Fail(RE_OPEN, L"Could not start the PDF file: " + tw::Utf8ToWide(reason));
+    }
+    const std::string title = tw::WideToUtf8(Property(m_setup, L"%TITLE%"));
+    const std::string author = tw::WideToUtf8(Property(m_setup, L"%AUTHOR%"));
+    const std::string subject = tw::WideToUtf8(Property(m_setup, L"%DESCRIPTION%"));
+    if (!title.empty()) cairo_pdf_surface_set_metadata(h.surface.get(), CAIRO_PDF_METADATA_TITLE, title.c_str());
+    if (!author.empty()) cairo_pdf_surface_set_metadata(h.surface.get(), CAIRO_PDF_METADATA_AUTHOR, author.c_str());
+    if (!subject.empty())
+        cairo_pdf_surface_set_metadata(h.surface.get(), CAIRO_PDF_METADATA_SUBJECT, subject.c_str());
+    cairo_pdf_surface_set_metadata(h.surface.get(), CAIRO_PDF_METADATA_CREATOR, "Tablewright");
+    h.cr.reset(cairo_create(h.surface.get()));
+    h.layout.reset(pango_cairo_create_layout(h.cr.get()));
+    h.font.reset(pango_font_description_new());
+    pango_font_description_set_family(h.font.get(), kFontFamily);
+    pango_font_description_set_size(h.font.get(), kBodyPoints * PANGO_SCALE);
+    m_open = true;
+    m_pageOpen = false;
+    m_pageCount = 0;
+    m_inParagraph = m_inTable = m_inRow = m_inCell = false;
+    m_bold = m_italic = m_sizeDepth = 0;
+    m_outline.clear();
+    m_anchors.clear();
+    m_pendingAnchors.clear();
+    return RE_OK;
+}
+
+int PdfReport::Close() {
+    if (!m_open) return RE_OK;
+    if (m_inTable) EndTable(L"");
+    if (m_inParagraph) EndParagraph(m_paragraphType);
+    EnsurePage();
+    PlaceAnchors();
+    FinishPage();
+    auto& h = *m_handles;
+    // Outline entries whose destination never appeared (a statement without a result set) point to page 1,
+    // so that the reader is not handed a link to nowhere.
+    for (const OutlineEntry& entry : m_outline) {
+        const bool known = std::find(m_anchors.begin(), m_anchors.end(), entry.anchor) != m_anchors.end();
+        const std::string link = known ? "dest=" + TagString(entry.anchor) : std::string("page=1");
+        cairo_pdf_surface_add_outline(h.surface.get(), CAIRO_PDF_OUTLINE_ROOT, entry.text.c_str(), link.c_str(),
+                                      static_cast<cairo_pdf_outline_flags_t>(0));
+    }
+    h.cells.clear();
+    h.headerCells.clear();
+    h.layout.reset();
+    h.cr.reset();
+    cairo_surface_finish(h.surface.get());
+    const cairo_status_t status = cairo_surface_status(h.surface.get());
+    h.surface.reset();
+    m_open = false;
+    const bool written = m_file.Close();
+    if (status != CAIRO_STATUS_SUCCESS)
+        return Fail(RE_WRITE, L"Could not finish the PDF file: " + tw::Utf8ToWide(cairo_status_to_string(status)));
+    if (!written) return Fail(RE_WRITE, m_file.ErrorText());
+    return RE_OK;
+}
+
+// Pages ------------------------------------------------------------------------------------------------------
+
+void PdfReport::EnsurePage() {
+    if (m_pageOpen) return;
+    m_pageOpen = true;
+    ++m_pageCount;
+    m_y = m_margin;
+}
+
+void PdfReport::FinishPage() {
+    if (!m_pageOpen) return;
+    cairo_t* cr = m_handles->cr.get();
+    PangoLayout* layout = m_handles->layout.get();
+    pango_layout_set_attributes(layout, nullptr);
+    pango_layout_set_font_description(layout, m_handles->font.get());
+    pango_layout_set_width(layout, -1);
+    const std::string number = std::to_string(m_pageCount);
+    pango_layout_set_text(layout, number.data(), static_cast<int>(number.size()));
+    int width = 0, height = 0;
+    pango_layout_get_size(layout, &width, &height);
+    SetRgb(cr, 0x404040);
+    cairo_move_to(cr, (m_pageWidth - ToPoints(width)) / 2, m_pageHeight - m_margin + kFooterHeight / 2);
+    pango_cairo_show_layout(cr, layout);
+    cairo_show_page(cr);
+    m_pageOpen = false;
+}
+
+void PdfReport::NewPage() {
+    FinishPage();
+    EnsurePage();
+}
+
+// Anchors are placed where the next thing is drawn, so that a link lands on the page that shows it.
+void PdfReport::PlaceAnchors() {
+    if (m_pendingAnchors.empty()) return;
+    cairo_t* cr = m_handles->cr.get();
+    for (const std::string& name : m_pendingAnchors) {
+        const std::string attributes =
+            "name=" + TagString(name) + " x=0 y=" + std::to_string(static_cast<int>(std::max(0.0, m_y - 4)));
+        cairo_tag_begin(cr, CAIRO_TAG_DEST, attributes.c_str());
+        cairo_tag_end(cr, CAIRO_TAG_DEST);
+        m_anchors.push_back(name);
+    }
+    m_pendingAnchors.clear();
+}
+
+// Text -------------------------------------------------------------------------------------------------------
+
+void PdfReport::AppendText(RichText& target, std::wstring_view text, bool forceBold) {
+    const size_t from = target.utf8.size();
+    // CR LF and lone CR are line breaks; other control characters would show as boxes.
+    for (size_t i = 0; i < text.size(); ++i) {
+        const wchar_t c = text[i];
+        if (c >= 0x20 || c == L'\n' || c == L'\t') {
+            size_t run = i;
+            while (run < text.size() && (text[run] >= 0x20 || text[run] == L'\n' || text[run] == L'\t')) ++run;
+            tw::AppendUtf8(target.utf8, text.substr(i, run - i));
+            i = run - 1;
+        } else if (c == L'\r') {
+            if (i + 1 == text.size() || text[i + 1] != L'\n') target.utf8 += '\n';
+        } else {
+            target.utf8 += ' ';
+        }
+    }
+    const bool bold = forceBold || m_bold > 0;
+    const int size = m_sizeDepth > 0 ? m_sizes[m_sizeDepth - 1] : 0;
+    if (bold || m_italic > 0 || size > 0)
+        target.spans.push_back(Span{static_cast<unsigned>(from), static_cast<unsigned>(target.utf8.size()), bold,
+                                    m_italic > 0, size});
+}
+
+void PdfReport::ApplyText(PangoLayout* layout, const RichText& text, bool header) const {
+    pango_layout_set_text(layout, text.utf8.data(), static_cast<int>(text.utf8.size()));
+    if (text.spans.empty() && !header) {
+        pango_layout_set_attributes(layout, nullptr);
+        return;
+    }
+    PangoAttrList* list = pango_attr_list_new();
+    if (header) pango_attr_list_insert(list, pango_attr_weight_new(PANGO_WEIGHT_BOLD));
+    for (const Span& span : text.spans) {
+        auto add = [&](PangoAttribute* attribute) {
+            attribute->start_index = span.start;
+            attribute->end_index = span.end;
+            pango_attr_list_insert(list, attribute);
+        };
+        if (span.bold) add(pango_attr_weight_new(PANGO_WEIGHT_BOLD));
+        if (span.italic) add(pango_attr_style_new(PANGO_STYLE_ITALIC));
+        if (span.size > 0) add(pango_attr_size_new(span.size * PANGO_SCALE));
+    }
+    pango_layout_set_attributes(layout, list);
+    pango_attr_list_unref(list);
+}
+
+void PdfReport::DrawParagraph(const RichText& text, int type, const std::string& link, double indent) {
+    cairo_t* cr = m_handles->cr.get();
+    PangoLayout* layout = m_handles->layout.get();
+    const int level = type >= 1 && type <= 6 ? type : 0;
+    pango_font_description_set_size(m_handles->font.get(), static_cast<int>(kHeadingPoints[level] * PANGO_SCALE));
+    pango_font_description_set_weight(m_handles->font.get(), level > 0 ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
+    pango_layout_set_font_description(layout, m_handles->font.get());
+    pango_font_description_set_size(m_handles->font.get(), kBodyPoints * PANGO_SCALE);
+    pango_font_description_set_weight(m_handles->font.get(), PANGO_WEIGHT_NORMAL);
+    const double width = m_pageWidth - 2 * m_margin - indent;
+    pango_layout_set_width(layout, static_cast<int>(width * PANGO_SCALE));
+    pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
+    ApplyText(layout, text, false);
+
+    const double before = level > 0 ? kHeadingPoints[level] * 0.6 : 2;
+    const double bottom = m_pageHeight - m_margin - kFooterHeight;
+    EnsurePage();
+    m_y += before;
+    PangoLayoutIter* iter = pango_layout_get_iter(layout);
+    bool first = true;
+    double shift = 0;  // layout y that sits at m_y of the current page
+    do {
+        PangoRectangle logical;
+        pango_layout_iter_get_line_extents(iter, nullptr, &logical);
+        const double top = ToPoints(logical.y), height = ToPoints(logical.height);
+        // A heading stays with at least a few lines of what follows it.
+        const double need = first && level > 0 ? height * 3 : height;
+        if (m_y + (top - shift) + need > bottom && !(m_y <= m_margin && top - shift <= 0)) {
+            NewPage();
+            shift = top;
+        }
+        if (first) PlaceAnchors();
+        first = false;
+        const double baseline = ToPoints(pango_layout_iter_get_baseline(iter));
+        SetRgb(cr, link.empty() ? 0x000000 : 0x1A0DAB);
+        if (!link.empty()) cairo_tag_begin(cr, CAIRO_TAG_LINK, ("dest=" + TagString(link)).c_str());
+        cairo_move_to(cr, m_margin + indent + ToPoints(logical.x), m_y + baseline - shift);
+        pango_cairo_show_layout_line(cr, pango_layout_iter_get_line_readonly(iter));
+        if (!link.empty()) cairo_tag_end(cr, CAIRO_TAG_LINK);
+    } while (pango_layout_iter_next_line(iter));
+    PangoRectangle all;
+    pango_layout_get_extents(layout, nullptr, &all);
+    pango_layout_iter_free(iter);
+    m_y += ToPoints(all.y + all.height) - shift + (level > 0 ? 4 : 3);
+}
+
+void PdfReport::Text(std::wstring_view text, PARAGRAPH_TYPE type, std::wstring_view, int markup) {
+    if (!m_open) return;
+    std::wstring plain;
+    if (markup) {
+        plain = tw::report::PlainFromMarkup(text);
+        text = plain;
+    }
+    if (m_inCell) {
+        RowData& row = CurrentRow();
+        CellData& cell = row.cells[static_cast<size_t>(row.used - 1)];
+        AppendText(cell.text, text, false);
+    } else if (m_inParagraph) {
+        AppendText(m_paragraph, text, false);
+    } else if (!m_inRow) {
+        m_paragraph.Clear();
+        AppendText(m_paragraph, text, false);
+        if (m_inTable) FlushBuffered();
+        DrawParagraph(m_paragraph, type, {}, 0);
+        m_paragraph.Clear();
+    }
+}
+
+void PdfReport::BeginSubDocument(std::wstring_view, std::wstring_view, std::wstring_view) {}
+void PdfReport::EndSubDocument() {}
+
+void PdfReport::Ancor(std::wstring_view name) {
+    if (m_open) m_pendingAnchors.push_back(tw::WideToUtf8(name));
+}
+
+void PdfReport::EndOfLine() {
+    if (!m_open) return;
+    if (m_inCell) {
+        RowData& row = CurrentRow();
+        row.cells[static_cast<size_t>(row.used - 1)].text.utf8 += '\n';
+    } else if (m_inParagraph) {
+        m_paragraph.utf8 += '\n';
+    }
+}
+
+void PdfReport::BeginStyle(int style, int size) {
+    if (style == RS_BOLD) ++m_bold;
+    else if (style == RS_ITALIC) ++m_italic;
+    else if (style == RS_SIZE && m_sizeDepth < static_cast<int>(std::size(m_sizes)))
+        m_sizes[m_sizeDepth++] = size > 0 && size < 200 ? size : kBodyPoints;
+}
+
+void PdfReport::EndStyle(int style, int) {
+    if (style == RS_BOLD && m_bold > 0) --m_bold;
+    else if (style == RS_ITALIC && m_italic > 0) --m_italic;
+    else if (style == RS_SIZE && m_sizeDepth > 0) --m_sizeDepth;
+}
+
+void PdfReport::BeginParagraph(PARAGRAPH_TYPE type, std::wstring_view) {
+    if (!m_open || m_inRow) return;
+    if (m_inParagraph) EndParagraph(m_paragraphType);
+    m_inParagraph = true;
+    m_paragraphType = type;
+    m_paragraph.Clear();
+}
+
+void PdfReport::EndParagraph(PARAGRAPH_TYPE) {
+    if (!m_open || !m_inParagraph) return;
+    m_inParagraph = false;
+    if (m_inTable) FlushBuffered();
+    DrawParagraph(m_paragraph, m_paragraphType, {}, 0);
+    m_paragraph.Clear();
+}
+
+void PdfReport::BeginToc() {
+    if (!m_open || m_inRow) return;
+    m_paragraph.Clear();
+    AppendText(m_paragraph, L"Contents", false);
+    DrawParagraph(m_paragraph, 3, {}, 0);
+    m_paragraph.Clear();
+}
+
+void PdfReport::TocItem(std::wstring_view anchor, std::wstring_view text, int level) {
+    if (!m_open || m_inRow) return;
+    OutlineEntry entry{tw::WideToUtf8(anchor), tw::WideToUtf8(text)};
+    m_paragraph.Clear();
+    AppendText(m_paragraph, text, false);
+    DrawParagraph(m_paragraph, 0, entry.anchor, 14.0 * (1 + std::clamp(level, 0, 5)));
+    m_paragraph.Clear();
+    m_outline.push_back(std::move(entry));
+}
+
+void PdfReport::EndToc() {
+    if (m_open) m_y += 6;
+}

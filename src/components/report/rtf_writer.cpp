@@ -1,0 +1,390 @@
+#include "rtf_writer.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "rtf_colors.h"
+#include "text.h"
+
+namespace {
+
+using tw::report::kNamedColours;
+
+constexpr int kNamedCount = static_cast<int>(std::size(kNamedColours));
+constexpr int kFirstCustom = 1 + kNamedCount;  // index 0 is the reader's automatic colour
+constexpr int kBlue = 1;                        // links
+constexpr int kA4Short = 11906, kA4Long = 16838, kMargin = 1134;  // twips
+constexpr char kEmptySlot[] = "\\red000\\green000\\blue000;";
+constexpr size_t kSlotWidth = sizeof(kEmptySlot) - 1;
+
+// Heading sizes in half points, levels 1 to 6.
+constexpr int kHeadingHalfPoints[6] = {32, 28, 26, 24, 22, 20};
+
+void AppendInt(std::string& out, long value) {
+    char digits[24];
+    const int n = std::snprintf(digits, sizeof digits, "%ld", value);
+    out.append(digits, static_cast<size_t>(n));
+}
+
+void AppendUnicode(std::string& out, unsigned unit) {
+    out += "\\u";
+    AppendInt(out, unit > 32767 ? static_cast<long>(unit) - 65536 : static_cast<long>(unit));
+    out += '?';
+}
+
+// RTF text: ASCII as is (with the three special characters escaped), everything else as \uN with a '?'
+// fallback for old readers; characters beyond U+FFFF as a surrogate pair.
+void AppendRtfText(std::string& out, std::wstring_view text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned long>(text[i]);
+        if (c == '\\' || c == '{' || c == '}') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c == '\n') {
+            out += "\\line ";
+        } else if (c == '\r') {
+            if (i + 1 == text.size() || text[i + 1] != L'\n') out += "\\line ";
+        } else if (c == '\t') {
+            out += "\\tab ";
+        } else if (c < 0x20) {
+            out += ' ';  // other control characters have no place in a document
+        } else if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c <= 0xFFFF) {
+            AppendUnicode(out, (c >= 0xD800 && c <= 0xDFFF) ? 0xFFFD : static_cast<unsigned>(c));
+        } else if (c <= 0x10FFFF) {
+            const unsigned long v = c - 0x10000;
+            AppendUnicode(out, static_cast<unsigned>(0xD800 + (v >> 10)));
+            AppendUnicode(out, static_cast<unsigned>(0xDC00 + (v & 0x3FF)));
+        } else {
+            AppendUnicode(out, 0xFFFD);
+        }
+    }
+}
+
+// Bookmark names: Word accepts letters, digits and underscores, starting with a letter.
+void AppendBookmarkName(std::string& out, std::wstring_view name) {
+    if (name.empty() || !((name[0] >= L'A' && name[0] <= L'Z') || (name[0] >= L'a' && name[0] <= L'z')))
+        out += 'B';
+    for (wchar_t c : name) {
+        const bool keep = (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z') || (c >= L'0' && c <= L'9');
+        out += keep ? static_cast<char>(c) : '_';
+    }
+}
+
+void AppendParagraphProperties(std::string& out, int type) {
+    if (type >= 1 && type <= 6) {
+        out += "\\s";
+        AppendInt(out, type);
+        out += "\\keepn\\sb240\\sa120\\outlinelevel";
+        AppendInt(out, type - 1);
+        out += "\\b\\f0\\fs";
+        AppendInt(out, kHeadingHalfPoints[type - 1]);
+    } else {
+        out += "\\s0\\sa60\\f0\\fs20";
+    }
+    out += ' ';
+}
+
+void AppendColour(std::string& out, std::uint32_t rgb, bool fixedWidth) {
+    char entry[40];
+    const int n = std::snprintf(entry, sizeof entry, fixedWidth ? "\\red%03u\\green%03u\\blue%03u;" : "\\red%u\\green%u\\blue%u;",
+                                rgb >> 16 & 0xFF, rgb >> 8 & 0xFF, rgb & 0xFF);
+    out.append(entry, static_cast<size_t>(n));
+}
+
+std::wstring_view Property(const ReportSetup& setup, std::wstring_view name) {
+    for (const auto& [key, value] : setup.properties)
+        if (key == name) return value;
+    return {};
+}
+
+}  // namespace
+
+int RtfReport::Open() {
+    if (!m_file.Open(m_setup.file)) return Fail(RE_OPEN, m_file.ErrorText());
+    m_open = true;
+    m_inRow = m_inCell = m_inParagraph = false;
+    m_bold = m_italic = m_sizeDepth = 0;
+    m_customCount = 0;
+    WriteHeader();
+    return RE_OK;
+}
+
+void RtfReport::WriteHeader() {
+    std::string& out = m_file.Buffer();
+    out += "{\\rtf1\\ansi\\ansicpg1252\\deff0\\uc1\n{\\fonttbl{\\f0\\fswiss\\fcharset0 Arial;}}\n{\\colortbl;";
+    for (const auto& colour : kNamedColours) AppendColour(out, colour.rgb, false);
+    m_colourTableOffset = m_file.Size();
+    for (int i = 0; i < kCustomColourSlots; ++i) out += kEmptySlot;
+    out += "}\n{\\stylesheet{\\s0\\snext0\\sa60\\f0\\fs20 Normal;}";
+    for (int level = 1; level <= 6; ++level) {
+        out += "{";
+        AppendParagraphProperties(out, level);
+        out.pop_back();
+        out += "\\sbasedon0\\snext0 heading ";
+        AppendInt(out, level);
+        out += ";}";
+    }
+    out += "}\n{\\info{\\title ";
+    AppendRtfText(out, Property(m_setup, L"%TITLE%"));
+    out += "}{\\author ";
+    AppendRtfText(out, Property(m_setup, L"%AUTHOR%"));
+    out += "}{\\doccomm ";
+    AppendRtfText(out, Property(m_setup, L"%DESCRIPTION%"));
+    out += "}}\n";
+    const int width = m_setup.landscape ? kA4Long : kA4Short;
+    const int height = m_setup.landscape ? kA4Short : kA4Long;
+    m_textWidth = width - 2 * kMargin;
+    out += "\\paperw";
+    AppendInt(out, width);
+    out += "\\paperh";
+    AppendInt(out, height);
+    out += "\\margl1134\\margr1134\\margt1134\\margb1134\\widowctrl";
+    if (m_setup.landscape) out += "\\landscape";
+    out += "\n\\sectd";
+    if (m_setup.landscape) out += "\\lndscpsxn";
+    out += "\\pgwsxn";
+    AppendInt(out, width);
+    out += "\\pghsxn";
+    AppendInt(out, height);
+    out += "\n";
+    m_file.MaybeFlush();
+}
+
+int RtfReport::Close() {
+    if (!m_open) return RE_OK;
+    if (m_inRow) EndRow(L"row");
+    if (m_inParagraph) EndParagraph(0);
+    m_file.Write("}\n");
+    m_open = false;
+    if (!m_file.Close()) return Fail(RE_WRITE, m_file.ErrorText());
+    if (m_customCount > 0) PatchColourTable();
+    return m_error.empty() ? RE_OK : RE_WRITE;
+}
+
+// The reserved colour slots are fixed-width, so the colours seen during the run overwrite them in place.
+void RtfReport::PatchColourTable() {
+    std::string slots;
+    for (int i = 0; i < m_customCount; ++i) AppendColour(slots, m_custom[i], true);
+    const int fd = ::open(tw::WideToUtf8(m_setup.file).c_str(), O_WRONLY | O_CLOEXEC);
+    bool ok = fd >= 0;
+    if (ok) {
+        ok = ::pwrite(fd, slots.data(), slots.size(), static_cast<off_t>(m_colourTableOffset)) ==
+             static_cast<ssize_t>(slots.size());
+        ok = ::close(fd) == 0 && ok;
+    }
+    if (!ok)
+        Fail(RE_WRITE, L"Could not write the colours of the file '" + m_setup.file + L"': " +
+                           tw::Utf8ToWide(std::strerror(errno)));
+}
+
+int RtfReport::ColourIndex(std::wstring_view text) {
+    const auto rgb = tw::report::ParseColour(text);
+    if (!rgb) return 0;
+    for (int i = 0; i < kNamedCount; ++i)
+        if (kNamedColours[i].rgb == *rgb) return 1 + i;
+    for (int i = 0; i < m_customCount; ++i)
+        if (m_custom[i] == *rgb) return kFirstCustom + i;
+    if (m_customCount == kCustomColourSlots) return 0;
+    m_custom[m_customCount] = *rgb;
+    return kFirstCustom + m_customCount++;
+}
+
+void RtfReport::AppendRun(std::string& out, std::wstring_view text, bool bold) {
+    const bool styled = bold || m_bold > 0 || m_italic > 0 || m_sizeDepth > 0;
+    if (!styled) {
+        AppendRtfText(out, text);
+        return;
+    }
+    out += '{';
+    if (bold || m_bold > 0) out += "\\b";
+    if (m_italic > 0) out += "\\i";
+    if (m_sizeDepth > 0) {
+        out += "\\fs";
+        AppendInt(out, 2L * m_sizes[m_sizeDepth - 1]);
+    }
+    out += ' ';
+    AppendRtfText(out, text);
+    out += '}';
+}
+
+void RtfReport::Text(std::wstring_view text, PARAGRAPH_TYPE type, std::wstring_view, int markup) {
+    if (!m_open) return;
+    std::wstring plain;
+    if (markup) {
+        plain = tw::report::PlainFromMarkup(text);
+        text = plain;
+    }
+    if (m_inCell || m_inParagraph) {
+        AppendRun(Out(), text, m_inCell && m_headerCell);
+    } else if (m_inRow) {
+        return;  // text between cells has no place in an RTF row
+    } else {
+        std::string& out = m_file.Buffer();
+        out += "{\\pard\\plain";
+        AppendParagraphProperties(out, type);
+        AppendRun(out, text, false);
+        out += "\\par}\n";
+    }
+    Flush();
+}
+
+void RtfReport::BeginSubDocument(std::wstring_view, std::wstring_view, std::wstring_view) {}
+void RtfReport::EndSubDocument() {}
+
+void RtfReport::Ancor(std::wstring_view name) {
+    if (!m_open) return;
+    std::string& out = Out();
+    out += "{\\*\\bkmkstart ";
+    AppendBookmarkName(out, name);
+    out += "}{\\*\\bkmkend ";
+    AppendBookmarkName(out, name);
+    out += "}";
+    Flush();
+}
+
+void RtfReport::EndOfLine() {
+    if (m_open && (m_inParagraph || m_inCell)) Out() += "\\line ";
+}
+
+void RtfReport::BeginStyle(int style, int size) {
+    if (style == RS_BOLD) ++m_bold;
+    else if (style == RS_ITALIC) ++m_italic;
+    else if (style == RS_SIZE && m_sizeDepth < static_cast<int>(std::size(m_sizes)))
+        m_sizes[m_sizeDepth++] = size > 0 && size < 800 ? size : 10;
+}
+
+void RtfReport::EndStyle(int style, int) {
+    if (style == RS_BOLD && m_bold > 0) --m_bold;
+    else if (style == RS_ITALIC && m_italic > 0) --m_italic;
+    else if (style == RS_SIZE && m_sizeDepth > 0) --m_sizeDepth;
+}
+
+void RtfReport::BeginParagraph(PARAGRAPH_TYPE type, std::wstring_view) {
+    if (!m_open || m_inRow) return;
+    if (m_inParagraph) EndParagraph(type);
+    std::string& out = m_file.Buffer();
+    out += "\\pard\\plain";
+    AppendParagraphProperties(out, type);
+    m_inParagraph = true;
+}
+
+void RtfReport::EndParagraph(PARAGRAPH_TYPE) {
+    if (!m_open || !m_inParagraph) return;
+    m_file.Buffer() += "\\par\n";
+    m_inParagraph = false;
+    m_file.MaybeFlush();
+}
+
+void RtfReport::BeginToc() {
+    if (!m_open || m_inRow) return;
+    m_file.Write("{\\pard\\plain\\s0\\sb240\\sa120\\b\\f0\\fs24 Contents\\par}\n");
+}
+
+void RtfReport::TocItem(std::wstring_view anchor, std::wstring_view text, int level) {
+    if (!m_open || m_inRow) return;
+    std::string& out = m_file.Buffer();
+    out += "{\\pard\\plain\\s0\\sa60\\f0\\fs20\\li";
+    AppendInt(out, 360L * (1 + (level > 0 && level < 6 ? level : 0)));
+    out += " {\\field{\\*\\fldinst {HYPERLINK \\\\l \"";
+    AppendBookmarkName(out, anchor);
+    out += "\"}}{\\fldrslt {\\ul\\cf";
+    AppendInt(out, kBlue);
+    out += ' ';
+    AppendRtfText(out, text);
+    out += "}}}\\par}\n";
+    m_file.MaybeFlush();
+}
+
+void RtfReport::EndToc() {}
+
+void RtfReport::BeginTable(std::wstring_view, std::wstring_view) {
+    if (m_inParagraph) EndParagraph(0);
+}
+
+void RtfReport::EndTable(std::wstring_view) {
+    if (!m_open) return;
+    if (m_inRow) EndRow(L"row");
+    // An empty paragraph ends the table, so that the next table does not join it.
+    m_file.Write("\\pard\\plain\\s0\\f0\\fs20\\par\n");
+}
+
+void RtfReport::BeginRow(std::wstring_view cls, std::wstring_view, int) {
+    if (!m_open) return;
+    if (m_inRow) EndRow(cls);
+    if (m_inParagraph) EndParagraph(0);
+    m_inRow = true;
+    m_headerRow = cls.empty();
+    m_row.clear();
+    m_cells.clear();
+}
+
+void RtfReport::EndRow(std::wstring_view) {
+    if (!m_open || !m_inRow) return;
+    if (m_inCell) FinishCell();
+    m_inRow = false;
+    if (m_cells.empty()) return;  // a row without cells is not valid RTF
+    std::string& out = m_file.Buffer();
+    out += "\\trowd\\trgaph70\\trleft0";
+    if (m_headerRow) out += "\\trhdr";
+    const int count = static_cast<int>(m_cells.size());
+    const int width = m_textWidth / count > 300 ? m_textWidth / count : 300;
+    for (int i = 0; i < count; ++i) {
+        out += "\\clbrdrt\\brdrs\\brdrw10\\clbrdrl\\brdrs\\brdrw10\\clbrdrb\\brdrs\\brdrw10\\clbrdrr\\brdrs\\brdrw10";
+        if (m_cells[static_cast<size_t>(i)].background > 0) {
+            out += "\\clcbpat";
+            AppendInt(out, m_cells[static_cast<size_t>(i)].background);
+        }
+        out += "\\cellx";
+        AppendInt(out, static_cast<long>(width) * (i + 1));
+    }
+    out += '\n';
+    out += m_row;
+    out += "\\row\n";
+    m_file.MaybeFlush();
+}
+
+void RtfReport::StartCell(int header, std::wstring_view attributes) {
+    if (m_inCell) FinishCell();
+    m_inCell = true;
+    m_headerCell = header != 0 || m_headerRow;
+    // Attributes are "font colour;background colour".
+    const size_t semicolon = attributes.find(L';');
+    const std::wstring_view fore = attributes.substr(0, semicolon);
+    const std::wstring_view back =
+        semicolon == std::wstring_view::npos ? std::wstring_view{} : attributes.substr(semicolon + 1);
+    m_cells.push_back(CellShape{ColourIndex(back)});
+    m_row += "\\pard\\intbl\\plain\\f0\\fs20";
+    if (const int foreIndex = ColourIndex(fore); foreIndex > 0) {
+        m_row += "\\cf";
+        AppendInt(m_row, foreIndex);
+    }
+    m_row += ' ';
+}
+
+void RtfReport::FinishCell() {
+    m_row += "\\cell\n";
+    m_inCell = false;
+}
+
+void RtfReport::BeginCell(std::wstring_view, int header, std::wstring_view attributes) {
+    if (!m_open) return;
+    if (!m_inRow) BeginRow(L"row", {}, 0);
+    StartCell(header, attributes);
+}
+
+void RtfReport::EndCell(std::wstring_view, int) {
+    if (m_open && m_inCell) FinishCell();
+}
+
+void RtfReport::Cell(std::wstring_view text, int header, std::wstring_view attributes) {
+    if (!m_open) return;
+    if (!m_inRow) BeginRow(header ? L"" : L"row", {}, 0);
+    StartCell(header, attributes);
+    AppendRun(m_row, text, m_headerCell);
+    FinishCell();
+}

@@ -1,0 +1,85 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "host.h"
+#include "log.h"
+#include "temp_folder.h"
+
+namespace {
+
+class LogTest : public ::testing::Test {
+protected:
+    void SetUp() override { ::setenv("XDG_STATE_HOME", (m_folder / "state").c_str(), 1); }
+    std::string Log() const { return TempFolder::Read(CLog::FilePath()); }
+    TempFolder m_folder;
+};
+
+TEST_F(LogTest, EntriesCarryStateDetailAndSource) {
+    EXPECT_EQ(CLog::FilePath(), (m_folder / "state" / "tablewright" / "tablewright.log").string());
+    CLog::State(L"ExReport::Macros");
+    CLog::Bug(L"Could not open", L"/tmp/x.twp", "ex_report", 218);
+    CLog::State(nullptr);
+    EXPECT_TRUE(CLog::CurrentState().empty());
+    CLog::Bug2(L"File '%ls' does not exist or inaccessible. %d", L"caf\u00E9.twp", 42);
+    CLog::Bug(L"two\nlines", L"detail\r\nhere");
+
+    const std::string log = Log();
+    EXPECT_NE(log.find("[ExReport::Macros] Could not open: /tmp/x.twp (ex_report:218)\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("File 'caf\xC3\xA9.twp' does not exist or inaccessible. 42\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("two lines: detail  here\n"), std::string::npos) << log;
+    size_t lines = 0;
+    for (const char c : log) lines += c == '\n';
+    EXPECT_EQ(lines, 3u);
+}
+
+TEST_F(LogTest, LongFormattedEntryIsNotTruncated) {
+    const std::wstring big(100000, L'x');
+    CLog::Bug2(L"start %ls end", big.c_str());
+    EXPECT_NE(Log().find("start " + std::string(100000, 'x') + " end\n"), std::string::npos);
+}
+
+TEST_F(LogTest, UnwritableLogIsIgnored) {
+    TempFolder::Write(m_folder / "state", "a file where the folder should be");
+    CLog::Bug(L"goes nowhere");
+    CLog::Bug2(L"%ls", L"nowhere either");
+    EXPECT_EQ(TempFolder::Read(m_folder / "state"), "a file where the folder should be");
+}
+
+TEST_F(LogTest, EchoWritesEntriesToStandardError) {
+    CLog::SetEcho(true);
+    ::testing::internal::CaptureStderr();
+    CLog::Bug(L"echoed");
+    const std::string captured = ::testing::internal::GetCapturedStderr();
+    CLog::SetEcho(false);
+    EXPECT_NE(captured.find(" echoed\n"), std::string::npos);
+    EXPECT_FALSE(CLog::VersionStr(0).empty());
+}
+
+TEST(HostTest, PlainHostMessageBoxIsOneLineOnStandardError) {
+    ::testing::internal::CaptureStderr();
+    Host().MessageBox(L"There is no output file specified yet.", L"Warning!", MessageIcon::Warning);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Warning!: There is no output file specified yet.\n");
+}
+
+TEST(HostTest, SetHostReplacesAndRestores) {
+    struct ConsoleHost : IHost {
+        bool IsConsoleMode() const override { return true; }
+    } console;
+    SetHost(&console);
+    EXPECT_EQ(&Host(), &console);
+    EXPECT_TRUE(Host().IsConsoleMode());
+    Host().OpenFile(L"/nonexistent/report.html");  // console mode: nothing is started
+    SetHost(nullptr);
+    EXPECT_NE(&Host(), &console);
+    EXPECT_FALSE(Host().IsConsoleMode());
+}
+
+TEST(HostTest, DataDirHoldsTheTemplates) {
+    ::setenv("TABLEWRIGHT_DATA_DIR", "/opt/tw-data", 1);
+    EXPECT_EQ(DataDir(), "/opt/tw-data");
+    ::unsetenv("TABLEWRIGHT_DATA_DIR");
+    EXPECT_TRUE(std::filesystem::is_directory(std::filesystem::path(DataDir()) / "tmpl")) << DataDir();
+}
+
+}  // namespace

@@ -1,0 +1,125 @@
+// What only the SQLite backend does: paths, files that are no database, locks, storage-class types.
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <fstream>
+
+#include "db_test_util.h"
+#include "fld_desc.h"
+
+namespace {
+
+using namespace dbtest;
+
+std::unique_ptr<CDB> ConnectSqlite(const std::wstring& connection, const std::filesystem::path& base, int& result) {
+    auto db = CDB::newDB(DS_SQLITE);
+    CONN_INFO info;
+    info.Type = DS_SQLITE;
+    info.Connection = connection;
+    info.BaseFolder = base.wstring();
+    result = db->Connect(info);
+    return db;
+}
+
+TEST(SqliteBackend, OpensRelativePathsFromTheBaseFolderAndFileUris) {
+    const auto folder = TempFolder("sqlite_paths");
+    std::filesystem::create_directories(folder / "sub");
+    MakeSqliteFile(folder / "sub" / "a.sqlite");
+    int result = 0;
+    ConnectSqlite(L"sub/a.sqlite", folder, result);
+    EXPECT_EQ(result, DB_OK);
+    ConnectSqlite((folder / "sub" / "a.sqlite").wstring(), L"/nonexistent", result);
+    EXPECT_EQ(result, DB_OK);
+    ConnectSqlite(L"file:" + (folder / "sub" / "a.sqlite").wstring() + L"?mode=ro", L"/nonexistent", result);
+    EXPECT_EQ(result, DB_OK);
+}
+
+TEST(SqliteBackend, MissingFileIsAnErrorAndIsNotCreated) {
+    const auto folder = TempFolder("sqlite_missing");
+    int result = 0;
+    auto db = ConnectSqlite(L"missing.sqlite", folder, result);
+    EXPECT_EQ(result, DB_ERROR);
+    EXPECT_FALSE(db->IsConnected());
+    EXPECT_NE(db->m_LastError.find(L"missing.sqlite"), std::wstring::npos);
+    EXPECT_FALSE(std::filesystem::exists(folder / "missing.sqlite"));
+    ConnectSqlite(L"", folder, result);
+    EXPECT_EQ(result, DB_ERROR);
+}
+
+TEST(SqliteBackend, FileThatIsNoDatabaseFailsAtConnect) {
+    const auto folder = TempFolder("sqlite_notdb");
+    std::ofstream(folder / "text.sqlite") << "This is plain text, long enough to fill a header of one hundred bytes "
+                                             "and then some more text to be sure of it.\n";
+    int result = 0;
+    auto db = ConnectSqlite(L"text.sqlite", folder, result);
+    EXPECT_EQ(result, DB_ERROR);
+    EXPECT_NE(db->m_LastError.find(L"not a database"), std::wstring::npos);
+}
+
+TEST(SqliteBackend, LockedDatabaseGivesAnErrorAfterTheBusyTimeout) {
+    const auto folder = TempFolder("sqlite_locked");
+    MakeSqliteFile(folder / "l.sqlite");
+    int result = 0;
+    auto db = ConnectSqlite(L"l.sqlite", folder, result);
+    ASSERT_EQ(result, DB_OK);
+    sqlite3* other = nullptr;
+    sqlite3_open((folder / "l.sqlite").string().c_str(), &other);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    EXPECT_EQ(db->Execute(L"SELECT count(*) FROM sqlite_master", 0), DB_ERROR);
+    EXPECT_NE(db->m_LastError.find(L"locked"), std::wstring::npos);
+    db->CloseCursor(0);
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    EXPECT_EQ(RunScript(*db, L"SELECT 1").sets.size(), 1u);
+}
+
+TEST(SqliteBackend, ExpressionTypesComeFromTheFirstRow) {
+    int result = 0;
+    auto db = ConnectSqlite(L":memory:", {}, result);
+    ASSERT_EQ(result, DB_OK);
+    const auto outcome = RunScript(*db, L"SELECT 1 AS i, 1.5 AS f, 'a' AS t, x'01' AS b, NULL AS n;"
+                                        L"SELECT 1 AS i WHERE 0");
+    ASSERT_EQ(outcome.sets.size(), 2u);
+    EXPECT_EQ(outcome.sets[0].types, (std::vector<int>{TC_INTEGER, TC_DOUBLE, TC_VARCHAR, TC_BINARY, TC_VARCHAR}));
+    EXPECT_EQ(outcome.sets[1].types, (std::vector<int>{TC_VARCHAR}));
+}
+
+TEST(SqliteBackend, FloatsUseTheShortestTextThatReadsBack) {
+    int result = 0;
+    auto db = ConnectSqlite(L":memory:", {}, result);
+    ASSERT_EQ(result, DB_OK);
+    const auto outcome = RunScript(*db, L"SELECT 0.1 + 0.2, 1e300 * 10, -0.0, 100.0, 1.0 / 3");
+    ASSERT_EQ(outcome.sets.size(), 1u);
+    EXPECT_EQ(outcome.sets[0].rows[0],
+              (std::vector<std::wstring>{L"0.30000000000000004", L"1e+301", L"-0", L"100", L"0.3333333333333333"}));
+}
+
+TEST(SqliteBackend, InvalidUtf8IsReadWithoutHarm) {
+    int result = 0;
+    auto db = ConnectSqlite(L":memory:", {}, result);
+    ASSERT_EQ(result, DB_OK);
+    const auto outcome = RunScript(*db, L"SELECT CAST(x'41C328FF42' AS TEXT)");
+    ASSERT_EQ(outcome.sets.size(), 1u);
+    const std::wstring& value = outcome.sets[0].rows[0][0];
+    ASSERT_EQ(value.size(), 5u);
+    EXPECT_EQ(value.front(), L'A');
+    EXPECT_EQ(value.back(), L'B');
+}
+
+TEST(SqliteBackend, GetValueReusesTheCallersString) {
+    int result = 0;
+    auto db = ConnectSqlite(L":memory:", {}, result);
+    ASSERT_EQ(result, DB_OK);
+    ASSERT_EQ(db->Execute(L"SELECT 'a fairly long text value that needs heap storage', 12345", 0), DB_OK);
+    ASSERT_EQ(db->Fetch(0), DB_OK);
+    std::wstring value;
+    db->GetValue(1, value, 0, 0, 0);
+    const auto* storage = value.data();
+    db->GetValue(2, value, 0, 0, 0);
+    EXPECT_EQ(value, L"12345");
+    EXPECT_EQ(value.data(), storage);
+    db->CloseCursor(0);
+}
+
+}  // namespace

@@ -1,4 +1,372 @@
+// PostgreSQL backend: the whole script goes to the server in one PQsendQuery; results come back in single-row
+// mode, so no result set is ever held whole.
+
+#include <libpq-fe.h>
+
+#include <mutex>
+#include <string>
+#include <vector>
+
 #include "backends.h"
 #include "cdb.h"
+#include "fld_desc.h"
+#include "text.h"
+#include "value_text.h"
 
-std::unique_ptr<CDB> tw::db::NewPostgreSqlConnection() { return nullptr; }
+namespace {
+
+struct ConnCloser {
+    void operator()(PGconn* conn) const noexcept { PQfinish(conn); }
+};
+struct ResultClearer {
+    void operator()(PGresult* result) const noexcept { PQclear(result); }
+};
+struct CancelFreer {
+    void operator()(PGcancel* cancel) const noexcept { PQfreeCancel(cancel); }
+};
+using Result = std::unique_ptr<PGresult, ResultClearer>;
+
+// Built-in type OIDs (pg_type.h); they never change between server versions.
+enum : Oid {
+    kBool = 16, kBytea = 17, kChar = 18, kName = 19, kInt8 = 20, kInt2 = 21, kInt4 = 23, kText = 25, kOid = 26,
+    kFloat4 = 700, kFloat8 = 701, kBpchar = 1042, kVarchar = 1043, kDate = 1082, kTime = 1083, kTimestamp = 1114,
+    kTimestampTz = 1184, kTimeTz = 1266, kNumeric = 1700
+};
+
+int TypeFromOid(Oid oid) {
+    switch (oid) {
+        case kBool: return TC_BIT;
+        case kBytea: return TC_BINARY;
+        case kChar:
+        case kBpchar: return TC_CHAR;
+        case kInt8: return TC_BIGINT;
+        case kInt2: return TC_SMALLINT;
+        case kInt4:
+        case kOid: return TC_INTEGER;
+        case kFloat4: return TC_REAL;
+        case kFloat8: return TC_DOUBLE;
+        case kNumeric: return TC_NUMERIC;
+        case kDate: return TC_DATE;
+        case kTime:
+        case kTimeTz: return TC_TIME;
+        case kTimestamp:
+        case kTimestampTz: return TC_TIMESTAMP;
+        case kText: return TC_LONGVARCHAR;
+        default: return TC_VARCHAR;
+    }
+}
+
+// How GetValue turns the server's text of a column into ours.
+enum class ValueKind { Text, Bool, Bytea, Float4, Float8, Time, TimeWithZone };
+
+ValueKind KindFromOid(Oid oid) {
+    switch (oid) {
+        case kBool: return ValueKind::Bool;
+        case kBytea: return ValueKind::Bytea;
+        case kFloat4: return ValueKind::Float4;
+        case kFloat8: return ValueKind::Float8;
+        case kTime:
+        case kTimestamp: return ValueKind::Time;
+        case kTimeTz:
+        case kTimestampTz: return ValueKind::TimeWithZone;
+        default: return ValueKind::Text;
+    }
+}
+
+// The zone offset ("+01", "-05:30") that ends a time text, dropped: the value reads in the session's time zone
+// like the other backends' timestamps.
+std::string_view WithoutZone(std::string_view text) {
+    const size_t sign = text.find_last_of("+-");
+    // A date's own hyphens stand before the blank that separates it from the time.
+    if (sign == std::string_view::npos || sign < text.find(':')) return text;
+    return text.substr(0, sign);
+}
+
+class PostgreSqlConnection final : public CDB {
+public:
+    PostgreSqlConnection() { m_Type = DS_POSTGRESQL; }
+    ~PostgreSqlConnection() override { Disconnect(); }
+
+    int Connect(const CONN_INFO& info) override;
+    void Disconnect() override;
+    int Execute(const std::wstring& script, int) override;
+    int GetColumnCount(int& count, int) override;
+    int GetColumnName(int column, std::wstring& name) override;
+    int GetColumnType(int column, int& type, int, int) override;
+    int Fetch(int) override;
+    int GetValue(int column, std::wstring& value, int, int, int) override;
+    int NextResultSet(int) override;
+    int CloseCursor(int) override;
+    void Cancel() override;
+
+private:
+    // Reads results until the next one with columns (DB_OK), the end (DB_NO_DATA) or an error (DB_ERROR).
+    int NextResultWithColumns();
+    // Reads and drops what is left of the current result set.
+    void SkipRows();
+    // Reads and drops every result left of the script.
+    void Drain();
+    int Fail(const char* message);
+    void TakeColumns(const PGresult* result);
+
+    std::unique_ptr<PGconn, ConnCloser> m_conn;
+    std::unique_ptr<PGcancel, CancelFreer> m_cancel;
+    std::mutex m_cancelMutex;
+    bool m_busy = false;        // a query was sent and not all of its results are read
+    Result m_row;               // the current row (a single-row result) or the empty end of a result set
+    bool m_rowPending = false;  // m_row holds a row not handed out yet
+    bool m_inRows = false;      // rows of the current result set may follow
+    bool m_hasColumns = false;
+    bool m_fetchFailed = false;
+    std::vector<int> m_types;
+    std::vector<ValueKind> m_kinds;
+    std::vector<std::wstring> m_names;
+};
+
+int PostgreSqlConnection::Fail(const char* message) {
+    std::string text = message && *message ? message : "unknown PostgreSQL error";
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+    tw::Utf8ToWide(text, m_LastError);
+    return DB_ERROR;
+}
+
+int PostgreSqlConnection::Connect(const CONN_INFO& info) {
+    Disconnect();
+    m_ConInfo = info;
+    m_LastError.clear();
+    const std::string conninfo = tw::WideToUtf8(info.Connection);
+    const std::string timeout = std::to_string(tw::db::kConnectTimeoutSeconds);
+    // The connection string comes after the default timeout, so a connect_timeout inside it wins.
+    const char* keywords[] = {"connect_timeout", "client_encoding", "dbname", nullptr};
+    const char* values[] = {timeout.c_str(), "UTF8", conninfo.c_str(), nullptr};
+    std::unique_ptr<PGconn, ConnCloser> conn(PQconnectdbParams(keywords, values, 1));
+    if (!conn) {
+        m_LastError = L"Out of memory while connecting to PostgreSQL.";
+        return DB_ERROR;
+    }
+    if (PQstatus(conn.get()) != CONNECTION_OK) return Fail(PQerrorMessage(conn.get()));
+    PQsetClientEncoding(conn.get(), "UTF8");
+    // Dates as YYYY-MM-DD whatever the server's default.
+    Result set(PQexec(conn.get(), "SET DateStyle = 'ISO, YMD'; SET IntervalStyle = 'iso_8601'"));
+    if (PQresultStatus(set.get()) != PGRES_COMMAND_OK) return Fail(PQerrorMessage(conn.get()));
+    {
+        std::lock_guard lock(m_cancelMutex);
+        m_cancel.reset(PQgetCancel(conn.get()));
+    }
+    m_conn = std::move(conn);
+    m_Connected = true;
+    return DB_OK;
+}
+
+void PostgreSqlConnection::Disconnect() {
+    CloseCursor(0);
+    {
+        std::lock_guard lock(m_cancelMutex);
+        m_cancel.reset();
+    }
+    m_conn.reset();
+    m_Connected = false;
+}
+
+void PostgreSqlConnection::Cancel() {
+    std::lock_guard lock(m_cancelMutex);
+    if (!m_cancel) return;
+    char error[256];
+    PQcancel(m_cancel.get(), error, sizeof error);
+}
+
+int PostgreSqlConnection::Execute(const std::wstring& script, int) {
+    CloseCursor(0);
+    m_LastError.clear();
+    if (!m_conn) {
+        m_LastError = L"Not connected.";
+        return DB_ERROR;
+    }
+    if (PQstatus(m_conn.get()) == CONNECTION_BAD) {
+        // The server went away since the last run; one new attempt before giving up.
+        PQreset(m_conn.get());
+        if (PQstatus(m_conn.get()) != CONNECTION_OK) return Fail(PQerrorMessage(m_conn.get()));
+        std::lock_guard lock(m_cancelMutex);
+        m_cancel.reset(PQgetCancel(m_conn.get()));
+    }
+    const std::string text = tw::WideToUtf8(script);
+    if (!PQsendQuery(m_conn.get(), text.c_str())) return Fail(PQerrorMessage(m_conn.get()));
+    m_busy = true;
+    PQsetSingleRowMode(m_conn.get());
+    const int rc = NextResultWithColumns();
+    return rc == DB_ERROR ? DB_ERROR : DB_OK;
+}
+
+int PostgreSqlConnection::NextResultWithColumns() {
+    m_row.reset();
+    m_rowPending = m_inRows = m_hasColumns = false;
+    m_types.clear();
+    m_kinds.clear();
+    m_names.clear();
+    while (m_busy) {
+        Result result(PQgetResult(m_conn.get()));
+        if (!result) {
+            m_busy = false;
+            break;
+        }
+        switch (PQresultStatus(result.get())) {
+            case PGRES_SINGLE_TUPLE:
+                TakeColumns(result.get());
+                m_row = std::move(result);
+                m_rowPending = m_inRows = true;
+                return DB_OK;
+            case PGRES_TUPLES_OK:
+                TakeColumns(result.get());
+                if (m_names.empty()) continue;
+                m_row = std::move(result);
+                return DB_OK;
+            case PGRES_COMMAND_OK:
+            case PGRES_EMPTY_QUERY:
+            case PGRES_COPY_IN:
+            case PGRES_COPY_OUT:
+                if (PQresultStatus(result.get()) != PGRES_COMMAND_OK &&
+                    PQresultStatus(result.get()) != PGRES_EMPTY_QUERY) {
+                    Fail("COPY is not supported in a report script");
+                    Drain();
+                    return DB_ERROR;
+                }
+                continue;
+            default:
+                Fail(PQresultErrorMessage(result.get()));
+                Drain();
+                return DB_ERROR;
+        }
+    }
+    return DB_NO_DATA;
+}
+
+void PostgreSqlConnection::TakeColumns(const PGresult* result) {
+    const int count = PQnfields(result);
+    m_hasColumns = count > 0;
+    m_types.resize(static_cast<size_t>(count));
+    m_kinds.resize(static_cast<size_t>(count));
+    m_names.resize(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        const Oid oid = PQftype(result, i);
+        m_types[static_cast<size_t>(i)] = TypeFromOid(oid);
+        m_kinds[static_cast<size_t>(i)] = KindFromOid(oid);
+        tw::Utf8ToWide(PQfname(result, i), m_names[static_cast<size_t>(i)]);
+    }
+}
+
+void PostgreSqlConnection::SkipRows() {
+    while (m_inRows && Fetch(0) == DB_OK) {
+    }
+}
+
+void PostgreSqlConnection::Drain() {
+    while (m_busy) {
+        Result result(PQgetResult(m_conn.get()));
+        if (!result) m_busy = false;
+    }
+    m_row.reset();
+    m_rowPending = m_inRows = false;
+}
+
+int PostgreSqlConnection::GetColumnCount(int& count, int) {
+    count = static_cast<int>(m_types.size());
+    return DB_OK;
+}
+
+int PostgreSqlConnection::GetColumnName(int column, std::wstring& name) {
+    if (column < 0 || column >= static_cast<int>(m_names.size())) return DB_ERROR;
+    name = m_names[static_cast<size_t>(column)];
+    return DB_OK;
+}
+
+int PostgreSqlConnection::GetColumnType(int column, int& type, int, int) {
+    if (column < 0 || column >= static_cast<int>(m_types.size())) return DB_ERROR;
+    type = m_types[static_cast<size_t>(column)];
+    return DB_OK;
+}
+
+int PostgreSqlConnection::Fetch(int) {
+    if (m_rowPending) {
+        m_rowPending = false;
+        return DB_OK;
+    }
+    if (!m_inRows) return DB_NO_DATA;
+    Result result(PQgetResult(m_conn.get()));
+    if (!result) {
+        m_busy = m_inRows = false;
+        m_row.reset();
+        return DB_NO_DATA;
+    }
+    switch (PQresultStatus(result.get())) {
+        case PGRES_SINGLE_TUPLE: m_row = std::move(result); return DB_OK;
+        case PGRES_TUPLES_OK:
+            // The empty result that ends the set.
+            m_inRows = false;
+            m_row.reset();
+            return DB_NO_DATA;
+        default:
+            // The statement failed after some rows, or the server went away.
+            Fail(PQresultErrorMessage(result.get()));
+            if (m_LastError.empty()) Fail(PQerrorMessage(m_conn.get()));
+            m_fetchFailed = true;
+            Drain();
+            return DB_ERROR;
+    }
+}
+
+int PostgreSqlConnection::GetValue(int column, std::wstring& value, int, int, int) {
+    if (!m_row || column < 1 || column > static_cast<int>(m_kinds.size())) return DB_ERROR;
+    const int index = column - 1;
+    if (PQntuples(m_row.get()) < 1 || PQgetisnull(m_row.get(), 0, index)) {
+        value.clear();
+        return DB_OK;
+    }
+    const std::string_view text(PQgetvalue(m_row.get(), 0, index),
+                                static_cast<size_t>(PQgetlength(m_row.get(), 0, index)));
+    switch (m_kinds[static_cast<size_t>(index)]) {
+        case ValueKind::Text: tw::Utf8ToWide(text, value); break;
+        case ValueKind::Bool: value.assign(1, text == "t" ? L'1' : L'0'); break;
+        case ValueKind::Float4: tw::db::AssignDoubleText(text, true, value); break;
+        case ValueKind::Float8: tw::db::AssignDoubleText(text, false, value); break;
+        case ValueKind::Time: tw::db::AssignTimeText(text, value); break;
+        case ValueKind::TimeWithZone: tw::db::AssignTimeText(WithoutZone(text), value); break;
+        case ValueKind::Bytea: {
+            // The hex output format: "\x" and two lower-case digits a byte.
+            std::string_view digits = text.starts_with("\\x") ? text.substr(2) : text;
+            value.resize(digits.size());
+            for (size_t i = 0; i < digits.size(); ++i) {
+                const char c = digits[i];
+                value[i] = static_cast<wchar_t>(c >= 'a' && c <= 'f' ? c - 'a' + 'A' : c);
+            }
+            break;
+        }
+    }
+    return DB_OK;
+}
+
+int PostgreSqlConnection::NextResultSet(int) {
+    if (m_fetchFailed) {
+        m_fetchFailed = false;
+        return DB_ERROR;
+    }
+    SkipRows();
+    if (m_fetchFailed) {
+        m_fetchFailed = false;
+        return DB_ERROR;
+    }
+    return NextResultWithColumns();
+}
+
+int PostgreSqlConnection::CloseCursor(int) {
+    if (m_busy && m_conn) Drain();
+    m_row.reset();
+    m_rowPending = m_inRows = m_hasColumns = m_fetchFailed = false;
+    m_types.clear();
+    m_kinds.clear();
+    m_names.clear();
+    return DB_OK;
+}
+
+}  // namespace
+
+std::unique_ptr<CDB> tw::db::NewPostgreSqlConnection() { return std::make_unique<PostgreSqlConnection>(); }

@@ -1,0 +1,253 @@
+// The project model: new-project values, setters and the modified flag, printed texts, script and queries.
+
+#include <vector>
+
+#include "ctw_doc.h"
+#include "host.h"
+#include "settings.h"
+#include "test_folder.h"
+
+namespace {
+
+struct Box {
+    std::wstring text, caption;
+};
+
+class RecordingHost : public IHost {
+public:
+    void MessageBox(std::wstring_view text, std::wstring_view caption, MessageIcon) override {
+        boxes.push_back({std::wstring(text), std::wstring(caption)});
+    }
+    std::vector<Box> boxes;
+};
+
+class CtwDocTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Settings().ResetToDefaults();
+        SetHost(&m_host);
+    }
+    void TearDown() override {
+        SetHost(nullptr);
+        Settings().ResetToDefaults();
+    }
+    RecordingHost m_host;
+    TestFolder m_folder;
+};
+
+TEST_F(CtwDocTest, NewProjectTakesItsDefaultsFromTheSettings) {
+    Settings().setStr(L"DefHeader", L"Header default");
+    Settings().setStr(L"HtmlCharset", L"utf-8");
+    CtwDoc doc;
+    EXPECT_EQ(doc.Format, 1);
+    EXPECT_EQ(doc.FormatName(), L"HTML");
+    EXPECT_EQ(doc.Open, 1);
+    EXPECT_EQ(doc.FromFile, 0);
+    EXPECT_EQ(doc.Title, L"The Query Report");
+    EXPECT_EQ(doc.Header, L"Header default");
+    EXPECT_EQ(doc.Encoding, L"utf-8");
+    EXPECT_EQ(doc.Language, L"en");
+    EXPECT_EQ(doc.StyleNo, L"Default");
+    EXPECT_TRUE(doc.IsTitleOn() && doc.IsHeaderOn() && doc.IsFooterOn());
+    EXPECT_EQ(doc.Connection(), nullptr);
+    EXPECT_FALSE(doc.IsModified());
+}
+
+TEST_F(CtwDocTest, ResetKeepsReportFileValuesAndRules) {
+    CtwDoc doc;
+    doc.ReportFile = L"r.htm";
+    doc.Values = L"v.txt";
+    doc.m_converters.resize(2);
+    doc.Format = 5;
+    doc.SetTitleText(std::nullopt);
+    doc.Reset();
+    EXPECT_EQ(doc.ReportFile, L"r.htm");
+    EXPECT_EQ(doc.Values, L"v.txt");
+    EXPECT_EQ(doc.m_converters.size(), 2u);
+    EXPECT_EQ(doc.Format, 1);
+    EXPECT_TRUE(doc.IsTitleOn());
+    EXPECT_FALSE(doc.IsModified());
+}
+
+TEST_F(CtwDocTest, FormatNames) {
+    const wchar_t* names[] = {L"RTF/DOC", L"HTML", L"XML", L"Text", L"CHM", L"PDF", L"Excel"};
+    for (int format = 0; format < 7; ++format) EXPECT_EQ(FormatNameOf(format), names[format]);
+    EXPECT_EQ(FormatNameOf(7), L"");
+    EXPECT_EQ(FormatNameOf(-1), L"");
+}
+
+TEST_F(CtwDocTest, ScriptTextIgnoresOnlyAddedTrailingLineEnds) {
+    struct Case {
+        const wchar_t* stored;
+        const wchar_t* given;
+        bool changes;
+    };
+    const Case cases[] = {
+        {L"SELECT 1", L"SELECT 1", false},
+        {L"SELECT 1", L"SELECT 1\n", false},
+        {L"SELECT 1", L"SELECT 1\r\n\r\n", false},
+        {L"SELECT 1\r\n", L"SELECT 1", true},  // line ends removed do count
+        {L"SELECT 1\r\n", L"SELECT 1\r\n\n", true},
+        {L"SELECT 1", L"SELECT 2\n", true},
+        {L"SELECT 1", L"SELECT 1 \n", true},
+        {L"", L"\r\n", false},
+        {L"x", L"", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << static_cast<int>(&c - cases));
+        CtwDoc doc;
+        doc.Text = c.stored;
+        doc.SetScriptText(c.given);
+        EXPECT_EQ(doc.IsModified(), c.changes);
+        EXPECT_EQ(doc.Text, c.changes ? c.given : c.stored);
+    }
+}
+
+TEST_F(CtwDocTest, SettersMarkModifiedOnlyOnChange) {
+    CtwDoc doc;
+    int notified = 0;
+    doc.m_onModifiedChanged = [&] { ++notified; };
+    doc.SetQueryFile(L"");
+    doc.SetValuesFile(L"");
+    doc.SetHeaderClass(L"");
+    doc.SetFooterClass(L"");
+    doc.SetTitleText(doc.Title);
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_EQ(notified, 0);
+
+    doc.SetFooterClass(L"f");
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_EQ(doc.FooterClass, L"f");
+    doc.SetHeaderClass(L"h");  // already modified: no second notification
+    EXPECT_EQ(notified, 1);
+}
+
+TEST_F(CtwDocTest, SwitchingATextOffAndOnKeepsIt) {
+    CtwDoc doc;
+    doc.SetTitleText(L"Sales");
+    doc.SetModified(false);
+    doc.SetTitleText(std::nullopt);
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_FALSE(doc.TitleText().has_value());
+    EXPECT_EQ(doc.Title, L"Sales");
+
+    doc.SetModified(false);
+    doc.SetTitleText(std::nullopt);  // already off
+    EXPECT_FALSE(doc.IsModified());
+    doc.SetTitleText(L"Sales");
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_EQ(doc.TitleText(), L"Sales");
+}
+
+TEST_F(CtwDocTest, PrintedTexts) {
+    CtwDoc doc;
+    doc.SetTitleText(L"");
+    doc.SetFooterText(L"Footer {{SELECT 1}}");
+    doc.m_expandedFooter = L"Footer 1";
+    EXPECT_EQ(doc.TitleText(), L"");
+    EXPECT_EQ(doc.FooterText(), L"Footer {{SELECT 1}}");  // outside a run: as typed
+
+    Settings().setInt(L"UseForEmpty", 1);
+    Settings().setStr(L"DefTitle", L"Now {{SELECT 1}}");
+    EXPECT_EQ(doc.TitleText(), L"Now {{SELECT 1}}");  // the setting, never its query
+
+    doc.m_running = true;
+    EXPECT_EQ(doc.FooterText(), L"Footer 1");
+    doc.m_expandedFooter.clear();
+    EXPECT_EQ(doc.FooterText(), L"Footer {{SELECT 1}}");
+}
+
+TEST_F(CtwDocTest, EmbeddedQueriesRunOnTheConnection) {
+    CtwDoc doc;
+    doc.SetTitleText(L"Sales: {{SELECT 2+3}} orders");
+    doc.SetHeaderText(L"Broken {{SELECT * FROM no_such_table}} here");
+    doc.SetFooterText(L"{{SELECT 'a'}} and {{SELECT 'b'}} {{ unclosed");
+    doc.ExpandEmbeddedQueries();  // no connection: texts unchanged
+    EXPECT_EQ(doc.m_expandedTitle, doc.Title);
+
+    auto connection = CDB::newDB(DS_SQLITE);
+    ASSERT_NE(connection, nullptr);
+    CONN_INFO info;
+    info.Connection = L":memory:";
+    ASSERT_TRUE(CDB::isOK(connection->Connect(info)));
+    doc.SetConnection(std::move(connection));
+    doc.ExpandEmbeddedQueries();
+    EXPECT_EQ(doc.m_expandedTitle, L"Sales: 5 orders");
+    EXPECT_EQ(doc.m_expandedHeader, L"Broken  here");
+    EXPECT_EQ(doc.m_expandedFooter, L"a and {{SELECT 'b'}} {{ unclosed");
+
+    doc.SetTitleText(L"{{}}x}}");  // "}}" must begin after the opening pair
+    doc.SetHeaderText(L"no pair {{ here");
+    doc.ExpandEmbeddedQueries();
+    EXPECT_EQ(doc.m_expandedTitle, L"x}}");
+    EXPECT_EQ(doc.m_expandedHeader, L"no pair {{ here");
+}
+
+TEST_F(CtwDocTest, ScriptFromFileCountsFromTheProjectFolder) {
+    m_folder.Write("q/script.sql", "SELECT ?1 -- \xc3\xa9");
+    m_folder.Write("q/p.twp", "[Query]\nFromFile = 1\nQueryFile = 'script.sql'\n");
+    CtwDoc doc;
+    ASSERT_TRUE(doc.Load(m_folder.File("q/p.twp")));
+    doc.m_values = {{L"?1", L"2019"}};
+    EXPECT_EQ(doc.GetScript(), L"SELECT 2019 -- \u00e9");
+    EXPECT_TRUE(m_host.boxes.empty());
+
+    doc.QueryFile = L"missing.sql";
+    EXPECT_EQ(doc.GetScript(), L"");
+    ASSERT_EQ(m_host.boxes.size(), 1u);
+    EXPECT_EQ(m_host.boxes[0].text, L"Could not find or access '" + m_folder.File("q/missing.sql") + L"' file.");
+    EXPECT_EQ(m_host.boxes[0].caption, L"Error");
+
+    doc.QueryFile.clear();
+    EXPECT_EQ(doc.GetScript(), L"");
+    EXPECT_EQ(m_host.boxes.size(), 1u);  // an empty name is not reported
+}
+
+TEST_F(CtwDocTest, ScriptTextGetsParametersThenDateMacros) {
+    CtwDoc doc;
+    doc.Text = L"WHERE d < '?1' AND y = ?2";
+    doc.m_values = {{L"?1", L"$DATE$"}, {L"?2", L"2019"}};
+    Settings().setStr(L"DateMFormat", L"YYYY");
+    const std::wstring script = doc.GetScript();
+    EXPECT_EQ(script.find(L"$DATE$"), std::wstring::npos);
+    EXPECT_EQ(script.substr(0, 11), L"WHERE d < '");
+    EXPECT_EQ(script.size(), std::wstring(L"WHERE d < 'YYYY' AND y = 2019").size());
+}
+
+TEST_F(CtwDocTest, FindMarkerTakesTheFirstOwnOrWholeRowMarker) {
+    CtwDoc doc;
+    ValueMarker own, row, other;
+    own.Column = L"B";
+    row.IsWholeRow = 1;
+    row.ConditionColumn = L"A";
+    other.Column = L"A";
+    doc.m_markers = {own, row, other};
+    EXPECT_EQ(doc.FindMarker(L"A"), &doc.m_markers[1]);
+    EXPECT_EQ(doc.FindMarker(L"B"), &doc.m_markers[0]);
+    EXPECT_EQ(doc.FindMarker(L"a"), nullptr);
+}
+
+TEST_F(CtwDocTest, ColumnPropertySetAndRemove) {
+    CtwDoc doc;
+    ColumnProperty first, second;
+    first.ColumnName = L"a";
+    second.ColumnName = L"b";
+    doc.m_columnProperties = {first, second};
+
+    doc.SetColumnProperty(2, first);  // beyond the list: nothing
+    doc.SetColumnProperty(0, first);  // same record: nothing
+    EXPECT_FALSE(doc.IsModified());
+    ColumnProperty changed = first;
+    changed.style.IsBold = 1;
+    doc.SetColumnProperty(0, changed);
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_EQ(doc.m_columnProperties[0].style.IsBold, 1);
+
+    doc.SetModified(false);
+    doc.RemoveColumnProperty(0);
+    ASSERT_EQ(doc.m_columnProperties.size(), 1u);
+    EXPECT_EQ(doc.m_columnProperties[0].ColumnName, L"b");
+    EXPECT_TRUE(doc.IsModified());
+}
+
+}  // namespace

@@ -1,0 +1,98 @@
+// The parameters file: which lines count, how names and values are cut, and the order of replacement.
+
+#include "ctw_doc.h"
+#include "log.h"
+#include "test_folder.h"
+
+namespace {
+
+TEST(ParameterLine, Recognition) {
+    struct Case {
+        const wchar_t* line;
+        bool counts;
+        const wchar_t* name;
+        const wchar_t* value;
+    };
+    const Case cases[] = {
+        {L"?1=2019", true, L"?1", L"2019"},
+        {L"?2 = 'North'", true, L"?2", L" 'North'"},
+        {L"?3=", true, L"?3", L""},
+        {L"?12", true, L"", L"?12"},
+        {L"?7\t=x=y", true, L"?7", L"x=y"},
+        {L"? 5=x", true, L"? 5", L"x"},                  // blanks before the number are skipped
+        {L"?+4=x", true, L"?+4", L"x"},
+        {L"?99999999999999999999=big", true, L"?99999999999999999999", L"big"},
+        {L"?1", false, L"", L""},                        // two characters only
+        {L"?0=x", false, L"", L""},
+        {L"?-1=x", false, L"", L""},
+        {L"?x=1", false, L"", L""},
+        {L"?000=x", false, L"", L""},
+        {L"# ?1=x", false, L"", L""},
+        {L"", false, L"", L""},
+        {L"1=x", false, L"", L""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << static_cast<int>(&c - cases));
+        ParameterValue parameter;
+        EXPECT_EQ(ParseParameterLine(c.line, parameter), c.counts);
+        if (!c.counts) continue;
+        EXPECT_EQ(parameter.name, c.name);
+        EXPECT_EQ(parameter.value, c.value);
+    }
+}
+
+TEST(ParameterReplacement, FileOrderPlainText) {
+    struct Case {
+        std::vector<ParameterValue> values;
+        const wchar_t* text;
+        const wchar_t* expected;
+    };
+    const Case cases[] = {
+        {{{L"?1", L"5"}, {L"?10", L"7"}}, L"x = ?10", L"x = 50"},  // ?1 eats the start of ?10
+        {{{L"?10", L"7"}, {L"?1", L"5"}}, L"x = ?10", L"x = 7"},
+        {{{L"?1", L"a"}}, L"?1, ?1 and ?1", L"a, a and a"},
+        {{{L"?1", L"first"}, {L"?1", L"second"}}, L"?1", L"first"},
+        {{{L"?1", L"?2"}, {L"?2", L"z"}}, L"?1", L"z"},  // a later record replaces inside an earlier value
+        {{{L"?1", L"<?1>"}}, L"?1?1", L"<?1><?1>"},     // a value holding its own name does not loop
+        {{{L"", L"x"}}, L"abc", L"abc"},
+        {{{L"?A", L"x"}}, L"?a ?A", L"?a x"},
+        {{}, L"?1", L"?1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << static_cast<int>(&c - cases));
+        EXPECT_EQ(ReplaceParameterValues(c.text, c.values), c.expected);
+    }
+}
+
+TEST(LoadValues, ReadsTheFileNamedByTheProject) {
+    TestFolder folder;
+    folder.Write("v/values.txt",
+                 "; comment line\r\n?1=2019\r\n\r\n?2 = 'North'\n?0=zero\n?x=1\n?3=caf\xc3\xa9\r\r\n?4=\xe9t\xe9");
+    folder.Write("v/p.twp", "[Query]\nValues = 'values.txt'\n");
+    CtwDoc doc;
+    ASSERT_TRUE(doc.Load(folder.File("v/p.twp")));
+    doc.LoadValues();
+    ASSERT_EQ(doc.m_values.size(), 4u);
+    EXPECT_EQ(doc.m_values[0].name, L"?1");
+    EXPECT_EQ(doc.m_values[1].value, L" 'North'");
+    EXPECT_EQ(doc.m_values[2].value, L"caf\u00e9");
+    EXPECT_EQ(doc.m_values[3].value, L"\u00e9t\u00e9");  // Latin-1 bytes of an older file
+
+    doc.Values = L"gone.txt";
+    doc.LoadValues();
+    EXPECT_TRUE(doc.m_values.empty());
+    const std::string log = ReadBytes(CLog::FilePath());
+    EXPECT_NE(log.find("The provided value file is not accesable or not found."), std::string::npos);
+
+    doc.m_values = {{L"?1", L"x"}};
+    doc.Values.clear();
+    doc.LoadValues();
+    EXPECT_TRUE(doc.m_values.empty());
+
+    folder.Write("v/comments.txt", "-- only comments\n# here\n");
+    doc.Values = L"comments.txt";
+    doc.LoadValues();
+    EXPECT_TRUE(doc.m_values.empty());
+}
+
+}  // namespace

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 
 #include "host.h"
 #include "log.h"
 #include "temp_folder.h"
+#include "text.h"
 
 namespace {
 
@@ -73,6 +76,28 @@ TEST(HostTest, SetHostReplacesAndRestores) {
     SetHost(nullptr);
     EXPECT_NE(&Host(), &console);
     EXPECT_FALSE(Host().IsConsoleMode());
+}
+
+TEST(HostTest, OpenFilePassesTheNameAsOneArgumentWithoutAShell) {
+    TempFolder folder;
+    const auto record = folder / "arguments";
+    // A stand-in for xdg-open, found first on PATH, that records what it was given.
+    const auto fake = folder / "xdg-open";
+    TempFolder::Write(fake, "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$1\" > \"$0.tmp\" && mv \"$0.tmp\" " + record.string() +
+                                "\n");
+    std::filesystem::permissions(fake, std::filesystem::perms::owner_all);
+    const std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+    ::setenv("PATH", (folder.Path().string() + ":" + oldPath).c_str(), 1);
+
+    const std::string name = (folder / "a b; touch pwned $(touch pwned2) 'q'.html").string();
+    Host().OpenFile(tw::Utf8ToWide(name));
+    ::setenv("PATH", oldPath.c_str(), 1);
+
+    for (int i = 0; i < 500 && !std::filesystem::exists(record); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(TempFolder::Read(record), "1\n" + name + "\n");
+    EXPECT_FALSE(std::filesystem::exists("pwned"));
+    EXPECT_FALSE(std::filesystem::exists(folder / "pwned2"));
 }
 
 TEST(HostTest, DataDirHoldsTheTemplates) {

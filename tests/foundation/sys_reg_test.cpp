@@ -230,3 +230,21 @@ TEST(SysRegTest, CommitReplacesAnExistingFileWhole) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SysRegTest, PlainKeyClashingWithARecordNumberIsRefused) {
+    TempFolder folder;
+    const auto path = folder / "p.twp";
+    TempFolder::Write(path, "old");
+    CSysReg store;
+    store.OpenWrite(W(path));
+    store.Section(L"S", 0);
+    store.Save(L"3", 1);
+    store.SaveByNo(L"Name", 3, L"x");
+    EXPECT_FALSE(store.Commit());
+    EXPECT_FALSE(store.ErrorText().empty());
+    EXPECT_EQ(TempFolder::Read(path), "old");
+}
+
+}  // namespace

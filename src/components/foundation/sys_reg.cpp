@@ -187,6 +187,14 @@ bool CSysReg::Commit() {
     }
     tw::TomlWriter writer;
     for (const auto& section : impl.sections) {
+        // A plain key named like an index would clash with that index's sub-table and make the file unreadable.
+        for (const auto& [index, keys] : section.numbered) {
+            if (section.plain.Find(std::to_wstring(index))) {
+                impl.error = L"The key '" + std::to_wstring(index) + L"' of section '" + section.name +
+                             L"' is also used as a record number; nothing was written.";
+                return false;
+            }
+        }
         writer.Table({section.name});
         WriteKeys(writer, section.plain);
         for (const auto& [index, keys] : section.numbered) {

@@ -1,0 +1,279 @@
+#include "markup.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <cwctype>
+
+namespace markup {
+
+namespace {
+
+const iconv_t kNoIconv = reinterpret_cast<iconv_t>(-1);
+
+void AppendCharRef(std::string& out, char32_t c) {
+    char digits[16];
+    const auto result = std::to_chars(digits, digits + sizeof digits, static_cast<unsigned long>(c));
+    out.append("&#");
+    out.append(digits, result.ptr);
+    out.push_back(';');
+}
+
+// The entity for an ASCII character that must be escaped, or null.
+inline const char* EntityFor(char32_t c) {
+    switch (c) {
+        case '&': return "&amp;";
+        case '<': return "&lt;";
+        case '>': return "&gt;";
+        case '"': return "&quot;";
+        case '\'': return "&#39;";
+        default: return nullptr;
+    }
+}
+
+// The Windows-1252 byte of a character in its 0x80-0x9F block, or 0.
+unsigned char Windows1252Byte(char32_t c) {
+    switch (c) {
+        case 0x20AC: return 0x80;
+        case 0x201A: return 0x82;
+        case 0x0192: return 0x83;
+        case 0x201E: return 0x84;
+        case 0x2026: return 0x85;
+        case 0x2020: return 0x86;
+        case 0x2021: return 0x87;
+        case 0x02C6: return 0x88;
+        case 0x2030: return 0x89;
+        case 0x0160: return 0x8A;
+        case 0x2039: return 0x8B;
+        case 0x0152: return 0x8C;
+        case 0x017D: return 0x8E;
+        case 0x2018: return 0x91;
+        case 0x2019: return 0x92;
+        case 0x201C: return 0x93;
+        case 0x201D: return 0x94;
+        case 0x2022: return 0x95;
+        case 0x2013: return 0x96;
+        case 0x2014: return 0x97;
+        case 0x02DC: return 0x98;
+        case 0x2122: return 0x99;
+        case 0x0161: return 0x9A;
+        case 0x203A: return 0x9B;
+        case 0x0153: return 0x9C;
+        case 0x017E: return 0x9E;
+        case 0x0178: return 0x9F;
+        default: return 0;
+    }
+}
+
+std::wstring Normalized(std::wstring_view name) {
+    while (!name.empty() && std::iswspace(name.front())) name.remove_prefix(1);
+    while (!name.empty() && std::iswspace(name.back())) name.remove_suffix(1);
+    std::wstring lower(name);
+    for (auto& c : lower) c = static_cast<wchar_t>(std::towlower(c));
+    return lower;
+}
+
+}  // namespace
+
+void AppendUtf8Char(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+void AppendXmlEscaped(std::string& out, std::wstring_view text) {
+    for (const wchar_t wc : text) {
+        char32_t c = static_cast<char32_t>(wc);
+        if (c < 0x80) {
+            if (const char* entity = EntityFor(c)) {
+                out.append(entity);
+                continue;
+            }
+            if (c == '\r') {
+                out.append("&#13;");
+                continue;
+            }
+        }
+        if (IsUnsafeChar(c)) c = 0xFFFD;
+        AppendUtf8Char(out, c);
+    }
+}
+
+bool IsCanonicalNumber(std::wstring_view value) {
+    size_t pos = 0;
+    if (pos < value.size() && value[pos] == L'-') ++pos;
+    const size_t intStart = pos;
+    while (pos < value.size() && value[pos] >= L'0' && value[pos] <= L'9') ++pos;
+    const size_t intDigits = pos - intStart;
+    if (intDigits == 0 || (intDigits > 1 && value[intStart] == L'0')) return false;
+    size_t fracDigits = 0;
+    if (pos < value.size() && value[pos] == L'.') {
+        ++pos;
+        const size_t fracStart = pos;
+        while (pos < value.size() && value[pos] >= L'0' && value[pos] <= L'9') ++pos;
+        fracDigits = pos - fracStart;
+        if (fracDigits == 0 || value[pos - 1] == L'0') return false;
+    }
+    if (pos != value.size()) return false;
+    const bool zeroInt = intDigits == 1 && value[intStart] == L'0';
+    if (zeroInt && fracDigits == 0 && intStart > 0) return false;  // "-0"
+    size_t significant = zeroInt ? 0 : intDigits;
+    if (fracDigits > 0) {
+        size_t fracPos = intStart + intDigits + 1;
+        if (zeroInt)
+            while (value[fracPos] == L'0') ++fracPos;  // leading zeros of 0.00x do not count
+        significant += value.size() - fracPos;
+    }
+    return significant <= 15;
+}
+
+HtmlEncoder::HtmlEncoder() = default;
+
+HtmlEncoder::~HtmlEncoder() {
+    if (m_iconv != kNoIconv) iconv_close(m_iconv);
+}
+
+bool HtmlEncoder::SetCharset(std::wstring_view name) {
+    if (m_iconv != kNoIconv) {
+        iconv_close(m_iconv);
+        m_iconv = kNoIconv;
+    }
+    m_mode = Mode::Utf8;
+    m_charset = L"utf-8";
+    const std::wstring key = Normalized(name);
+    if (key == L"utf-8" || key == L"utf8") return true;
+    if (key == L"iso-8859-1" || key == L"iso8859-1" || key == L"iso_8859-1" || key == L"latin1" ||
+        key == L"latin-1") {
+        m_mode = Mode::Latin1;
+    } else if (key == L"windows-1252" || key == L"cp1252") {
+        m_mode = Mode::Windows1252;
+    } else if (key == L"us-ascii" || key == L"ascii") {
+        m_mode = Mode::Ascii;
+    } else {
+        // Sets whose units are wider than a byte cannot be declared in a page, and iconv would add a byte
+        // order mark to every piece.
+        if (key.empty() || key.starts_with(L"utf-16") || key.starts_with(L"utf-32") || key.starts_with(L"ucs") ||
+            key.starts_with(L"utf16") || key.starts_with(L"utf32") || key.starts_with(L"utf-7"))
+            return false;
+        std::string narrow;
+        for (const wchar_t c : key) {
+            if (c < 0x21 || c > 0x7E) return false;
+            narrow.push_back(static_cast<char>(c));
+        }
+        m_iconv = iconv_open(narrow.c_str(), "WCHAR_T");
+        if (m_iconv == kNoIconv) return false;
+        m_mode = Mode::Iconv;
+        // Tags are written as plain ASCII bytes beside the encoded text, so the set must keep ASCII as it is.
+        std::string probe;
+        AppendIconv(probe, L"<a href=\"#x\">Az09;&</a>", false);
+        if (probe != "<a href=\"#x\">Az09;&</a>") {
+            iconv_close(m_iconv);
+            m_iconv = kNoIconv;
+            m_mode = Mode::Utf8;
+            return false;
+        }
+    }
+    m_charset = std::wstring(key);
+    return true;
+}
+
+void HtmlEncoder::Append(std::string& out, std::wstring_view text, bool escape) {
+    if (m_mode == Mode::Iconv) {
+        AppendIconv(out, text, escape);
+        return;
+    }
+    for (const wchar_t wc : text) {
+        char32_t c = static_cast<char32_t>(wc);
+        if (c < 0x80) {
+            if (escape) {
+                if (const char* entity = EntityFor(c)) {
+                    out.append(entity);
+                    continue;
+                }
+            }
+            if (IsUnsafeChar(c)) {
+                c = 0xFFFD;
+            } else {
+                out.push_back(static_cast<char>(c));
+                continue;
+            }
+        }
+        if (IsUnsafeChar(c)) c = 0xFFFD;
+        switch (m_mode) {
+            case Mode::Utf8: AppendUtf8Char(out, c); break;
+            case Mode::Latin1:
+                if (c <= 0xFF)
+                    out.push_back(static_cast<char>(c));
+                else
+                    AppendCharRef(out, c);
+                break;
+            case Mode::Windows1252:
+                if (c >= 0xA0 && c <= 0xFF) {
+                    out.push_back(static_cast<char>(c));
+                } else if (const unsigned char byte = Windows1252Byte(c)) {
+                    out.push_back(static_cast<char>(byte));
+                } else {
+                    AppendCharRef(out, c);
+                }
+                break;
+            default: AppendCharRef(out, c); break;
+        }
+    }
+}
+
+void HtmlEncoder::AppendIconv(std::string& out, std::wstring_view text, bool escape) {
+    m_scratch.clear();
+    for (const wchar_t wc : text) {
+        char32_t c = static_cast<char32_t>(wc);
+        if (escape && c < 0x80) {
+            if (const char* entity = EntityFor(c)) {
+                for (const char* p = entity; *p; ++p) m_scratch.push_back(static_cast<wchar_t>(*p));
+                continue;
+            }
+        }
+        if (IsUnsafeChar(c)) c = 0xFFFD;
+        m_scratch.push_back(static_cast<wchar_t>(c));
+    }
+    char* in = reinterpret_cast<char*>(m_scratch.data());
+    size_t inLeft = m_scratch.size() * sizeof(wchar_t);
+    while (inLeft > 0) {
+        const size_t start = out.size();
+        const size_t room = inLeft + 16;
+        out.resize(start + room);
+        char* outPtr = out.data() + start;
+        size_t outLeft = room;
+        const size_t result = iconv(m_iconv, &in, &inLeft, &outPtr, &outLeft);
+        const int error = result == static_cast<size_t>(-1) ? errno : 0;
+        out.resize(start + (room - outLeft));
+        if (error == EILSEQ || error == EINVAL) {
+            wchar_t c;
+            std::memcpy(&c, in, sizeof c);
+            AppendCharRef(out, static_cast<char32_t>(c));
+            in += sizeof(wchar_t);
+            inLeft -= sizeof(wchar_t);
+        } else if (error != 0 && error != E2BIG) {
+            break;
+        }
+    }
+    // Ends any shift state, so that every piece stands on its own between the ASCII tags.
+    const size_t start = out.size();
+    out.resize(start + 16);
+    char* outPtr = out.data() + start;
+    size_t outLeft = 16;
+    iconv(m_iconv, nullptr, nullptr, &outPtr, &outLeft);
+    out.resize(start + (16 - outLeft));
+}
+
+}  // namespace markup

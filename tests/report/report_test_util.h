@@ -1,0 +1,143 @@
+#pragma once
+// Helpers shared by the writer tests: a throwaway folder, running an outside reader, golden files.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <string>
+
+#include "edge_cases.h"
+#include "text.h"
+
+namespace rt {
+
+// A folder under the system's temporary folder, removed with everything in it.
+class TempDir {
+public:
+    TempDir() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "tw_report_XXXXXX").string();
+        if (mkdtemp(pattern.data())) m_path = pattern;
+    }
+    ~TempDir() {
+        std::error_code error;
+        if (!m_path.empty()) std::filesystem::remove_all(m_path, error);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& Path() const { return m_path; }
+    std::wstring File(const std::string& name) const { return tw::FromPath(m_path / name); }
+
+private:
+    std::filesystem::path m_path;
+};
+
+inline std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+inline void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out << bytes;
+}
+
+// Runs a shell command; its standard output and error in output; the exit status.
+inline int Run(const std::string& command, std::string& output) {
+    output.clear();
+    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+    if (!pipe) return -1;
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
+    const int status = pclose(pipe);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+inline bool HasProgram(const std::string& name) {
+    std::string output;
+    return Run("command -v " + name, output) == 0;
+}
+
+// The python that has html5lib (Debian's own, not one a user put first on PATH).
+inline std::string Python() {
+    std::string output;
+    if (Run("/usr/bin/python3 -c 'import html5lib'", output) == 0) return "/usr/bin/python3";
+    if (Run("python3 -c 'import html5lib'", output) == 0) return "python3";
+    return {};
+}
+
+inline std::string Quote(const std::string& text) {
+    std::string out = "'";
+    for (const char c : text) {
+        if (c == '\'')
+            out += "'\\''";
+        else
+            out.push_back(c);
+    }
+    return out + "'";
+}
+
+// A JSON string of text (UTF-8), for handing expected values to a reader script.
+inline std::string JsonString(std::wstring_view text) {
+    std::string out = "\"";
+    for (const wchar_t c : text) {
+        if (c == L'"' || c == L'\\') {
+            out.push_back('\\');
+            out.push_back(static_cast<char>(c));
+        } else if (c < 0x20) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
+            out += escape;
+        } else {
+            tw::AppendUtf8(out, std::wstring_view(&c, 1));
+        }
+    }
+    return out + "\"";
+}
+
+// The edge-case tables as JSON: {"tables": [{"name", "columns", "rows"}...], "title"}.
+inline std::string EdgeJson() {
+    std::string out = "{\"title\": " + JsonString(edge::Title()) + ", \"tables\": [";
+    bool firstTable = true;
+    for (const auto& table : edge::Tables()) {
+        out += firstTable ? "" : ", ";
+        firstTable = false;
+        out += "{\"name\": " + JsonString(table.name) + ", \"columns\": [";
+        for (size_t c = 0; c < table.columns.size(); ++c) out += (c ? ", " : "") + JsonString(table.columns[c]);
+        out += "], \"rows\": [";
+        for (size_t r = 0; r < table.rows.size(); ++r) {
+            out += r ? ", [" : "[";
+            for (size_t c = 0; c < table.rows[r].size(); ++c) out += (c ? ", " : "") + JsonString(table.rows[r][c]);
+            out += "]";
+        }
+        out += "]}";
+    }
+    return out + "]}";
+}
+
+// Dates and times (the summary's Created row) blanked, so that a golden file stays stable.
+inline std::string BlankVolatile(const std::string& text) {
+    static const std::regex stamp(R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2})");
+    return std::regex_replace(text, stamp, "YYYY-MM-DD HH:MM:SS");
+}
+
+// Compares text with the golden file tests/data/report/golden/<name>; TW_UPDATE_GOLDEN=1 rewrites the file
+// instead (review the diff before committing it).
+inline void ExpectGolden(const std::string& actual, const std::string& name) {
+    const std::filesystem::path path = std::filesystem::path(TW_TEST_DATA) / "report" / "golden" / name;
+    const char* update = std::getenv("TW_UPDATE_GOLDEN");
+    if (update && std::string(update) == "1") {
+        std::filesystem::create_directories(path.parent_path());
+        WriteFile(path, actual);
+        return;
+    }
+    ASSERT_TRUE(std::filesystem::exists(path)) << "no golden file " << path << " (TW_UPDATE_GOLDEN=1 makes it)";
+    EXPECT_EQ(ReadFile(path), actual) << "differs from " << path;
+}
+
+}  // namespace rt

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <climits>
 
 #include "temp_folder.h"
@@ -182,8 +184,13 @@ TEST(SysRegTest, OpenReadTellsMissingUnreadableAndMalformedApart) {
             EXPECT_EQ(number, 42);
         }
     }
-    CSysReg store;
-    EXPECT_EQ(store.OpenRead(W(folder.Path())), CSysReg::Status::Unreadable);  // a folder, not a file
+    // Not regular files: a folder, a device that never ends, a FIFO without a writer (must not hang).
+    const auto fifo = folder / "fifo.twp";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::filesystem::path& path : {folder.Path(), std::filesystem::path("/dev/zero"), fifo}) {
+        CSysReg store;
+        EXPECT_EQ(store.OpenRead(W(path)), CSysReg::Status::Unreadable) << path;
+    }
 }
 
 TEST(SysRegTest, FailedCommitLeavesTargetAndFolderUntouched) {

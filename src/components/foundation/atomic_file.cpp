@@ -62,7 +62,8 @@ mode_t NewFileMode() {
 
 ReadResult ReadWholeFile(const fs::path& path, std::string& bytes, std::wstring& error) {
     bytes.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: opening a FIFO must not wait for a writer; only regular files are read below.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         const int code = errno;
         error = L"Could not open " + Quoted(path) + L": " + SystemError(code);
@@ -70,12 +71,19 @@ ReadResult ReadWholeFile(const fs::path& path, std::string& bytes, std::wstring&
     }
     FileDescriptor file(fd);
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
-        const int code = S_ISDIR(info.st_mode) ? EISDIR : errno;
+    if (::fstat(fd, &info) != 0) {
+        const int code = errno;
         error = L"Could not read " + Quoted(path) + L": " + SystemError(code);
         return ReadResult::Unreadable;
     }
-    if (S_ISREG(info.st_mode)) bytes.reserve(static_cast<size_t>(info.st_size));
+    // A folder, a device or a FIFO is no text file (and /dev/zero would never end).
+    if (!S_ISREG(info.st_mode)) {
+        error = L"Could not read " + Quoted(path) + L": " +
+                (S_ISDIR(info.st_mode) ? SystemError(EISDIR) : std::wstring(L"not a regular file"));
+        return ReadResult::Unreadable;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    bytes.reserve(static_cast<size_t>(info.st_size));
     char buffer[65536];
     for (;;) {
         const ssize_t got = ::read(fd, buffer, sizeof buffer);

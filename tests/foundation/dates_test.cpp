@@ -33,7 +33,8 @@ TEST(DatesTest, FormatsAndMacros) {
         // Longest tokens first: YYYY is not two YY; YYYYY is a year and a literal Y.
         {L"$DATE$", L"YYYY/YY/YYYYY", L"", L"2007/07/2007Y"},
         {L"$DATE$", L"YYYMMDD", L"", L"07Y0305"},
-        {L"on $DATE$ at $TIME$, again $DATE$", L"YY.MM.DD", L"HHhMM", L"on 07.03.05 at 09h04, again 07.03.05"},
+        {L"on $DATE$ at $TIME$, again $DATE$", L"YY.MM.DD", L"HHhMM",
+         L"on 07.03.05 at 09h04, again 07.03.05"},
         {L"no macros here", L"DD", L"HH", L"no macros here"},
         {L"$date$ $DATE $TIME", L"DD", L"HH", L"$date$ $DATE $TIME"},  // case and shape must match exactly
         {L"$DATE$$DATE$", L"DD", L"", L"0505"},

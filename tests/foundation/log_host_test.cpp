@@ -12,7 +12,7 @@
 namespace {
 
 class LogTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ::setenv("XDG_STATE_HOME", (m_folder / "state").c_str(), 1); }
     std::string Log() const { return TempFolder::Read(CLog::FilePath()); }
     TempFolder m_folder;
@@ -28,8 +28,10 @@ TEST_F(LogTest, EntriesCarryStateDetailAndSource) {
     CLog::Bug(L"two\nlines", L"detail\r\nhere");
 
     const std::string log = Log();
-    EXPECT_NE(log.find("[ExReport::Macros] Could not open: /tmp/x.twp (ex_report:218)\n"), std::string::npos) << log;
-    EXPECT_NE(log.find("File 'caf\xC3\xA9.twp' does not exist or inaccessible. 42\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("[ExReport::Macros] Could not open: /tmp/x.twp (ex_report:218)\n"), std::string::npos)
+        << log;
+    EXPECT_NE(log.find("File 'caf\xC3\xA9.twp' does not exist or inaccessible. 42\n"), std::string::npos)
+        << log;
     EXPECT_NE(log.find("two lines: detail  here\n"), std::string::npos) << log;
     size_t lines = 0;
     for (const char c : log) lines += c == '\n';
@@ -83,8 +85,8 @@ TEST(HostTest, OpenFilePassesTheNameAsOneArgumentWithoutAShell) {
     const auto record = folder / "arguments";
     // A stand-in for xdg-open, found first on PATH, that records what it was given.
     const auto fake = folder / "xdg-open";
-    TempFolder::Write(fake, "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$1\" > \"$0.tmp\" && mv \"$0.tmp\" " + record.string() +
-                                "\n");
+    TempFolder::Write(fake, "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$1\" > \"$0.tmp\" && mv \"$0.tmp\" " +
+                                record.string() + "\n");
     std::filesystem::permissions(fake, std::filesystem::perms::owner_all);
     const std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
     ::setenv("PATH", (folder.Path().string() + ":" + oldPath).c_str(), 1);

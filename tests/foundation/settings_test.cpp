@@ -10,7 +10,7 @@ namespace {
 
 // Points the settings (and the log they write to) at a fresh folder for one test.
 class SettingsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ::setenv("XDG_CONFIG_HOME", m_folder.Path().c_str(), 1);
         ::setenv("XDG_STATE_HOME", (m_folder / "state").c_str(), 1);
@@ -55,9 +55,9 @@ TEST_F(SettingsTest, SaveWritesEveryKeyInDeclarationOrderAndLoadsItBack) {
         ASSERT_TRUE(settings.SaveData());
     }
     const std::string file = "\n" + TempFolder::Read(File());
-    const char* order[] = {"DefTitle",    "DefHeader", "DefFooter",   "HtmlLanguage", "HtmlCharset",
-                           "DateMFormat", "TimeMFormat", "Library",   "TxtSeparator", "SQLeditor",
-                           "CommonHF",    "SplitterY", "UseForEmpty", "HasHTML",      "ProjList"};
+    const char* order[] = {"DefTitle",    "DefHeader",   "DefFooter",   "HtmlLanguage", "HtmlCharset",
+                           "DateMFormat", "TimeMFormat", "Library",     "TxtSeparator", "SQLeditor",
+                           "CommonHF",    "SplitterY",   "UseForEmpty", "HasHTML",      "ProjList"};
     size_t last = 0;
     for (const char* key : order) {
         const size_t found = file.find(std::string("\n") + key + " = ");
@@ -71,7 +71,8 @@ TEST_F(SettingsTest, SaveWritesEveryKeyInDeclarationOrderAndLoadsItBack) {
     EXPECT_EQ(loaded.getStr(L"DefTitle"), L"Quarterly \"sales\"\r\nline two");
     EXPECT_EQ(loaded.getStr(L"TxtSeparator"), L"\t");
     EXPECT_EQ(loaded.getInt(L"SplitterY"), -20);
-    EXPECT_EQ(loaded.getArr(L"ProjList"), (std::vector<std::wstring>{L"/home/u/a b.twp", L"/home/u/caf\u00E9.twp"}));
+    EXPECT_EQ(loaded.getArr(L"ProjList"),
+              (std::vector<std::wstring>{L"/home/u/a b.twp", L"/home/u/caf\u00E9.twp"}));
 
     loaded.ResetToDefaults();
     ExpectDefaults(loaded);

@@ -1,7 +1,6 @@
 #include "sys_reg.h"
 
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <climits>

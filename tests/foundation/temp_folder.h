@@ -8,7 +8,7 @@
 #include <string_view>
 
 class TempFolder {
-public:
+  public:
     TempFolder() {
         std::string pattern = (std::filesystem::temp_directory_path() / "tw-foundation-XXXXXX").string();
         if (::mkdtemp(pattern.data())) m_path = pattern;
@@ -31,6 +31,6 @@ public:
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
 
-private:
+  private:
     std::filesystem::path m_path;
 };

@@ -20,7 +20,7 @@ std::wstring SystemError(int error) { return Utf8ToWide(std::strerror(error)); }
 std::wstring Quoted(const fs::path& path) { return L"'" + FromPath(path) + L"'"; }
 
 class FileDescriptor {
-public:
+  public:
     explicit FileDescriptor(int fd) : m_fd(fd) {}
     ~FileDescriptor() {
         if (m_fd >= 0) ::close(m_fd);
@@ -35,7 +35,7 @@ public:
         return result;
     }
 
-private:
+  private:
     int m_fd;
 };
 

@@ -43,14 +43,30 @@ std::wstring Format(std::wstring_view format, const std::tm& now, const TokenTex
     for (size_t i = 0; i < format.size();) {
         size_t length;
         switch (TokenAt(format, i, tokens, length)) {
-        case Token::Year4: AppendNumber(out, now.tm_year + 1900, 4); break;
-        case Token::Year2: AppendNumber(out, ((now.tm_year + 1900) % 100 + 100) % 100, 2); break;
-        case Token::Day: AppendNumber(out, now.tm_mday, 2); break;
-        case Token::Month: AppendNumber(out, now.tm_mon + 1, 2); break;
-        case Token::Hour: AppendNumber(out, now.tm_hour, 2); break;
-        case Token::Minute: AppendNumber(out, now.tm_min, 2); break;
-        case Token::Second: AppendNumber(out, now.tm_sec, 2); break;
-        case Token::None: out.push_back(format[i]); break;
+            case Token::Year4:
+                AppendNumber(out, now.tm_year + 1900, 4);
+                break;
+            case Token::Year2:
+                AppendNumber(out, ((now.tm_year + 1900) % 100 + 100) % 100, 2);
+                break;
+            case Token::Day:
+                AppendNumber(out, now.tm_mday, 2);
+                break;
+            case Token::Month:
+                AppendNumber(out, now.tm_mon + 1, 2);
+                break;
+            case Token::Hour:
+                AppendNumber(out, now.tm_hour, 2);
+                break;
+            case Token::Minute:
+                AppendNumber(out, now.tm_min, 2);
+                break;
+            case Token::Second:
+                AppendNumber(out, now.tm_sec, 2);
+                break;
+            case Token::None:
+                out.push_back(format[i]);
+                break;
         }
         i += length;
     }
@@ -66,7 +82,8 @@ void ReplaceAll(std::wstring& text, std::wstring_view macro, std::wstring_view v
 bool ReadDigits(std::wstring_view value, size_t& position, size_t minDigits, size_t maxDigits, int& number) {
     number = 0;
     size_t count = 0;
-    while (count < maxDigits && position < value.size() && value[position] >= L'0' && value[position] <= L'9') {
+    while (count < maxDigits && position < value.size() && value[position] >= L'0' &&
+           value[position] <= L'9') {
         number = number * 10 + (value[position] - L'0');
         ++position;
         ++count;
@@ -76,9 +93,13 @@ bool ReadDigits(std::wstring_view value, size_t& position, size_t minDigits, siz
 
 }  // namespace
 
-std::wstring FormatDate(std::wstring_view format, const std::tm& now) { return Format(format, now, kDateTokens); }
+std::wstring FormatDate(std::wstring_view format, const std::tm& now) {
+    return Format(format, now, kDateTokens);
+}
 
-std::wstring FormatTime(std::wstring_view format, const std::tm& now) { return Format(format, now, kTimeTokens); }
+std::wstring FormatTime(std::wstring_view format, const std::tm& now) {
+    return Format(format, now, kTimeTokens);
+}
 
 std::tm LocalNow() {
     const std::time_t now = std::time(nullptr);
@@ -87,8 +108,8 @@ std::tm LocalNow() {
     return local;
 }
 
-std::wstring DateAndTimeMacros(std::wstring_view text, std::wstring_view dateFormat, std::wstring_view timeFormat,
-                               const std::tm& now) {
+std::wstring DateAndTimeMacros(std::wstring_view text, std::wstring_view dateFormat,
+                               std::wstring_view timeFormat, const std::tm& now) {
     std::wstring out(text);
     if (out.find(L'$') == std::wstring::npos) return out;
     if (out.find(L"$DATE$") != std::wstring::npos) ReplaceAll(out, L"$DATE$", FormatDate(dateFormat, now));
@@ -96,12 +117,13 @@ std::wstring DateAndTimeMacros(std::wstring_view text, std::wstring_view dateFor
     return out;
 }
 
-std::wstring DateAndTimeMacros(std::wstring_view text, std::wstring_view dateFormat, std::wstring_view timeFormat) {
+std::wstring DateAndTimeMacros(std::wstring_view text, std::wstring_view dateFormat,
+                               std::wstring_view timeFormat) {
     return DateAndTimeMacros(text, dateFormat, timeFormat, LocalNow());
 }
 
-int DateScanLowLevel(std::wstring_view value, int& day, int& month, int& year, int mode, std::wstring_view pattern,
-                     int minYear, int maxYear) {
+int DateScanLowLevel(std::wstring_view value, int& day, int& month, int& year, int mode,
+                     std::wstring_view pattern, int minYear, int maxYear) {
     // Mode 0 also accepts one-digit days and months; any other mode wants every field at its full width.
     const size_t shortest = mode == 0 ? 1 : 2;
     int foundDay = 0, foundMonth = 0, foundYear = 0;
@@ -115,26 +137,28 @@ int DateScanLowLevel(std::wstring_view value, int& day, int& month, int& year, i
         size_t length;
         int number = 0;
         switch (TokenAt(pattern, i, kDateTokens, length)) {
-        case Token::Year4:
-            if (!ReadDigits(value, position, 4, 4, number)) return noMatch();
-            foundYear = number, hasYear = true;
-            break;
-        case Token::Year2:
-            if (!ReadDigits(value, position, 2, 2, number)) return noMatch();
-            // The POSIX rule for two-digit years: 69-99 are 1969-1999, 00-68 are 2000-2068.
-            foundYear = number >= 69 ? 1900 + number : 2000 + number, hasYear = true;
-            break;
-        case Token::Day:
-            if (!ReadDigits(value, position, shortest, 2, number) || number < 1 || number > 31) return noMatch();
-            foundDay = number;
-            break;
-        case Token::Month:
-            if (!ReadDigits(value, position, shortest, 2, number) || number < 1 || number > 12) return noMatch();
-            foundMonth = number;
-            break;
-        default:
-            if (position >= value.size() || value[position] != pattern[i]) return noMatch();
-            ++position;
+            case Token::Year4:
+                if (!ReadDigits(value, position, 4, 4, number)) return noMatch();
+                foundYear = number, hasYear = true;
+                break;
+            case Token::Year2:
+                if (!ReadDigits(value, position, 2, 2, number)) return noMatch();
+                // The POSIX rule for two-digit years: 69-99 are 1969-1999, 00-68 are 2000-2068.
+                foundYear = number >= 69 ? 1900 + number : 2000 + number, hasYear = true;
+                break;
+            case Token::Day:
+                if (!ReadDigits(value, position, shortest, 2, number) || number < 1 || number > 31)
+                    return noMatch();
+                foundDay = number;
+                break;
+            case Token::Month:
+                if (!ReadDigits(value, position, shortest, 2, number) || number < 1 || number > 12)
+                    return noMatch();
+                foundMonth = number;
+                break;
+            default:
+                if (position >= value.size() || value[position] != pattern[i]) return noMatch();
+                ++position;
         }
         i += length;
     }
@@ -149,8 +173,8 @@ namespace FMT {
 
 std::wstring FormatInteger(long long value) {
     // The magnitude as unsigned, so that LLONG_MIN has one.
-    unsigned long long magnitude = value < 0 ? 0ULL - static_cast<unsigned long long>(value)
-                                             : static_cast<unsigned long long>(value);
+    unsigned long long magnitude =
+        value < 0 ? 0ULL - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);
     wchar_t buffer[32];
     size_t position = sizeof buffer / sizeof buffer[0];
     int digits = 0;

@@ -8,21 +8,22 @@
 
 // The text with "$DATE$" and "$TIME$" replaced by now in the given formats (DD, MM, YYYY, YY in the date
 // format; HH, MM, SS in the time format).
-std::wstring DateAndTimeMacros(std::wstring_view text, std::wstring_view dateFormat, std::wstring_view timeFormat);
+std::wstring DateAndTimeMacros(std::wstring_view text, std::wstring_view dateFormat,
+                               std::wstring_view timeFormat);
 // Same, with the moment given.
-std::wstring DateAndTimeMacros(std::wstring_view text, std::wstring_view dateFormat, std::wstring_view timeFormat,
-                               const std::tm& now);
+std::wstring DateAndTimeMacros(std::wstring_view text, std::wstring_view dateFormat,
+                               std::wstring_view timeFormat, const std::tm& now);
 // One date or time format applied to a moment (the tokens above).
 std::wstring FormatDate(std::wstring_view format, const std::tm& now);
 std::wstring FormatTime(std::wstring_view format, const std::tm& now);
 // The local time now.
 std::tm LocalNow();
 
-// Reads day, month and year from the start of value by a pattern of the tokens DD, MM, YYYY, YY (other pattern
-// characters must match literally). Leaves day and month 0 when the value does not match; a year outside
-// [minYear, maxYear] is no match. Returns the number of characters read, 0 on no match.
-int DateScanLowLevel(std::wstring_view value, int& day, int& month, int& year, int mode, std::wstring_view pattern,
-                     int minYear, int maxYear);
+// Reads day, month and year from the start of value by a pattern of the tokens DD, MM, YYYY, YY (other
+// pattern characters must match literally). Leaves day and month 0 when the value does not match; a year
+// outside [minYear, maxYear] is no match. Returns the number of characters read, 0 on no match.
+int DateScanLowLevel(std::wstring_view value, int& day, int& month, int& year, int mode,
+                     std::wstring_view pattern, int minYear, int maxYear);
 
 namespace FMT {
 // A 64-bit integer with "," every three digits: -1,234,567.
@@ -31,7 +32,7 @@ std::wstring FormatInteger(long long value);
 
 // The run timer.
 class _TimeCounter {
-public:
+  public:
     void Start();
     void Stop();
     // Seconds between Start and Stop (or now, while running).
@@ -39,7 +40,7 @@ public:
     // Rows per second over that time as a grouped integer text, such as "412,345".
     std::wstring PerSecond(long long rows) const;
 
-private:
+  private:
     std::chrono::steady_clock::time_point m_start{}, m_stop{};
     bool m_running = false;
 };

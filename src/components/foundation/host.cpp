@@ -89,7 +89,8 @@ std::string DataDir() {
         const fs::path folder = binary.parent_path();
         // Installed, the data is under ../share/tablewright; in the build tree build/tablewright sits in the
         // source tree that holds tmpl/.
-        for (const fs::path& candidate : {folder, folder.parent_path(), folder.parent_path() / "share/tablewright"}) {
+        for (const fs::path& candidate :
+             {folder, folder.parent_path(), folder.parent_path() / "share/tablewright"}) {
             if (HoldsData(candidate)) return candidate.lexically_normal().string();
         }
     }

@@ -7,7 +7,7 @@
 enum class MessageIcon { Information, Warning, Error };
 
 class IHost {
-public:
+  public:
     virtual ~IHost() = default;
     // True when a main window exists (status texts, message processing).
     virtual bool HasMainWindow() const { return false; }
@@ -27,6 +27,6 @@ public:
 IHost& Host();
 // Replaces the host (the GUI at start, tests); nullptr restores the plain host. The caller keeps ownership.
 void SetHost(IHost* host);
-// The folder holding tmpl/, help/ and examples/: TABLEWRIGHT_DATA_DIR, beside the binary, ../share/tablewright,
-// or the source tree.
+// The folder holding tmpl/, help/ and examples/: TABLEWRIGHT_DATA_DIR, beside the binary,
+// ../share/tablewright, or the source tree.
 std::string DataDir();

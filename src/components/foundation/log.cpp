@@ -5,11 +5,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <cwchar>
 #include <filesystem>
 #include <memory>
 #include <mutex>
 #include <vector>
-#include <cwchar>
 
 #include "text.h"
 
@@ -32,7 +32,8 @@ std::string Timestamp() {
     return buffer;
 }
 
-// Appends one line to the log file (and standard error when echoing); a log that cannot be written is skipped.
+// Appends one line to the log file (and standard error when echoing); a log that cannot be written is
+// skipped.
 void Write(std::wstring_view text, std::wstring_view detail, const char* source, int line) {
     std::lock_guard lock(g_mutex);
     std::string entry = Timestamp();
@@ -83,8 +84,8 @@ void CLog::Bug(std::wstring_view text, std::wstring_view detail, const char* sou
 
 void CLog::Bug2(const wchar_t* format, ...) {
     if (!format) return;
-    // Grow the buffer until the entry fits: vswprintf gives -1 both for a short buffer and for a bad argument,
-    // so an encoding error stops the growth and the format itself is logged.
+    // Grow the buffer until the entry fits: vswprintf gives -1 both for a short buffer and for a bad
+    // argument, so an encoding error stops the growth and the format itself is logged.
     constexpr size_t kLimit = size_t{1} << 26;
     std::vector<wchar_t> buffer(512);
     for (;;) {
@@ -122,4 +123,6 @@ void CLog::SetEcho(bool echo) {
     g_echo = echo;
 }
 
-std::string CLog::FilePath() { return EnvFolder("XDG_STATE_HOME", ".local/state") + "/tablewright/tablewright.log"; }
+std::string CLog::FilePath() {
+    return EnvFolder("XDG_STATE_HOME", ".local/state") + "/tablewright/tablewright.log";
+}

@@ -5,7 +5,7 @@
 #include <string_view>
 
 class CLog {
-public:
+  public:
     // A fault: text, its detail (a path, an error text), the source name and line when known.
     static void Bug(std::wstring_view text, std::wstring_view detail = {}, const char* source = nullptr,
                     int line = 0);

@@ -1,9 +1,10 @@
 #include "settings.h"
 
+#include <toml++/toml.h>
+
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
-#include <toml++/toml.h>
 
 #include "atomic_file.h"
 #include "log.h"
@@ -33,38 +34,39 @@ using Kind = _Settings::Entry::Kind;
 
 void Log(const std::wstring& text, const std::wstring& detail) { CLog::Bug(text, detail, "Settings", 0); }
 
-// Takes the value of one key from the file when it has the setting's type; otherwise the setting keeps its value.
+// Takes the value of one key from the file when it has the setting's type; otherwise the setting keeps its
+// value.
 bool Take(_Settings::Entry& entry, const toml::node& node) {
     switch (entry.kind) {
-    case Kind::Text:
-        if (const auto* text = node.as_string()) {
-            entry.text = tw::Utf8ToWide(text->get());
-            return true;
-        }
-        return false;
-    case Kind::Integer:
-        if (const auto* integer = node.as_integer()) {
-            if (integer->get() < INT_MIN || integer->get() > INT_MAX) return false;
-            entry.number = static_cast<int>(integer->get());
-            return true;
-        }
-        if (const auto* boolean = node.as_boolean()) {
-            entry.number = boolean->get() ? 1 : 0;
-            return true;
-        }
-        return false;
-    case Kind::TextList:
-        if (const auto* array = node.as_array()) {
-            std::vector<std::wstring> values;
-            for (const auto& item : *array) {
-                const auto* text = item.as_string();
-                if (!text) return false;
-                values.push_back(tw::Utf8ToWide(text->get()));
+        case Kind::Text:
+            if (const auto* text = node.as_string()) {
+                entry.text = tw::Utf8ToWide(text->get());
+                return true;
             }
-            entry.list = std::move(values);
-            return true;
-        }
-        return false;
+            return false;
+        case Kind::Integer:
+            if (const auto* integer = node.as_integer()) {
+                if (integer->get() < INT_MIN || integer->get() > INT_MAX) return false;
+                entry.number = static_cast<int>(integer->get());
+                return true;
+            }
+            if (const auto* boolean = node.as_boolean()) {
+                entry.number = boolean->get() ? 1 : 0;
+                return true;
+            }
+            return false;
+        case Kind::TextList:
+            if (const auto* array = node.as_array()) {
+                std::vector<std::wstring> values;
+                for (const auto& item : *array) {
+                    const auto* text = item.as_string();
+                    if (!text) return false;
+                    values.push_back(tw::Utf8ToWide(text->get()));
+                }
+                entry.list = std::move(values);
+                return true;
+            }
+            return false;
     }
     return false;
 }
@@ -79,13 +81,14 @@ bool Parse(const std::string& bytes, const std::string& path, toml::table& root,
         root = toml::parse(bytes, path);
         return true;
     } catch (const toml::parse_error& fault) {
-        reason = L"line " + std::to_wstring(fault.source().begin.line) + L": " + tw::Utf8ToWide(fault.description());
+        reason = L"line " + std::to_wstring(fault.source().begin.line) + L": " +
+                 tw::Utf8ToWide(fault.description());
         return false;
     }
 }
 
-// Keeps a copy of a settings file that cannot be read before it is saved over: settings.toml.broken, or the first
-// settings.toml.broken.N that does not exist yet.
+// Keeps a copy of a settings file that cannot be read before it is saved over: settings.toml.broken, or the
+// first settings.toml.broken.N that does not exist yet.
 bool KeepBrokenCopy(const fs::path& path) {
     fs::path copy = path.string() + ".broken";
     std::error_code ec;
@@ -135,9 +138,14 @@ void _Settings::Load() {
     std::string bytes;
     std::wstring error;
     switch (tw::ReadWholeFile(path, bytes, error)) {
-    case tw::ReadResult::Missing: Log(L"No settings file yet, the defaults are used", tw::Utf8ToWide(path)); return;
-    case tw::ReadResult::Unreadable: Log(L"Settings file unreadable, the defaults are used", error); return;
-    case tw::ReadResult::Ok: break;
+        case tw::ReadResult::Missing:
+            Log(L"No settings file yet, the defaults are used", tw::Utf8ToWide(path));
+            return;
+        case tw::ReadResult::Unreadable:
+            Log(L"Settings file unreadable, the defaults are used", error);
+            return;
+        case tw::ReadResult::Ok:
+            break;
     }
     toml::table root;
     std::wstring reason;
@@ -168,9 +176,15 @@ bool _Settings::SaveData() {
     tw::TomlWriter writer;
     for (const Entry& entry : m_entries) {
         switch (entry.kind) {
-        case Kind::Text: writer.Key(entry.key, entry.text); break;
-        case Kind::Integer: writer.Key(entry.key, static_cast<long long>(entry.number)); break;
-        case Kind::TextList: writer.Key(entry.key, entry.list); break;
+            case Kind::Text:
+                writer.Key(entry.key, entry.text);
+                break;
+            case Kind::Integer:
+                writer.Key(entry.key, static_cast<long long>(entry.number));
+                break;
+            case Kind::TextList:
+                writer.Key(entry.key, entry.list);
+                break;
         }
     }
     if (!tw::ReplaceFile(path, writer.Text(), error)) {

@@ -6,7 +6,7 @@
 #include <vector>
 
 class _Settings {
-public:
+  public:
     // Declares every setting with its default, in declaration order; nothing is read yet.
     _Settings();
     ~_Settings();
@@ -33,7 +33,7 @@ public:
     // One declared setting with its value and default (defined where the settings are read and written).
     struct Entry;
 
-private:
+  private:
     Entry* Find(std::wstring_view key);
     const Entry* Find(std::wstring_view key) const;
     std::vector<Entry> m_entries;

@@ -1,10 +1,11 @@
 #include "sys_reg.h"
 
+#include <toml++/toml.h>
+
 #include <climits>
 #include <cstdlib>
 #include <deque>
 #include <optional>
-#include <toml++/toml.h>
 #include <variant>
 #include <vector>
 
@@ -14,8 +15,8 @@
 
 namespace {
 
-// A stored value; std::monostate marks a key that is present but unusable (an integer outside 32 bits, a float),
-// so that Read gives the default.
+// A stored value; std::monostate marks a key that is present but unusable (an integer outside 32 bits, a
+// float), so that Read gives the default.
 using Value = std::variant<std::monostate, int, std::wstring>;
 
 struct KeyList {
@@ -145,9 +146,12 @@ CSysReg::Status CSysReg::OpenRead(const std::wstring& path) {
     impl.path = path;
     std::string bytes;
     switch (tw::ReadWholeFile(tw::ToPath(path), bytes, impl.error)) {
-    case tw::ReadResult::Missing: return Status::Missing;
-    case tw::ReadResult::Unreadable: return Status::Unreadable;
-    case tw::ReadResult::Ok: break;
+        case tw::ReadResult::Missing:
+            return Status::Missing;
+        case tw::ReadResult::Unreadable:
+            return Status::Unreadable;
+        case tw::ReadResult::Ok:
+            break;
     }
     if (bytes.find('\0') != std::string::npos) {
         impl.error = L"'" + path + L"' is a binary file, not a TOML file.";
@@ -159,7 +163,8 @@ CSysReg::Status CSysReg::OpenRead(const std::wstring& path) {
     } catch (const toml::parse_error& fault) {
         const auto& where = fault.source().begin;
         impl.error = L"'" + path + L"' is not a valid TOML file (line " + std::to_wstring(where.line) +
-                     L", column " + std::to_wstring(where.column) + L"): " + tw::Utf8ToWide(fault.description());
+                     L", column " + std::to_wstring(where.column) + L"): " +
+                     tw::Utf8ToWide(fault.description());
         return Status::Malformed;
     }
     for (const auto& [name, node] : root) {
@@ -187,7 +192,8 @@ bool CSysReg::Commit() {
     }
     tw::TomlWriter writer;
     for (const auto& section : impl.sections) {
-        // A plain key named like an index would clash with that index's sub-table and make the file unreadable.
+        // A plain key named like an index would clash with that index's sub-table and make the file
+        // unreadable.
         for (const auto& [index, keys] : section.numbered) {
             if (section.plain.Find(std::to_wstring(index))) {
                 impl.error = L"The key '" + std::to_wstring(index) + L"' of section '" + section.name +

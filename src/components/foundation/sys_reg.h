@@ -1,14 +1,14 @@
 #pragma once
 // The sectioned key/value store that project files are written through: a TOML file.
-// A section is a table, a numbered key (key, i) the key inside the sub-table [Section.i]. Texts come back exactly
-// as written; integers are 32-bit. Keys are written in the order they are saved.
+// A section is a table, a numbered key (key, i) the key inside the sub-table [Section.i]. Texts come back
+// exactly as written; integers are 32-bit. Keys are written in the order they are saved.
 
 #include <memory>
 #include <string>
 #include <string_view>
 
 class CSysReg {
-public:
+  public:
     enum class Status { Ok, Missing, Unreadable, Malformed };
 
     CSysReg();
@@ -16,8 +16,8 @@ public:
     CSysReg(const CSysReg&) = delete;
     CSysReg& operator=(const CSysReg&) = delete;
 
-    // Opens the file for reading: parses it whole. Anything but Ok leaves an empty store (every Read gives its
-    // default) and an error text.
+    // Opens the file for reading: parses it whole. Anything but Ok leaves an empty store (every Read gives
+    // its default) and an error text.
     Status OpenRead(const std::wstring& path);
     // Starts an empty store that Commit writes to path.
     void OpenWrite(const std::wstring& path);
@@ -35,11 +35,12 @@ public:
     void Read(std::wstring_view key, int& value, int defaultValue) const;
     void Read(std::wstring_view key, std::wstring& value, std::wstring_view defaultValue) const;
     void ReadByNo(std::wstring_view key, unsigned index, int& value, int defaultValue) const;
-    void ReadByNo(std::wstring_view key, unsigned index, std::wstring& value, std::wstring_view defaultValue) const;
+    void ReadByNo(std::wstring_view key, unsigned index, std::wstring& value,
+                  std::wstring_view defaultValue) const;
     // Whether the current section holds the key (a text or an integer).
     bool Has(std::wstring_view key) const;
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> m_impl;
 };

@@ -27,22 +27,35 @@ void AppendEscaped(std::string& out, std::wstring_view text, bool keepLineFeeds)
         const char* escape = nullptr;
         char unicode[8];
         switch (c) {
-        case L'"': escape = "\\\""; break;
-        case L'\\': escape = "\\\\"; break;
-        case L'\b': escape = "\\b"; break;
-        case L'\t': escape = "\\t"; break;
-        case L'\f': escape = "\\f"; break;
-        case L'\r': escape = "\\r"; break;
-        case L'\n':
-            // A line feed right after the opening """ would be dropped by the reader, so that one stays escaped.
-            if (keepLineFeeds && i > 0) continue;
-            escape = "\\n";
-            break;
-        default:
-            if (c < 0x20 || c == 0x7F) {
-                std::snprintf(unicode, sizeof unicode, "\\u%04X", static_cast<unsigned>(c));
-                escape = unicode;
-            }
+            case L'"':
+                escape = "\\\"";
+                break;
+            case L'\\':
+                escape = "\\\\";
+                break;
+            case L'\b':
+                escape = "\\b";
+                break;
+            case L'\t':
+                escape = "\\t";
+                break;
+            case L'\f':
+                escape = "\\f";
+                break;
+            case L'\r':
+                escape = "\\r";
+                break;
+            case L'\n':
+                // A line feed right after the opening """ would be dropped by the reader, so that one stays
+                // escaped.
+                if (keepLineFeeds && i > 0) continue;
+                escape = "\\n";
+                break;
+            default:
+                if (c < 0x20 || c == 0x7F) {
+                    std::snprintf(unicode, sizeof unicode, "\\u%04X", static_cast<unsigned>(c));
+                    escape = unicode;
+                }
         }
         if (!escape) continue;
         flush(i);

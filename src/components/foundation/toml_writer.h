@@ -1,6 +1,6 @@
 #pragma once
-// A small TOML emitter that keeps keys and tables in the order they are written (toml++ sorts them), and writes
-// every text so that a TOML reader gives it back exactly.
+// A small TOML emitter that keeps keys and tables in the order they are written (toml++ sorts them), and
+// writes every text so that a TOML reader gives it back exactly.
 
 #include <string>
 #include <string_view>
@@ -9,7 +9,7 @@
 namespace tw {
 
 class TomlWriter {
-public:
+  public:
     // Starts the table [path...]; each part is quoted when it is not a bare key. indent is the nesting depth.
     void Table(const std::vector<std::wstring>& path, int indent = 0);
     void Key(std::wstring_view key, long long value);
@@ -24,7 +24,7 @@ public:
     // strings with the line feeds kept and everything else escaped.
     static void AppendString(std::string& out, std::wstring_view text);
 
-private:
+  private:
     void BeginKey(std::wstring_view key);
     std::string m_out;
     std::string m_indent;

@@ -1,28 +1,52 @@
 #pragma once
-// Placeholder until the writer lands.
+// Text reports (UTF-8): a paragraph is a plain line; a table is a header line and one line per row, the values
+// joined by the separator exactly as stored; a value holding the separator, a double quote or a line break is
+// quoted as in RFC 4180. A table is followed by an empty line when anything comes after it. Lines end in LF.
+
+#include <string>
 
 #include "areport.h"
+#include "output_file.h"
+#include "text.h"
 
 class TextReport : public AReport {
 public:
-    int Open() override { return Fail(RE_FORMAT, L"This report format is not available yet."); }
-    void Text(std::wstring_view, PARAGRAPH_TYPE, std::wstring_view, int) override {}
+    int Open() override;
+    int Close() override;
+    void Text(std::wstring_view text, PARAGRAPH_TYPE type, std::wstring_view attributes, int markup) override;
     void BeginSubDocument(std::wstring_view, std::wstring_view, std::wstring_view) override {}
     void EndSubDocument() override {}
     void Ancor(std::wstring_view) override {}
-    void EndOfLine() override {}
+    void EndOfLine() override;
     void BeginStyle(int, int) override {}
     void EndStyle(int, int) override {}
-    void BeginParagraph(PARAGRAPH_TYPE, std::wstring_view) override {}
-    void EndParagraph(PARAGRAPH_TYPE) override {}
+    void BeginParagraph(PARAGRAPH_TYPE type, std::wstring_view attributes) override;
+    void EndParagraph(PARAGRAPH_TYPE type) override;
     void BeginToc() override {}
-    void TocItem(std::wstring_view, std::wstring_view, int) override {}
+    void TocItem(std::wstring_view anchor, std::wstring_view text, int level) override;
     void EndToc() override {}
-    void BeginTable(std::wstring_view, std::wstring_view) override {}
-    void EndTable(std::wstring_view) override {}
-    void BeginRow(std::wstring_view, std::wstring_view, int) override {}
-    void EndRow(std::wstring_view) override {}
-    void BeginCell(std::wstring_view, int, std::wstring_view) override {}
-    void EndCell(std::wstring_view, int) override {}
-    void Cell(std::wstring_view, int, std::wstring_view) override {}
+    void BeginTable(std::wstring_view name, std::wstring_view none) override;
+    void EndTable(std::wstring_view name) override;
+    void BeginRow(std::wstring_view cls, std::wstring_view none, int columns) override;
+    void EndRow(std::wstring_view cls) override;
+    void BeginCell(std::wstring_view columnName, int header, std::wstring_view attributes) override;
+    void EndCell(std::wstring_view columnName, int header) override;
+    void Cell(std::wstring_view text, int header, std::wstring_view attributes) override;
+
+private:
+    // Starts a line of its own: ends an unfinished row or paragraph and separates it from a table before.
+    void StartLine();
+    void EndLine();
+    void WriteValue(std::wstring_view value);
+    void WriteUtf8(std::wstring_view text) {
+        tw::AppendUtf8(m_file.Buffer(), text);
+        m_file.MaybeFlush();
+    }
+
+    OutputFile m_file;
+    std::wstring m_separator;
+    std::string m_separatorBytes;
+    std::wstring m_cell;  // the value of the open cell, reused
+    bool m_inTable = false, m_inRow = false, m_inCell = false, m_inParagraph = false, m_afterTable = false;
+    int m_column = 0;
 };

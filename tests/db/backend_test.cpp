@@ -95,6 +95,25 @@ const std::vector<TypedColumn> kMySqlColumns = {
     {L"absent INT", L"NULL", L"", TC_INTEGER},
 };
 
+// The SQLite ODBC driver garbles statement text above U+07FF, so the text arrives as UTF-8 bytes; it calls
+// DECIMAL and CHAR columns VARCHAR.
+std::vector<TypedColumn> OdbcSqliteColumns() {
+    auto columns = kSqliteColumns;
+    columns[8].literal = L"CAST(x'4772C3BCC39F6520E69DB1E4BAAC20F09F9880' AS TEXT)";
+    columns[2].type = TC_VARCHAR;
+    columns[9].type = TC_VARCHAR;
+    return columns;
+}
+
+// psqlODBC's names: float8 is SQL_FLOAT, texts are wide.
+std::vector<TypedColumn> OdbcPostgreSqlColumns() {
+    auto columns = kPostgreSqlColumns;
+    columns[3].type = TC_FLOAT;
+    columns[11].type = TC_WVARCHAR;
+    columns[12].type = TC_WCHAR;
+    return columns;
+}
+
 const std::wstring kSqliteLongQuery =
     L"WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n) SELECT count(*) FROM n";
 
@@ -106,8 +125,9 @@ std::vector<Backend> AllBackends() {
         {"MySQL", DS_MYSQL, "TW_TEST_MYSQL", L"CREATE TEMPORARY TABLE", kMySqlColumns,
          L"SET SESSION max_recursive_iterations = 4000000000; " + kSqliteLongQuery,
          L"SET SESSION max_recursive_iterations = 4000000000;"},
-        {"OdbcSQLite", DS_ODBC, "TW_TEST_ODBC_SQLITE", L"CREATE TEMP TABLE", kSqliteColumns, kSqliteLongQuery},
-        {"OdbcPostgreSQL", DS_ODBC, "TW_TEST_ODBC_PG", L"CREATE TEMP TABLE", kPostgreSqlColumns,
+        {"OdbcSQLite", DS_ODBC, "TW_TEST_ODBC_SQLITE", L"CREATE TEMP TABLE", OdbcSqliteColumns(),
+         kSqliteLongQuery},
+        {"OdbcPostgreSQL", DS_ODBC, "TW_TEST_ODBC_PG", L"CREATE TEMP TABLE", OdbcPostgreSqlColumns(),
          L"SELECT pg_sleep(60)"},
     };
 }

@@ -32,14 +32,15 @@ long long ReadInteger(std::wstring_view text) {
     bool negative = false;
     if (pos < text.size() && (text[pos] == L'+' || text[pos] == L'-')) negative = text[pos++] == L'-';
     // Accumulate as a negative number so that LLONG_MIN is representable.
+    constexpr long long kLimit = LLONG_MIN / 10;           // -922337203685477580
+    constexpr int kLastDigit = -static_cast<int>(LLONG_MIN % 10);  // 8
     long long value = 0;
     bool saturated = false;
     for (; pos < text.size() && IsDigit(text[pos]); ++pos) {
         const int digit = text[pos] - L'0';
-        if (saturated) continue;
-        if (value < (LLONG_MIN + digit) / 10) {
+        if (value < kLimit || (value == kLimit && digit > kLastDigit)) {
             saturated = true;
-            continue;
+            break;
         }
         value = value * 10 - digit;
     }
@@ -61,7 +62,7 @@ double ReadNumber(std::wstring_view text) {
         if (intDigits + fracDigits > 0) pos = after;
     }
     if (intDigits + fracDigits == 0) return 0.0;
-    bool negativeExponent = false;
+    bool negativeExponent = false, hasExponent = false;
     if (pos < text.size() && (text[pos] == L'e' || text[pos] == L'E')) {
         size_t after = pos + 1;
         if (after < text.size() && (text[after] == L'+' || text[after] == L'-')) {
@@ -71,9 +72,22 @@ double ReadNumber(std::wstring_view text) {
         if (after < text.size() && IsDigit(text[after])) {
             while (after < text.size() && IsDigit(text[after])) ++after;
             pos = after;
+            hasExponent = true;
         } else {
             negativeExponent = false;
         }
+    }
+    // Few digits and a small exponent: mantissa and power of ten are exact doubles, so one correctly rounded
+    // division or multiplication gives the same value as a full conversion.
+    if (intDigits + fracDigits <= 15 && !hasExponent) {
+        unsigned long long mantissa = 0;
+        for (size_t i = start; i < pos; ++i) {
+            if (text[i] != L'.') mantissa = mantissa * 10 + static_cast<unsigned>(text[i] - L'0');
+        }
+        static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7,
+                                             1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+        const double value = static_cast<double>(mantissa) / kPowers[fracDigits];
+        return negative ? -value : value;
     }
     // The scanned part is plain ASCII; narrow it for from_chars, on the stack unless it is unusually long.
     const size_t length = pos - start;

@@ -1,0 +1,199 @@
+// Cost of the column rules on the per-cell path: TestMarker for each kind and operation, ApplyConverter for each
+// conversion, in nanoseconds per value (the time per iteration, one value per iteration).
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "converter.h"
+#include "fld_desc.h"
+#include "rule_style.h"
+#include "value_marker.h"
+
+namespace {
+
+constexpr size_t kValueCount = 4096;  // a power of two: the index wraps with a mask
+
+std::vector<std::wstring> IntegerValues() {
+    std::mt19937 random(1);
+    std::uniform_int_distribution<int> amount(-50000, 2000000);
+    std::vector<std::wstring> values;
+    for (size_t i = 0; i < kValueCount; ++i) values.push_back(std::to_wstring(amount(random)));
+    return values;
+}
+
+std::vector<std::wstring> NumberValues() {
+    std::mt19937 random(2);
+    std::uniform_real_distribution<double> amount(-500.0, 250000.0);
+    std::vector<std::wstring> values;
+    wchar_t text[64];
+    for (size_t i = 0; i < kValueCount; ++i) {
+        std::swprintf(text, 64, L"%.2f", amount(random));
+        values.emplace_back(text);
+    }
+    return values;
+}
+
+std::vector<std::wstring> TextValues() {
+    const wchar_t* const names[] = {L"Anderson & Sons", L"Müller GmbH", L"Zhang Wei", L"O'Brien",
+                                    L"north-east region", L"Łódź office", L"Smith", L"Bakery \"Sunrise\""};
+    std::mt19937 random(3);
+    std::vector<std::wstring> values;
+    for (size_t i = 0; i < kValueCount; ++i) values.emplace_back(names[random() % 8]);
+    return values;
+}
+
+std::vector<std::wstring> DateValues() {
+    std::mt19937 random(4);
+    std::vector<std::wstring> values;
+    wchar_t text[64];
+    for (size_t i = 0; i < kValueCount; ++i) {
+        std::swprintf(text, 64, L"%04d-%02d-%02d %02d:%02d:%02d", 1990 + static_cast<int>(random() % 40),
+                      1 + static_cast<int>(random() % 12), 1 + static_cast<int>(random() % 28),
+                      static_cast<int>(random() % 24), static_cast<int>(random() % 60),
+                      static_cast<int>(random() % 60));
+        values.emplace_back(text);
+    }
+    return values;
+}
+
+struct MarkerSetup {
+    const char* kind;
+    int type;
+    std::vector<std::wstring> (*values)();
+    const wchar_t* operand;
+    const wchar_t* range;
+};
+
+const MarkerSetup kMarkerKinds[] = {
+    {"integer", TC_INTEGER, IntegerValues, L"1000000", L"100000;1500000"},
+    {"number", TC_DOUBLE, NumberValues, L"125000.50", L"1000.5;200000"},
+    {"text", TC_VARCHAR, TextValues, L"Smith", L"M;T"},
+};
+
+const wchar_t* const kOperations[] = {L">", L"<", L"=", L"!=", L">=", L"<=", L"Contains", L"Starts with",
+                                      L"In Range"};
+
+void BM_TestMarker(benchmark::State& state, const MarkerSetup& setup, const wchar_t* operation) {
+    const std::vector<std::wstring> values = setup.values();
+    ValueMarker marker;
+    marker.ConditionColumn = L"value";
+    marker.ConditionOperation = operation;
+    const std::wstring op(operation);
+    marker.ConditionOperand = op == L"In Range" ? setup.range : op == L"Contains" || op == L"Starts with"
+                                                                    ? (setup.type == TC_VARCHAR ? L"S" : L"12")
+                                                                    : setup.operand;
+    PrepareMarker(marker, {L"value"}, {setup.type});
+    size_t index = 0, holds = 0;
+    for (auto _ : state) {
+        holds += TestMarker(marker, values[index++ & (kValueCount - 1)]);
+    }
+    benchmark::DoNotOptimize(holds);
+    state.SetItemsProcessed(state.iterations());
+}
+
+void BM_ApplyConverter(benchmark::State& state, Converter converter, int type,
+                       std::vector<std::wstring> (*makeValues)()) {
+    const std::vector<std::wstring> values = makeValues();
+    PrepareConverter(converter);
+    std::wstring out;
+    size_t index = 0;
+    int failed = 0;
+    for (auto _ : state) {
+        ApplyConverter(converter, values[index++ & (kValueCount - 1)], type, failed, out);
+        benchmark::DoNotOptimize(out.data());
+    }
+    if (failed) state.SkipWithError("conversion failed");
+    state.SetItemsProcessed(state.iterations());
+}
+
+// For comparison: the expression compiled anew for every value, as a converter without a per-run cache would.
+void BM_RegexCompiledPerValue(benchmark::State& state, Converter converter,
+                              std::vector<std::wstring> (*makeValues)()) {
+    const std::vector<std::wstring> values = makeValues();
+    std::wstring out;
+    size_t index = 0;
+    int failed = 0;
+    for (auto _ : state) {
+        BeginConverterRun(converter);
+        ApplyConverter(converter, values[index++ & (kValueCount - 1)], TC_VARCHAR, failed, out);
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
+std::vector<std::wstring> RangeTexts() {
+    std::mt19937 random(5);
+    std::vector<std::wstring> values;
+    for (size_t i = 0; i < kValueCount; ++i) {
+        values.push_back(L"order " + std::to_wstring(random() % 10000) + L"-" + std::to_wstring(random() % 100) +
+                         L" shipped");
+    }
+    return values;
+}
+
+void BM_StyleAttributes(benchmark::State& state) {
+    RuleStyle style;
+    style.Align = L"Right";
+    style.BackgroundColor = L"yellow";
+    style.FontColor = L"red";
+    style.FontSize = -1;
+    style.CSSClass = L"num";
+    std::wstring out;
+    for (auto _ : state) {
+        StyleAttributes(style, 1, out);
+        benchmark::DoNotOptimize(out.data());
+    }
+}
+
+void RegisterAll() {
+    for (const MarkerSetup& setup : kMarkerKinds) {
+        for (const wchar_t* operation : kOperations) {
+            std::string name = std::string("TestMarker/") + setup.kind + "/";
+            for (const wchar_t* c = operation; *c; ++c) name += static_cast<char>(*c == L' ' ? L'_' : *c);
+            benchmark::RegisterBenchmark(name.c_str(), BM_TestMarker, setup, operation);
+        }
+    }
+
+    Converter regex;
+    regex.RegexFrom = L"(\\d+)-(\\d+)";
+    regex.RegexTo = L"$2/$1";
+    benchmark::RegisterBenchmark("ApplyConverter/regex", BM_ApplyConverter, regex, TC_VARCHAR, RangeTexts);
+    benchmark::RegisterBenchmark("ApplyConverter/regex_compiled_per_value", BM_RegexCompiledPerValue, regex,
+                                 RangeTexts);
+
+    Converter group;
+    group.Group = 1;
+    benchmark::RegisterBenchmark("ApplyConverter/group", BM_ApplyConverter, group, TC_INTEGER, IntegerValues);
+
+    Converter fixed;
+    fixed.Digits = 12;
+    fixed.Pres = 2;
+    benchmark::RegisterBenchmark("ApplyConverter/fixed", BM_ApplyConverter, fixed, TC_DOUBLE, NumberValues);
+
+    Converter date;
+    date.DateFrom = L"YYYY-MM-DD";
+    date.DateTo = L"DD MON YYYY";
+    benchmark::RegisterBenchmark("ApplyConverter/date", BM_ApplyConverter, date, TC_TIMESTAMP, DateValues);
+
+    Converter affixes;
+    affixes.Prefix = L"€ ";
+    affixes.Suffix = L" net";
+    benchmark::RegisterBenchmark("ApplyConverter/prefix_suffix", BM_ApplyConverter, affixes, TC_VARCHAR,
+                                 TextValues);
+
+    benchmark::RegisterBenchmark("StyleAttributes/html", BM_StyleAttributes);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    RegisterAll();
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

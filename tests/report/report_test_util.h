@@ -12,6 +12,7 @@
 #include <string>
 
 #include "edge_cases.h"
+#include "multi_report.h"
 #include "text.h"
 
 namespace rt {
@@ -118,6 +119,26 @@ inline std::string EdgeJson() {
         out += "]}";
     }
     return out + "]}";
+}
+
+// Writes the edge-case set in format into file through MultiReport; the result of Close (RE_OPEN when Open
+// failed).
+inline int WriteEdgeReport(int format, const std::wstring& file, const wchar_t* separator = L",") {
+    MultiReport report;
+    report.AddReport(format, file, L"Default.htm");
+    edge::SetUp(report);
+    report.SetColumnSeparator(separator);
+    if (const int result = report.Open(); result != RE_OK) return result;
+    edge::Drive(report);
+    return report.Close();
+}
+
+// Runs a checker script of this folder with python3; empty when it passes.
+inline std::string RunChecker(const std::string& script, const std::string& arguments) {
+    std::string output;
+    const int status = Run("python3 " + Quote(std::string(TW_SOURCE_DIR) + "/tests/report/" + script) + " " + arguments,
+                           output);
+    return status == 0 ? std::string() : "status " + std::to_string(status) + ": " + output;
 }
 
 // Dates and times (the summary's Created row) blanked, so that a golden file stays stable.

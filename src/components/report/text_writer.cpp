@@ -19,6 +19,8 @@ int TextReport::Close() {
 }
 
 void TextReport::EndLine() {
+    // A row of one empty value would read back as a blank line, which CSV readers skip.
+    if (m_inRow && m_column == 1 && m_file.Size() == m_rowStart) m_file.Write("\"\"");
     m_file.Put('\n');
     m_inRow = m_inParagraph = false;
 }
@@ -86,6 +88,7 @@ void TextReport::BeginRow(std::wstring_view, std::wstring_view, int) {
     StartLine();
     m_inRow = true;
     m_column = 0;
+    m_rowStart = m_file.Size();
 }
 
 void TextReport::EndRow(std::wstring_view) {

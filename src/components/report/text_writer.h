@@ -49,4 +49,5 @@ private:
     std::wstring m_cell;  // the value of the open cell, reused
     bool m_inTable = false, m_inRow = false, m_inCell = false, m_inParagraph = false, m_afterTable = false;
     int m_column = 0;
+    unsigned long long m_rowStart = 0;  // file size when the row began
 };

@@ -1,0 +1,92 @@
+// What every writer of this folder shares: a failed Open explains itself, a full disk is an error at Close,
+// and a result set cut short still closes into a well-formed file.
+#include <gtest/gtest.h>
+
+#include "report_test_util.h"
+
+namespace {
+
+const int kFormats[] = {RF_HTML, RF_XML, RF_TEXT, RF_EXCEL};
+
+TEST(Writers, FactoryKnowsEveryFormat) {
+    for (int format = RF_RTF; format <= RF_EXCEL; ++format) EXPECT_NE(MakeWriter(format), nullptr) << format;
+    EXPECT_EQ(MakeWriter(7), nullptr);
+    MultiReport report;
+    report.AddReport(42, L"/tmp/x", L"");
+    EXPECT_EQ(report.Open(), RE_FORMAT);
+    EXPECT_FALSE(report.ErrorText().empty());
+}
+
+TEST(Writers, OpenFailsWithAClearError) {
+    rt::TempDir dir;
+    for (const int format : kFormats) {
+        SCOPED_TRACE(format);
+        const std::wstring file = dir.File("missing/report.out");
+        MultiReport report;
+        report.AddReport(format, file, L"Default.htm");
+        EXPECT_EQ(report.Open(), RE_OPEN);
+        EXPECT_NE(report.ErrorText().find(file), std::wstring::npos);
+    }
+}
+
+TEST(Writers, FullDiskIsReportedAtClose) {
+    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    for (const int format : kFormats) {
+        SCOPED_TRACE(format);
+        EXPECT_EQ(rt::WriteEdgeReport(format, L"/dev/full"), RE_WRITE);
+        MultiReport report;
+        report.AddReport(format, L"/dev/full", L"Default.htm");
+        ASSERT_EQ(report.Open(), RE_OK);
+        report.Text(L"small", 0, L"", 0);
+        EXPECT_EQ(report.Close(), RE_WRITE);
+        EXPECT_NE(report.ErrorText().find(L"/dev/full"), std::wstring::npos);
+    }
+}
+
+TEST(Writers, UnfinishedRowStillWellFormed) {
+    if (!rt::HasProgram("xmllint")) GTEST_SKIP() << "xmllint is missing";
+    for (const int format : {RF_XML, RF_EXCEL}) {
+        SCOPED_TRACE(format);
+        rt::TempDir dir;
+        MultiReport report;
+        report.AddReport(format, dir.File("cut.xml"), L"");
+        ASSERT_EQ(report.Open(), RE_OK);
+        edge::DriveUnfinishedRow(report);
+        // A second result set cut short inside its cell, and nothing ended before Close.
+        report.BeginSubDocument(L"", L"Results2.html", L"Second");
+        report.BeginTable(L"ResultSet", L"");
+        report.BeginRow(L"row", L"", 1);
+        report.BeginCell(L"a", 0, L"");
+        report.Text(L"open", 0, L"", 0);
+        ASSERT_EQ(report.Close(), RE_OK);
+        std::string output;
+        EXPECT_EQ(rt::Run("xmllint --noout " + rt::Quote((dir.Path() / "cut.xml").string()), output), 0) << output;
+        const std::string text = rt::ReadFile(dir.Path() / "cut.xml");
+        EXPECT_NE(text.find(">3<"), std::string::npos);
+        EXPECT_NE(text.find(">open<"), std::string::npos);
+    }
+    rt::TempDir dir;
+    MultiReport report;
+    report.AddReport(RF_TEXT, dir.File("cut.txt"), L"");
+    report.SetColumnSeparator(L",");
+    ASSERT_EQ(report.Open(), RE_OK);
+    edge::DriveUnfinishedRow(report);
+    ASSERT_EQ(report.Close(), RE_OK);
+    EXPECT_EQ(rt::ReadFile(dir.Path() / "cut.txt"), "a,b\n1,2\n3\n\nFooter & end\n");
+}
+
+// Content calls before Open or after a failed Open reach no writer and change nothing.
+TEST(Writers, ContentBeforeOpenIsIgnored) {
+    rt::TempDir dir;
+    MultiReport report;
+    report.AddReport(RF_TEXT, dir.File("t.txt"), L"");
+    report.Text(L"too early", 0, L"", 0);
+    ASSERT_EQ(report.Open(), RE_OK);
+    report.Text(L"on time", 0, L"", 0);
+    ASSERT_EQ(report.Close(), RE_OK);
+    report.Text(L"too late", 0, L"", 0);
+    EXPECT_EQ(report.Close(), RE_OK);
+    EXPECT_EQ(rt::ReadFile(dir.Path() / "t.txt"), "on time\n");
+}
+
+}  // namespace

@@ -15,7 +15,7 @@
 
 namespace twtest {
 
-// A scratch folder removed at the end of the test.
+// A scratch folder removed at the end of the test (kept when TW_KEEP_SCRATCH is set, to look at the files).
 class ScratchFolder {
 public:
     ScratchFolder() {
@@ -24,7 +24,7 @@ public:
     }
     ~ScratchFolder() {
         std::error_code ignored;
-        if (!m_path.empty()) std::filesystem::remove_all(m_path, ignored);
+        if (!m_path.empty() && !std::getenv("TW_KEEP_SCRATCH")) std::filesystem::remove_all(m_path, ignored);
     }
     ScratchFolder(const ScratchFolder&) = delete;
     ScratchFolder& operator=(const ScratchFolder&) = delete;

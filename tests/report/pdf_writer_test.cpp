@@ -1,0 +1,192 @@
+// PDF writer, read back with poppler: text in order, page size, outline and destinations, header rows repeated
+// on every page, long cells kept whole across pages.
+
+#include "pdf_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "edge_cases.h"
+#include "multi_report.h"
+#include "rtf_sample_report.h"
+#include "rtf_test_tools.h"
+#include "text.h"
+
+namespace {
+
+using twtest::Capture;
+using twtest::InOrder;
+using twtest::Quote;
+using twtest::ScratchFolder;
+using twtest::Squeeze;
+
+bool HavePoppler() { return twtest::HaveProgram("pdftotext") && twtest::HaveProgram("pdfinfo"); }
+
+// The text of the document or of one page; layout keeps the cells of a row on one line.
+std::string PdfText(const std::string& path, int page = 0, bool layout = false) {
+    const std::string range = page > 0 ? " -f " + std::to_string(page) + " -l " + std::to_string(page) : "";
+    return Capture("pdftotext -enc UTF-8" + std::string(layout ? " -layout" : "") + range + " " + Quote(path) +
+                   " - 2>&1");
+}
+
+std::string PdfInfo(const std::string& path, const std::string& options = "") {
+    return Capture("pdfinfo " + options + " " + Quote(path) + " 2>&1");
+}
+
+int Pages(const std::string& path) {
+    const std::string info = PdfInfo(path);
+    const size_t at = info.find("Pages:");
+    return at == std::string::npos ? -1 : std::stoi(info.substr(at + 6));
+}
+
+// A table of rows rows of three columns, the way the run writes a result set.
+void WriteRows(AReport& report, int rows, const std::wstring& anchor) {
+    report.Ancor(anchor);
+    report.BeginTable(L"ResultSet", L"");
+    report.BeginRow(L"", L"", 3);
+    for (const wchar_t* column : {L"number", L"label", L"amount"}) report.Cell(column, 1, L"");
+    report.EndRow(L"");
+    for (int i = 0; i < rows; ++i) {
+        report.BeginRow(L"row", L"", 3);
+        const std::wstring number = std::to_wstring(i);
+        twtest::StyledCell(report, L"number", number.c_str(), i % 7 == 0 ? L"yellow" : L"", 0, false, false);
+        twtest::StyledCell(report, L"label", (L"label " + number).c_str(), L"", 0, i % 3 == 0, i % 5 == 0);
+        twtest::StyledCell(report, L"amount", (number + L".50").c_str(), L"#E0FFE0", i % 2 ? 11 : 0, false, false);
+        report.EndRow(L"row");
+    }
+    report.EndTable(L"ResultSet");
+}
+
+std::wstring Wide(const std::string& path) { return tw::Utf8ToWide(path); }
+
+}  // namespace
+
+TEST(PdfWriter, SampleReadsBackWithSizeOutlineAndDestinations) {
+    if (!HavePoppler()) GTEST_SKIP() << "poppler-utils are not available";
+    for (const bool landscape : {false, true}) {
+        ScratchFolder scratch;
+        const std::string path = scratch.File("sample.pdf");
+        MultiReport report;
+        ASSERT_EQ(twtest::WriteSample(report, RF_PDF, Wide(path), landscape, twtest::PdfAttributes), RE_OK)
+            << tw::WideToUtf8(report.ErrorText());
+        EXPECT_TRUE(InOrder(Squeeze(PdfText(path, 0, true)),
+                            {"Sales report", "Contents", "Summary", "Sales by region", "Summary", "Attribute",
+                             "Value", "Product", "Velmor Tablewright", "Report File", "sales_$DATE$.rtf",
+                             "Header first line", "Header second line", "region", "manager", "total", "Nord",
+                             "J\u00fcrgen M\u00fcller", "1,250.00", "S\u00fcd {\\}", "\u0417\u043e\u044f \u03a9",
+                             "980.50", "Footer & end", "1"}));
+        const std::string info = PdfInfo(path);
+        EXPECT_NE(info.find(landscape ? "841.89 x 595.276 pts (A4)" : "595.276 x 841.89 pts (A4)"), std::string::npos)
+            << info;
+        EXPECT_NE(info.find("Title:           Sales report"), std::string::npos) << info;
+        const std::string dests = PdfInfo(path, "-dests");
+        EXPECT_NE(dests.find("\"Summary\""), std::string::npos) << dests;
+        EXPECT_NE(dests.find("\"Results\""), std::string::npos) << dests;
+        // The outline is the table of contents: one entry per TocItem, in order.
+        const std::string raw = twtest::ReadFile(path);
+        EXPECT_LT(raw.find("/Title (Summary)"), raw.find("/Title (Sales by region)"));
+        EXPECT_NE(raw.find("/Title (Sales by region)"), std::string::npos);
+    }
+}
+
+TEST(PdfWriter, LongTablesRepeatTheHeaderRowOnEveryPage) {
+    if (!HavePoppler()) GTEST_SKIP() << "poppler-utils are not available";
+    ScratchFolder scratch;
+    const std::string path = scratch.File("long.pdf");
+    PdfReport report;
+    ReportSetup setup;
+    setup.file = Wide(path);
+    report.SetSetup(setup);
+    ASSERT_EQ(report.Open(), RE_OK);
+    constexpr int kRows = 1500;  // well past the rows measured before the widths are fixed
+    WriteRows(report, kRows, L"Results");
+    ASSERT_EQ(report.Close(), RE_OK);
+
+    const int pages = Pages(path);
+    EXPECT_EQ(pages, report.PageCount());
+    ASSERT_GT(pages, 10);
+    for (int page = 1; page <= pages; ++page) {
+        const std::string text = Squeeze(PdfText(path, page));
+        EXPECT_EQ(text.rfind("number label amount", 0), 0u) << "page " << page << ": " << text.substr(0, 80);
+        EXPECT_NE(text.find(" " + std::to_string(page)), std::string::npos) << "page number " << page;
+    }
+    // Every row is there once, in order.
+    const std::string all = Squeeze(PdfText(path));
+    std::vector<std::string> rows;
+    for (int i = 0; i < kRows; i += 1) rows.push_back(std::to_string(i) + " label " + std::to_string(i) + " ");
+    EXPECT_TRUE(InOrder(all, rows));
+}
+
+TEST(PdfWriter, EdgeCasesKeepEveryValueIncludingACellLongerThanAPage) {
+    if (!HavePoppler()) GTEST_SKIP() << "poppler-utils are not available";
+    ScratchFolder scratch;
+    const std::string path = scratch.File("edge.pdf");
+    MultiReport report;
+    report.AddReport(RF_PDF, Wide(path), L"Default.htm");
+    edge::SetUp(report);
+    ASSERT_EQ(report.Open(), RE_OK);
+    edge::Drive(report);
+    edge::DriveUnfinishedRow(report);
+    ASSERT_EQ(report.Close(), RE_OK) << tw::WideToUtf8(report.ErrorText());
+
+    const std::string text = Squeeze(PdfText(path));
+    // DejaVu has no CJK glyphs and no emoji; those characters depend on the fonts installed, so they are left out.
+    std::vector<std::string> expected = {"Edge <cases> & \"quotes\" 'apostrophes' \u00e9", "Bold title", "Summary",
+                                         "Velmor Tablewright", "report_$DATE$.htm", "Header line <1>",
+                                         "Header line 2 \u00fc"};
+    for (const auto& table : edge::Tables()) {
+        for (const auto& column : table.columns) expected.push_back(tw::WideToUtf8(column));
+        for (const auto& row : table.rows)
+            for (const auto& value : row) {
+                if (value.empty()) continue;
+                if (value == edge::LongText()) {
+                    // Wrapped over several pages: every sentence once, in order. The row's short note is drawn
+                    // beside the first lines, so it is read before the rest of the long text.
+                    expected.insert(expected.end(), {"line 0 of", "long"});
+                    for (int i = 250; i < 2700; i += 250) expected.push_back("line " + std::to_string(i) + " of");
+                    expected.push_back("END");
+                    continue;
+                }
+                if (value == L"long") continue;
+                std::string utf8 = Squeeze(tw::WideToUtf8(value));
+                if (utf8.rfind("Gr\u00fc\u00dfe", 0) == 0) utf8 = "Gr\u00fc\u00dfe \u0395\u03bb\u03bb\u03b7\u03bd\u03b9\u03ba\u03ac";
+                expected.push_back(utf8);
+            }
+        expected.push_back("Footer & end");
+    }
+    expected.insert(expected.end(), {"a", "b", "1", "2", "3", "Footer & end"});
+    EXPECT_TRUE(InOrder(text, expected));
+    EXPECT_EQ(PdfInfo(path).find("Error"), std::string::npos);
+}
+
+TEST(PdfWriter, ContentsEntryWithoutItsSectionStillGivesAValidOutline) {
+    if (!HavePoppler()) GTEST_SKIP() << "poppler-utils are not available";
+    ScratchFolder scratch;
+    const std::string path = scratch.File("toc.pdf");
+    PdfReport report;
+    ReportSetup setup;
+    setup.file = Wide(path);
+    report.SetSetup(setup);
+    ASSERT_EQ(report.Open(), RE_OK);
+    report.BeginToc();
+    for (int i = 1; i <= 3; ++i)
+        report.TocItem(L"Results" + std::to_wstring(i), L"Statement " + std::to_wstring(i), 0);
+    report.EndToc();
+    WriteRows(report, 3, L"Results2");  // statements 1 and 3 gave no result set
+    ASSERT_EQ(report.Close(), RE_OK);
+    int status = 0;
+    const std::string text = Capture("pdftotext " + Quote(path) + " - 2>&1", &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(text.find("Error"), std::string::npos) << text;
+    const std::string raw = twtest::ReadFile(path);
+    EXPECT_NE(raw.find("/Title (Statement 3)"), std::string::npos);
+    EXPECT_NE(PdfInfo(path, "-dests").find("\"Results2\""), std::string::npos);
+}
+
+TEST(PdfWriter, FailsOpenForAFileThatCannotBeCreated) {
+    MultiReport report;
+    report.AddReport(RF_PDF, L"/nonexistent-folder/r.pdf", L"Default.htm");
+    EXPECT_EQ(report.Open(), RE_OPEN);
+    EXPECT_NE(report.ErrorText().find(L"/nonexistent-folder/r.pdf"), std::wstring::npos);
+}

@@ -205,6 +205,10 @@ inline const std::filesystem::path& TestHome() {
         if (::mkdtemp(pattern.data()) == nullptr) return std::filesystem::temp_directory_path();
         ::setenv("XDG_CONFIG_HOME", pattern.c_str(), 1);
         ::setenv("XDG_STATE_HOME", pattern.c_str(), 1);
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(TestHome(), ignored);
+        });
         return std::filesystem::path(pattern);
     }();
     return home;

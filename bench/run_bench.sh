@@ -1,0 +1,195 @@
+#!/usr/bin/env bash
+# End-to-end speed of a report run, side by side with the sqlite3 shell (and psql when TW_TEST_PG is set).
+# Run by hand, never from the tests:   bench/run_bench.sh
+#   TW_BENCH_ROWS="100000 1000000"  row counts (each gets a table of its own)
+#   TW_BENCH_RUNS=3                 runs per command; the median is reported
+#   TW_BENCH_BUILD_DIR=DIR          build tablewright (Release) in DIR instead of the release preset
+#   TW_BENCH_NO_BUILD=1             use the binary that is there
+#   TW_BENCH_KEEP=1                 keep the work folder (databases, projects, reports)
+#   TW_TEST_PG=conninfo             also compare the PostgreSQL path with psql -H
+# Targets, as ratios of the same run: HTML without rules <= 1.0 x sqlite3 -html; Text without rules <= 1.0 x
+# sqlite3 -csv; HTML with a property, a marker and a converter on every column <= 1.5 x HTML without rules;
+# peak RSS flat from the smallest to the largest row count.
+set -euo pipefail
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+ROWS=(${TW_BENCH_ROWS:-100000 1000000})
+RUNS=${TW_BENCH_RUNS:-3}
+TIME=/usr/bin/time
+[ -x "$TIME" ] || { echo "GNU time is missing: apt-get install time" >&2; exit 1; }
+command -v sqlite3 >/dev/null || { echo "sqlite3 is missing" >&2; exit 1; }
+
+# --- build -------------------------------------------------------------------------------------------------
+if [ -n "${TW_BENCH_BUILD_DIR:-}" ]; then
+  BUILD=$TW_BENCH_BUILD_DIR
+  if [ -z "${TW_BENCH_NO_BUILD:-}" ]; then
+    cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DTW_WERROR=ON -DTW_BUILD_TESTS=OFF \
+      -DTW_BUILD_BENCH=OFF >/dev/null
+    cmake --build "$BUILD" -j"${JOBS:-2}" --target tablewright >/dev/null
+  fi
+else
+  BUILD=$ROOT/build-release
+  if [ -z "${TW_BENCH_NO_BUILD:-}" ]; then
+    (cd "$ROOT" && cmake --preset release >/dev/null && cmake --build --preset release -j"${JOBS:-2}" \
+      --target tablewright >/dev/null)
+  fi
+fi
+TW=$BUILD/tablewright
+[ -x "$TW" ] || { echo "no tablewright binary at $TW" >&2; exit 1; }
+
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/tw-bench-XXXXXX")
+cleanup() { [ -n "${TW_BENCH_KEEP:-}" ] && echo "work folder kept: $WORK" || rm -rf "$WORK"; }
+trap cleanup EXIT
+# Settings and log of the runs stay in the work folder.
+export XDG_CONFIG_HOME=$WORK/config XDG_STATE_HOME=$WORK/state
+mkdir -p "$XDG_CONFIG_HOME" "$XDG_STATE_HOME" "$WORK/out"
+DB=$WORK/bench.sqlite
+
+# --- data: 8 mixed columns, with values that need escaping, non-ASCII text, dates, timestamps and NULLs -------
+echo "Making the tables (${ROWS[*]} rows)..." >&2
+{
+  echo "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; BEGIN;"
+  for n in "${ROWS[@]}"; do
+    cat <<SQL
+CREATE TABLE bench_$n(id INTEGER, qty INTEGER, price REAL, name TEXT, note TEXT, born DATE, stamp TIMESTAMP,
+                      ratio DOUBLE);
+WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < $n)
+INSERT INTO bench_$n SELECT
+  x,
+  CASE WHEN x % 7 = 0 THEN NULL ELSE (x * 37) % 100000 END,
+  round((x % 10000) * 1.37, 2),
+  'Item <' || x || '> & "Söhne" ' || char(39) || 'Łódź' || char(39),
+  CASE WHEN x % 5 = 0 THEN NULL WHEN x % 3 = 0 THEN 'tab' || char(9) || 'and, comma' ELSE 'plain note ' || (x % 97) END,
+  date('2000-01-01', '+' || (x % 9000) || ' days'),
+  datetime('2020-01-01 00:00:00', '+' || x || ' minutes'),
+  CASE WHEN x % 11 = 0 THEN NULL ELSE x / 3.0 END
+FROM c;
+SQL
+  done
+  echo "COMMIT;"
+} | sqlite3 "$DB" >/dev/null
+
+COLUMNS=(id qty price name note born stamp ratio)
+
+# A project on the benchmark table; rules = 1 puts a property, a marker and a converter on every column.
+write_project() {  # file format table report rules connection-type connection
+  local file=$1 format=$2 table=$3 report=$4 rules=$5 type=${6:-sqlite} connection=${7:-$DB}
+  {
+    printf "[Query]\nFormat = %s\nText = 'SELECT * FROM %s'\n\n" "$format" "$table"
+    printf "[Target]\nTitle = 'Benchmark'\nReportFile = '%s'\nOpen = 0\nEncoding = 'utf-8'\n\n" "$report"
+    if [ "$rules" = 1 ]; then
+      printf "[ColumnProps]\nCounter = %d\n" "${#COLUMNS[@]}"
+      local i=0
+      for c in "${COLUMNS[@]}"; do
+        printf "[ColumnProps.%d]\nColumnName = '%s'\nIsBold = %d\nBackgroundColor = '#f0f0f0'\nFontColor = 'Default'\nAlign = 'Right'\nFontSize = 0\n" \
+          "$i" "$c" $((i % 2))
+        i=$((i + 1))
+      done
+      printf "[Markers]\nCounter = %d\n" "${#COLUMNS[@]}"
+      i=0
+      local ops=('>' '<' '>' 'Starts with' 'Contains' '>' '>' '<') operands=('500000' '100' '1000' 'Item <1' 'tab' '2010' '2021' '10')
+      for c in "${COLUMNS[@]}"; do
+        printf "[Markers.%d]\nColumn = '%s'\nIsWholeRow = 0\nConditionColumn = '%s'\nConditionOperation = '%s'\nConditionOperand = '%s'\nIsBold = 0\nIsItalic = 1\nBackgroundColor = '#ffe0e0'\nFontColor = '#800000'\nAlign = 'Default'\nFontSize = 1\n" \
+          "$i" "$c" "$c" "${ops[$i]}" "${operands[$i]}"
+        i=$((i + 1))
+      done
+      printf "[Converters]\nCounter = %d\n" "${#COLUMNS[@]}"
+      i=0
+      for c in "${COLUMNS[@]}"; do
+        local extra=""
+        case $c in
+          id|qty) extra="Group = 1" ;;
+          price|ratio) extra=$'Digits = 10\nPres = 2' ;;
+          born) extra=$'DateFrom = \'YYYY-MM-DD\'\nDateTo = \'DD.MM.YYYY\'' ;;
+          stamp) extra=$'RegexFrom = \'^([0-9]{4})-([0-9]{2})\'\nRegexTo = \'$2/$1\'' ;;
+          *) extra="" ;;
+        esac
+        printf "[Converters.%d]\nColumn = '%s'\nPrefix = '['\nSuffix = ']'\n%s\n" "$i" "$c" "$extra"
+        i=$((i + 1))
+      done
+    fi
+    printf "\n[Connection]\nType = '%s'\nConnection = '%s'\n" "$type" "$connection"
+  } >"$file"
+}
+
+# Runs a command RUNS times under GNU time; prints "median-seconds peak-rss-kB".
+measure() {  # output-file command...
+  local output=$1
+  shift
+  local times=() rss=()
+  for _ in $(seq "$RUNS"); do
+    "$TIME" -v -o "$WORK/time.txt" "$@" >"$output" 2>"$WORK/stderr.txt" || {
+      echo "failed: $*" >&2
+      cat "$WORK/stderr.txt" >&2
+      exit 1
+    }
+    times+=("$(awk -F': ' '/Elapsed \(wall clock\)/ { n = split($2, p, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + p[i]; print s }' "$WORK/time.txt")")
+    rss+=("$(awk -F': ' '/Maximum resident set size/ { print $2 }' "$WORK/time.txt")")
+  done
+  local median_time median_rss
+  median_time=$(printf "%s\n" "${times[@]}" | sort -g | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }')
+  median_rss=$(printf "%s\n" "${rss[@]}" | sort -g | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }')
+  echo "$median_time $median_rss"
+}
+
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "n/a" }'; }
+
+declare -A T R
+report_row() { printf "%-34s %10s s %10s kB\n" "$1" "$2" "$3"; }
+
+for n in "${ROWS[@]}"; do
+  echo "== $n rows ==" 
+  write_project "$WORK/html_$n.twp" 1 "bench_$n" "$WORK/out/html_$n.htm" 0
+  write_project "$WORK/text_$n.twp" 3 "bench_$n" "$WORK/out/text_$n.txt" 0
+  write_project "$WORK/rules_$n.twp" 1 "bench_$n" "$WORK/out/rules_$n.htm" 1
+  read -r t r < <(measure "$WORK/out/sqlite_$n.html" sqlite3 -header -html "$DB" "SELECT * FROM bench_$n")
+  T[sqlite_html_$n]=$t; R[sqlite_html_$n]=$r; report_row "sqlite3 -header -html" "$t" "$r"
+  read -r t r < <(measure "$WORK/out/sqlite_$n.csv" sqlite3 -header -csv "$DB" "SELECT * FROM bench_$n")
+  T[sqlite_csv_$n]=$t; R[sqlite_csv_$n]=$r; report_row "sqlite3 -header -csv" "$t" "$r"
+  for kind in html text rules; do
+    read -r t r < <(measure "$WORK/out/console_$kind.txt" "$TW" -c "$WORK/${kind}_$n.twp")
+    T[${kind}_$n]=$t; R[${kind}_$n]=$r; report_row "tablewright -c ($kind)" "$t" "$r"
+  done
+  echo "ratio HTML / sqlite3 -html:   $(ratio "${T[html_$n]}" "${T[sqlite_html_$n]}")   (target <= 1.0)"
+  echo "ratio Text / sqlite3 -csv:    $(ratio "${T[text_$n]}" "${T[sqlite_csv_$n]}")   (target <= 1.0)"
+  echo "ratio HTML rules / HTML:      $(ratio "${T[rules_$n]}" "${T[html_$n]}")   (target <= 1.5)"
+done
+
+if [ "${#ROWS[@]}" -gt 1 ]; then
+  small=${ROWS[0]}
+  large=${ROWS[${#ROWS[@]}-1]}
+  echo "== peak RSS, $large rows / $small rows (flat = about 1.0) =="
+  for kind in html text rules; do
+    echo "$kind: $(ratio "${R[${kind}_$large]}" "${R[${kind}_$small]}")"
+  done
+fi
+
+# --- PostgreSQL ----------------------------------------------------------------------------------------------
+if [ -n "${TW_TEST_PG:-}" ]; then
+  command -v psql >/dev/null || { echo "psql is missing" >&2; exit 1; }
+  echo "== PostgreSQL =="
+  for n in "${ROWS[@]}"; do
+    psql "$TW_TEST_PG" -q -v ON_ERROR_STOP=1 >/dev/null <<SQL
+DROP TABLE IF EXISTS bench_$n;
+CREATE TABLE bench_$n(id integer, qty integer, price double precision, name text, note text, born date,
+                      stamp timestamp, ratio double precision);
+INSERT INTO bench_$n SELECT
+  x,
+  CASE WHEN x % 7 = 0 THEN NULL ELSE (x * 37) % 100000 END,
+  round(((x % 10000) * 1.37)::numeric, 2),
+  'Item <' || x || '> & "Söhne" ''Łódź''',
+  CASE WHEN x % 5 = 0 THEN NULL WHEN x % 3 = 0 THEN 'tab' || chr(9) || 'and, comma' ELSE 'plain note ' || (x % 97) END,
+  date '2000-01-01' + (x % 9000),
+  timestamp '2020-01-01' + x * interval '1 minute',
+  CASE WHEN x % 11 = 0 THEN NULL ELSE x / 3.0 END
+FROM generate_series(1, $n) x;
+SQL
+    write_project "$WORK/pg_$n.twp" 1 "bench_$n" "$WORK/out/pg_$n.htm" 0 postgresql "$TW_TEST_PG"
+    echo "-- $n rows"
+    read -r t r < <(measure "$WORK/out/psql_$n.html" psql "$TW_TEST_PG" -H -c "SELECT * FROM bench_$n")
+    T[psql_$n]=$t; report_row "psql -H" "$t" "$r"
+    read -r t r < <(measure "$WORK/out/console_pg.txt" "$TW" -c "$WORK/pg_$n.twp")
+    T[pg_$n]=$t; R[pg_$n]=$r; report_row "tablewright -c (html, postgresql)" "$t" "$r"
+    echo "ratio HTML / psql -H:         $(ratio "${T[pg_$n]}" "${T[psql_$n]}")"
+    psql "$TW_TEST_PG" -q -c "DROP TABLE bench_$n" >/dev/null
+  done
+fi

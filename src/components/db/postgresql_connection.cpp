@@ -146,6 +146,8 @@ int PostgreSqlConnection::Connect(const CONN_INFO& info) {
     }
     if (PQstatus(conn.get()) != CONNECTION_OK) return Fail(PQerrorMessage(conn.get()));
     PQsetClientEncoding(conn.get(), "UTF8");
+    // Notices ("relation already exists, skipping") are no errors; libpq would print them on standard error.
+    PQsetNoticeProcessor(conn.get(), [](void*, const char*) {}, nullptr);
     // Dates as YYYY-MM-DD whatever the server's default.
     Result set(PQexec(conn.get(), "SET DateStyle = 'ISO, YMD'; SET IntervalStyle = 'iso_8601'"));
     if (PQresultStatus(set.get()) != PGRES_COMMAND_OK) return Fail(PQerrorMessage(conn.get()));

@@ -1,0 +1,110 @@
+// Throughput and peak memory of the RTF and PDF writers for large result sets.
+//
+//   writers2_bench [rows ...]     (default: 100000 1000000)
+//
+// Each case runs in a child process of its own, so that its peak resident set size is its own. Rows are written
+// the way the run writes them: four columns, some cells styled, and the file is removed afterwards.
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "multi_report.h"
+#include "text.h"
+
+namespace {
+
+void Cell(AReport& report, const wchar_t* column, const std::wstring& text, const wchar_t* attributes, bool bold) {
+    report.BeginCell(column, 0, attributes);
+    if (bold) report.BeginStyle(RS_BOLD, 0);
+    report.Text(text, 0, L"", 0);
+    if (bold) report.EndStyle(RS_BOLD, 0);
+    report.EndCell(column, 0);
+    report.SetCellColor(L"");
+}
+
+int WriteReport(int format, const std::string& path, long rows) {
+    MultiReport report;
+    report.AddReport(format, tw::Utf8ToWide(path), L"Default.htm");
+    report.AddProperty(L"%TITLE%", L"Benchmark");
+    if (report.Open() != RE_OK) {
+        std::fprintf(stderr, "open failed: %s\n", tw::WideToUtf8(report.ErrorText()).c_str());
+        return 1;
+    }
+    const bool rtf = format == RF_RTF;
+    report.Text(L"Benchmark", 1, L"", 0);
+    report.BeginSubDocument(L"", L"Results.html", L"Results");
+    report.Ancor(L"Results");
+    report.BeginTable(L"ResultSet", L"");
+    report.BeginRow(L"", L"", 4);
+    for (const wchar_t* column : {L"id", L"name", L"amount", L"created"}) report.Cell(column, 1, L"");
+    report.EndRow(L"");
+    std::wstring id, name, amount;
+    const std::wstring created = L"2024-03-15 10:42:07";
+    for (long row = 0; row < rows; ++row) {
+        id = std::to_wstring(row);
+        name = L"customer \u00e9 " + id;
+        amount = std::to_wstring(row % 100000) + L".25";
+        report.BeginRow(L"row", L"", 4);
+        Cell(report, L"id", id, L"", false);
+        Cell(report, L"name", name, row % 10 == 0 ? (rtf ? L"red;yellow" : L"yellow") : L"", row % 10 == 0);
+        Cell(report, L"amount", amount, rtf ? L"Default;Default" : L"Default", false);
+        Cell(report, L"created", created, L"", false);
+        report.EndRow(L"row");
+    }
+    report.EndTable(L"ResultSet");
+    report.EndSubDocument();
+    if (report.Close() != RE_OK) {
+        std::fprintf(stderr, "close failed: %s\n", tw::WideToUtf8(report.ErrorText()).c_str());
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<long> counts;
+    for (int i = 1; i < argc; ++i) counts.push_back(std::atol(argv[i]));
+    if (counts.empty()) counts = {100000, 1000000};
+    const char* temp = std::getenv("TMPDIR");
+    std::string folder = std::string(temp && *temp ? temp : "/tmp") + "/tw-bench-XXXXXX";
+    if (::mkdtemp(folder.data()) == nullptr) return 1;
+
+    // Wall time suffers when the machine is busy; CPU time (user + system of the child) is the steadier figure.
+    std::printf("%-6s %10s %9s %9s %14s %14s %12s\n", "format", "rows", "wall s", "cpu s", "rows/cpu s",
+                "peak RSS MiB", "file MiB");
+    int failures = 0;
+    for (const int format : {RF_RTF, RF_PDF}) {
+        for (const long rows : counts) {
+            const std::string path = folder + (format == RF_RTF ? "/bench.rtf" : "/bench.pdf");
+            const auto start = std::chrono::steady_clock::now();
+            const pid_t child = ::fork();
+            if (child == 0) _exit(WriteReport(format, path, rows));
+            int status = 0;
+            struct rusage usage {};
+            ::wait4(child, &status, 0, &usage);
+            const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            struct stat info {};
+            ::stat(path.c_str(), &info);
+            const bool ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+            failures += ok ? 0 : 1;
+            const double cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                               static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+            std::printf("%-6s %10ld %9.2f %9.2f %14.0f %14.1f %12.1f%s\n", format == RF_RTF ? "RTF" : "PDF", rows,
+                        seconds, cpu, static_cast<double>(rows) / cpu, static_cast<double>(usage.ru_maxrss) / 1024.0,
+                        static_cast<double>(info.st_size) / (1024.0 * 1024.0), ok ? "" : "  FAILED");
+            std::fflush(stdout);
+            ::unlink(path.c_str());
+        }
+    }
+    ::rmdir(folder.c_str());
+    return failures == 0 ? 0 : 1;
+}

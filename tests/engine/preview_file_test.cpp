@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <fstream>
 #include <regex>
 
 #include "engine_fakes.h"
@@ -52,26 +51,6 @@ TEST_F(EngineTest, PreviewFileIsPrivateNamedOnceAndDeletable) {
     EXPECT_EQ(ModeOf(tw::WideToUtf8(third)) != 0, true);
     EXPECT_TRUE(DeletePreview(second));
     EXPECT_TRUE(DeletePreview(third));
-}
-
-TEST_F(EngineTest, PlantedLinkInThePreviewFolderIsReplacedNotFollowed) {
-    project.Text = L"SELECT 1";
-    db->sets = {{{L"n"}, {TC_INTEGER}, {{L"1"}}}};
-    const std::wstring path = RunPreview(project);
-    ASSERT_FALSE(path.empty());
-    const std::string target = (TestHome() / "target.txt").string();
-    { std::ofstream(target) << "keep"; }
-    const std::string link = tw::WideToUtf8(path);
-    ::unlink(link.c_str());
-    ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
-
-    EXPECT_EQ(RunPreview(project), path);
-    EXPECT_FALSE(S_ISLNK(ModeOf(link)));
-    std::ifstream in(target);
-    std::string content;
-    in >> content;
-    EXPECT_EQ(content, "keep");
-    DeletePreview(path);
 }
 
 TEST(EngineFolders, ChmPartsGoToAPrivateFolderRemovedWithTheEngine) {

@@ -3,6 +3,9 @@
 #include <charconv>
 #include <climits>
 #include <cmath>
+#include <new>
+
+#include <pthread.h>
 
 #include "dates.h"
 #include "fld_desc.h"
@@ -102,24 +105,94 @@ void ReportFailure(Converter& converter, std::wstring_view text) {
     Host().MessageBox(text, L"Error", MessageIcon::Error);
 }
 
-// Every non-overlapping match of the compiled expression replaced; false when the matcher fails.
-bool AppendReplaced(Converter& converter, std::wstring_view value, std::wstring& out) {
+// Every non-overlapping match replaced, appended to out; the matcher's error text when it fails. Safe to run on
+// a helper thread: it touches only its arguments.
+bool AppendReplaced(const std::wregex& expression, std::wstring_view replacement, std::wstring_view value,
+                    std::wstring& out, std::wstring& error) {
     const wchar_t* begin = value.data();
     const wchar_t* end = begin + value.size();
     try {
         const wchar_t* copied = begin;
-        for (MatchIterator it(begin, end, *converter.compiled), last; it != last; ++it) {
+        for (MatchIterator it(begin, end, expression), last; it != last; ++it) {
             const auto& match = *it;
             out.append(copied, match[0].first);
-            AppendSubstitution(out, converter.RegexTo, match, value);
+            AppendSubstitution(out, replacement, match, value);
             copied = match[0].second;
         }
         out.append(copied, end);
-    } catch (const std::regex_error& error) {
-        ReportFailure(converter, tw::Utf8ToWide(error.what()));
+    } catch (const std::regex_error& exception) {
+        error = tw::Utf8ToWide(exception.what());
+        return false;
+    } catch (const std::bad_alloc&) {
+        error = L"Out of memory while matching the regular expression.";
         return false;
     }
     return true;
+}
+
+// The standard library's matcher recurses once or more per character of the value, so a long value (some
+// ten thousand characters for ".*") would overflow the stack of the run. Such values are matched on a helper
+// thread whose stack is sized from the value and the expression. The estimate is generous (measured needs are
+// 300 to 1,100 bytes per character for short expressions).
+size_t StackEstimate(size_t valueLength, size_t expressionLength) {
+    return valueLength * 2 * (200 + 150 * expressionLength) + (256u << 10);
+}
+constexpr size_t kInlineStack = 4u << 20;             // well within the 8 MiB a process's main thread has
+constexpr size_t kMaxHelperStack = size_t{16} << 30;  // address space only: pages are touched as used
+
+struct MatchJob {
+    const std::wregex* expression;
+    std::wstring_view replacement, value;
+    std::wstring* out;
+    std::wstring error;
+    bool ok = false;
+};
+
+void* RunMatchJob(void* argument) {
+    auto* job = static_cast<MatchJob*>(argument);
+    try {
+        job->ok = AppendReplaced(*job->expression, job->replacement, job->value, *job->out, job->error);
+    } catch (...) {
+        job->ok = false;
+        job->error = L"The regular expression could not be matched.";
+    }
+    return nullptr;
+}
+
+bool AppendReplacedOnHelper(const std::wregex& expression, std::wstring_view replacement, std::wstring_view value,
+                            size_t stackSize, std::wstring& out, std::wstring& error) {
+    const wchar_t* const tooLong = L"The value is too long for the regular expression.";
+    if (stackSize > kMaxHelperStack) {
+        error = tooLong;
+        return false;
+    }
+    MatchJob job{&expression, replacement, value, &out, {}, false};
+    pthread_attr_t attributes;
+    if (pthread_attr_init(&attributes) != 0) {
+        error = tooLong;
+        return false;
+    }
+    pthread_t thread;
+    const bool started = pthread_attr_setstacksize(&attributes, stackSize) == 0 &&
+                         pthread_create(&thread, &attributes, RunMatchJob, &job) == 0;
+    pthread_attr_destroy(&attributes);
+    if (!started) {
+        error = tooLong;
+        return false;
+    }
+    pthread_join(thread, nullptr);
+    if (!job.ok) error = std::move(job.error);
+    return job.ok;
+}
+
+bool ReplaceMatches(Converter& converter, std::wstring_view value, std::wstring& out) {
+    std::wstring error;
+    const size_t stackSize = StackEstimate(value.size(), converter.RegexFrom.size());
+    const bool ok = stackSize <= kInlineStack
+                        ? AppendReplaced(*converter.compiled, converter.RegexTo, value, out, error)
+                        : AppendReplacedOnHelper(*converter.compiled, converter.RegexTo, value, stackSize, out, error);
+    if (!ok) ReportFailure(converter, error);
+    return ok;
 }
 
 }  // namespace
@@ -225,7 +298,7 @@ void ApplyConverter(Converter& converter, std::wstring_view value, int type, int
             out.clear();
             return;
         }
-        if (!AppendReplaced(converter, value, out)) {
+        if (!ReplaceMatches(converter, value, out)) {
             failed = 1;
             out.clear();
             return;

@@ -88,6 +88,23 @@ TEST_F(ConverterTest, RegularExpressions) {
     });
 }
 
+// The matcher recurses per character: long values must neither overflow the stack nor change the result.
+TEST_F(ConverterTest, LongValues) {
+    const struct {
+        const wchar_t* from;
+        const wchar_t* to;
+    } expressions[] = {{L".*", L"x"}, {L"(a|b)*", L"<$1>"}, {L"((a)|(b))*c?", L"[$2]"}, {L"a", L"b"}};
+    for (size_t length : {size_t{900}, size_t{4000}, size_t{200000}}) {
+        const std::wstring value(length, L'a');
+        const std::wstring expected[] = {L"xx", L"<a><>", L"[a][]", std::wstring(length, L'b')};
+        for (size_t i = 0; i < std::size(expressions); ++i) {
+            EXPECT_EQ(Convert(Regex(expressions[i].from, expressions[i].to), value, TC_LONGVARCHAR), expected[i])
+                << testing::PrintToString(std::wstring(expressions[i].from)) << " on " << length;
+        }
+    }
+    EXPECT_TRUE(host.boxes.empty());
+}
+
 TEST_F(ConverterTest, InvalidExpressionFailsAndIsReportedOncePerRun) {
     Converter converter = Regex(L"(", L"x");
     converter.Prefix = L"[";

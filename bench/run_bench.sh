@@ -70,23 +70,31 @@ SQL
 
 COLUMNS=(id qty price name note born stamp ratio)
 
-# A project on the benchmark table; rules = 1 puts a property, a marker and a converter on every column.
+# A project on the benchmark table. rules 1 ("rules"): on every column a property with colours, a marker that holds
+# on about half of the rows (bold, italic, size) and a converter (grouping, number format, date pattern, regular
+# expression, prefix and suffix): about four times the output. rules 2 ("light"): on every column a property
+# that only aligns, a marker that seldom holds and a converter without a regular expression.
 write_project() {  # file format table report rules connection-type connection
   local file=$1 format=$2 table=$3 report=$4 rules=$5 type=${6:-sqlite} connection=${7:-$DB}
   {
     printf "[Query]\nFormat = %s\nText = 'SELECT * FROM %s'\n\n" "$format" "$table"
     printf "[Target]\nTitle = 'Benchmark'\nReportFile = '%s'\nOpen = 0\nEncoding = 'utf-8'\n\n" "$report"
-    if [ "$rules" = 1 ]; then
+    if [ "$rules" != 0 ]; then
+      local background="'#f0f0f0'" color="'Default'" bold=1
+      local ops=('>' '<' '>' 'Starts with' 'Contains' '>' '>' '<') operands=('500000' '100' '1000' 'Item <1' 'tab' '2010' '2021' '10')
+      if [ "$rules" = 2 ]; then
+        background="''" color="''" bold=0
+        ops=('<' '=' '=' '=' '=' '=' '=' '=') operands=('100' '-1' '-1' 'none' 'none' 'none' 'none' '-1')
+      fi
       printf "[ColumnProps]\nCounter = %d\n" "${#COLUMNS[@]}"
       local i=0
       for c in "${COLUMNS[@]}"; do
-        printf "[ColumnProps.%d]\nColumnName = '%s'\nIsBold = %d\nBackgroundColor = '#f0f0f0'\nFontColor = 'Default'\nAlign = 'Right'\nFontSize = 0\n" \
-          "$i" "$c" $((i % 2))
+        printf "[ColumnProps.%d]\nColumnName = '%s'\nIsBold = %d\nBackgroundColor = %s\nFontColor = %s\nAlign = 'Right'\nFontSize = 0\n" \
+          "$i" "$c" $((i % 2 * bold)) "$background" "$color"
         i=$((i + 1))
       done
       printf "[Markers]\nCounter = %d\n" "${#COLUMNS[@]}"
       i=0
-      local ops=('>' '<' '>' 'Starts with' 'Contains' '>' '>' '<') operands=('500000' '100' '1000' 'Item <1' 'tab' '2010' '2021' '10')
       for c in "${COLUMNS[@]}"; do
         printf "[Markers.%d]\nColumn = '%s'\nIsWholeRow = 0\nConditionColumn = '%s'\nConditionOperation = '%s'\nConditionOperand = '%s'\nIsBold = 0\nIsItalic = 1\nBackgroundColor = '#ffe0e0'\nFontColor = '#800000'\nAlign = 'Default'\nFontSize = 1\n" \
           "$i" "$c" "$c" "${ops[$i]}" "${operands[$i]}"
@@ -100,7 +108,7 @@ write_project() {  # file format table report rules connection-type connection
           id|qty) extra="Group = 1" ;;
           price|ratio) extra=$'Digits = 10\nPres = 2' ;;
           born) extra=$'DateFrom = \'YYYY-MM-DD\'\nDateTo = \'DD.MM.YYYY\'' ;;
-          stamp) extra=$'RegexFrom = \'^([0-9]{4})-([0-9]{2})\'\nRegexTo = \'$2/$1\'' ;;
+          stamp) [ "$rules" = 2 ] || extra=$'RegexFrom = \'^([0-9]{4})-([0-9]{2})\'\nRegexTo = \'$2/$1\'' ;;
           *) extra="" ;;
         esac
         printf "[Converters.%d]\nColumn = '%s'\nPrefix = '['\nSuffix = ']'\n%s\n" "$i" "$c" "$extra"
@@ -141,24 +149,26 @@ for n in "${ROWS[@]}"; do
   write_project "$WORK/html_$n.twp" 1 "bench_$n" "$WORK/out/html_$n.htm" 0
   write_project "$WORK/text_$n.twp" 3 "bench_$n" "$WORK/out/text_$n.txt" 0
   write_project "$WORK/rules_$n.twp" 1 "bench_$n" "$WORK/out/rules_$n.htm" 1
+  write_project "$WORK/light_$n.twp" 1 "bench_$n" "$WORK/out/light_$n.htm" 2
   read -r t r < <(measure "$WORK/out/sqlite_$n.html" sqlite3 -header -html "$DB" "SELECT * FROM bench_$n")
   T[sqlite_html_$n]=$t; R[sqlite_html_$n]=$r; report_row "sqlite3 -header -html" "$t" "$r"
   read -r t r < <(measure "$WORK/out/sqlite_$n.csv" sqlite3 -header -csv "$DB" "SELECT * FROM bench_$n")
   T[sqlite_csv_$n]=$t; R[sqlite_csv_$n]=$r; report_row "sqlite3 -header -csv" "$t" "$r"
-  for kind in html text rules; do
+  for kind in html text rules light; do
     read -r t r < <(measure "$WORK/out/console_$kind.txt" "$TW" -c "$WORK/${kind}_$n.twp")
     T[${kind}_$n]=$t; R[${kind}_$n]=$r; report_row "tablewright -c ($kind)" "$t" "$r"
   done
   echo "ratio HTML / sqlite3 -html:   $(ratio "${T[html_$n]}" "${T[sqlite_html_$n]}")   (target <= 1.0)"
   echo "ratio Text / sqlite3 -csv:    $(ratio "${T[text_$n]}" "${T[sqlite_csv_$n]}")   (target <= 1.0)"
   echo "ratio HTML rules / HTML:      $(ratio "${T[rules_$n]}" "${T[html_$n]}")   (target <= 1.5)"
+  echo "ratio HTML light / HTML:      $(ratio "${T[light_$n]}" "${T[html_$n]}")   (target <= 1.5)"
 done
 
 if [ "${#ROWS[@]}" -gt 1 ]; then
   small=${ROWS[0]}
   large=${ROWS[${#ROWS[@]}-1]}
   echo "== peak RSS, $large rows / $small rows (flat = about 1.0) =="
-  for kind in html text rules; do
+  for kind in html text rules light; do
     echo "$kind: $(ratio "${R[${kind}_$large]}" "${R[${kind}_$small]}")"
   done
 fi

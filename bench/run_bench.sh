@@ -119,11 +119,12 @@ write_project() {  # file format table report rules connection-type connection
   } >"$file"
 }
 
-# Runs a command RUNS times under GNU time; prints "median-seconds peak-rss-kB".
+# Runs a command RUNS times under GNU time; prints "median-wall-seconds peak-rss-kB median-cpu-seconds". CPU time
+# (user + system) is printed beside wall time because a shared machine makes wall time noisy.
 measure() {  # output-file command...
   local output=$1
   shift
-  local times=() rss=()
+  local times=() rss=() cpu=()
   for _ in $(seq "$RUNS"); do
     "$TIME" -v -o "$WORK/time.txt" "$@" >"$output" 2>"$WORK/stderr.txt" || {
       echo "failed: $*" >&2
@@ -132,17 +133,16 @@ measure() {  # output-file command...
     }
     times+=("$(awk -F': ' '/Elapsed \(wall clock\)/ { n = split($2, p, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + p[i]; print s }' "$WORK/time.txt")")
     rss+=("$(awk -F': ' '/Maximum resident set size/ { print $2 }' "$WORK/time.txt")")
+    cpu+=("$(awk -F': ' '/User time|System time/ { s += $2 } END { print s }' "$WORK/time.txt")")
   done
-  local median_time median_rss
-  median_time=$(printf "%s\n" "${times[@]}" | sort -g | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }')
-  median_rss=$(printf "%s\n" "${rss[@]}" | sort -g | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }')
-  echo "$median_time $median_rss"
+  echo "$(median "${times[@]}") $(median "${rss[@]}") $(median "${cpu[@]}")"
 }
 
+median() { printf "%s\n" "$@" | sort -g | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "n/a" }'; }
 
-declare -A T R
-report_row() { printf "%-34s %10s s %10s kB\n" "$1" "$2" "$3"; }
+declare -A T R C
+report_row() { printf "%-34s %8s s wall %8s s cpu %10s kB\n" "$1" "$2" "$4" "$3"; }
 
 for n in "${ROWS[@]}"; do
   echo "== $n rows ==" 
@@ -150,18 +150,20 @@ for n in "${ROWS[@]}"; do
   write_project "$WORK/text_$n.twp" 3 "bench_$n" "$WORK/out/text_$n.txt" 0
   write_project "$WORK/rules_$n.twp" 1 "bench_$n" "$WORK/out/rules_$n.htm" 1
   write_project "$WORK/light_$n.twp" 1 "bench_$n" "$WORK/out/light_$n.htm" 2
-  read -r t r < <(measure "$WORK/out/sqlite_$n.html" sqlite3 -header -html "$DB" "SELECT * FROM bench_$n")
-  T[sqlite_html_$n]=$t; R[sqlite_html_$n]=$r; report_row "sqlite3 -header -html" "$t" "$r"
-  read -r t r < <(measure "$WORK/out/sqlite_$n.csv" sqlite3 -header -csv "$DB" "SELECT * FROM bench_$n")
-  T[sqlite_csv_$n]=$t; R[sqlite_csv_$n]=$r; report_row "sqlite3 -header -csv" "$t" "$r"
+  read -r t r c < <(measure "$WORK/out/sqlite_$n.html" sqlite3 -header -html "$DB" "SELECT * FROM bench_$n")
+  T[sqlite_html_$n]=$t; R[sqlite_html_$n]=$r; C[sqlite_html_$n]=$c; report_row "sqlite3 -header -html" "$t" "$r" "$c"
+  read -r t r c < <(measure "$WORK/out/sqlite_$n.csv" sqlite3 -header -csv "$DB" "SELECT * FROM bench_$n")
+  T[sqlite_csv_$n]=$t; R[sqlite_csv_$n]=$r; C[sqlite_csv_$n]=$c; report_row "sqlite3 -header -csv" "$t" "$r" "$c"
   for kind in html text rules light; do
-    read -r t r < <(measure "$WORK/out/console_$kind.txt" "$TW" -c "$WORK/${kind}_$n.twp")
-    T[${kind}_$n]=$t; R[${kind}_$n]=$r; report_row "tablewright -c ($kind)" "$t" "$r"
+    read -r t r c < <(measure "$WORK/out/console_$kind.txt" "$TW" -c "$WORK/${kind}_$n.twp")
+    T[${kind}_$n]=$t; R[${kind}_$n]=$r; C[${kind}_$n]=$c; report_row "tablewright -c ($kind)" "$t" "$r" "$c"
   done
-  echo "ratio HTML / sqlite3 -html:   $(ratio "${T[html_$n]}" "${T[sqlite_html_$n]}")   (target <= 1.0)"
-  echo "ratio Text / sqlite3 -csv:    $(ratio "${T[text_$n]}" "${T[sqlite_csv_$n]}")   (target <= 1.0)"
-  echo "ratio HTML rules / HTML:      $(ratio "${T[rules_$n]}" "${T[html_$n]}")   (target <= 1.5)"
-  echo "ratio HTML light / HTML:      $(ratio "${T[light_$n]}" "${T[html_$n]}")   (target <= 1.5)"
+  echo "ratios (wall, cpu):"
+  echo "  HTML / sqlite3 -html:   $(ratio "${T[html_$n]}" "${T[sqlite_html_$n]}")  $(ratio "${C[html_$n]}" "${C[sqlite_html_$n]}")   (target <= 1.0)"
+  echo "  Text / sqlite3 -csv:    $(ratio "${T[text_$n]}" "${T[sqlite_csv_$n]}")  $(ratio "${C[text_$n]}" "${C[sqlite_csv_$n]}")   (target <= 1.0)"
+  echo "  HTML rules / HTML:      $(ratio "${T[rules_$n]}" "${T[html_$n]}")  $(ratio "${C[rules_$n]}" "${C[html_$n]}")   (target <= 1.5)"
+  echo "  HTML light / HTML:      $(ratio "${T[light_$n]}" "${T[html_$n]}")  $(ratio "${C[light_$n]}" "${C[html_$n]}")   (target <= 1.5)"
+  echo "  output bytes, rules / HTML: $(ratio "$(stat -c %s "$WORK/out/rules_$n.htm")" "$(stat -c %s "$WORK/out/html_$n.htm")"), light / HTML: $(ratio "$(stat -c %s "$WORK/out/light_$n.htm")" "$(stat -c %s "$WORK/out/html_$n.htm")")"
 done
 
 if [ "${#ROWS[@]}" -gt 1 ]; then
@@ -195,11 +197,11 @@ FROM generate_series(1, $n) x;
 SQL
     write_project "$WORK/pg_$n.twp" 1 "bench_$n" "$WORK/out/pg_$n.htm" 0 postgresql "$TW_TEST_PG"
     echo "-- $n rows"
-    read -r t r < <(measure "$WORK/out/psql_$n.html" psql "$TW_TEST_PG" -H -c "SELECT * FROM bench_$n")
-    T[psql_$n]=$t; report_row "psql -H" "$t" "$r"
-    read -r t r < <(measure "$WORK/out/console_pg.txt" "$TW" -c "$WORK/pg_$n.twp")
-    T[pg_$n]=$t; R[pg_$n]=$r; report_row "tablewright -c (html, postgresql)" "$t" "$r"
-    echo "ratio HTML / psql -H:         $(ratio "${T[pg_$n]}" "${T[psql_$n]}")"
+    read -r t r c < <(measure "$WORK/out/psql_$n.html" psql "$TW_TEST_PG" -H -c "SELECT * FROM bench_$n")
+    T[psql_$n]=$t; C[psql_$n]=$c; report_row "psql -H" "$t" "$r" "$c"
+    read -r t r c < <(measure "$WORK/out/console_pg.txt" "$TW" -c "$WORK/pg_$n.twp")
+    T[pg_$n]=$t; R[pg_$n]=$r; C[pg_$n]=$c; report_row "tablewright -c (html, postgresql)" "$t" "$r" "$c"
+    echo "ratio HTML / psql -H (wall, cpu): $(ratio "${T[pg_$n]}" "${T[psql_$n]}")  $(ratio "${C[pg_$n]}" "${C[psql_$n]}")"
     psql "$TW_TEST_PG" -q -c "DROP TABLE bench_$n" >/dev/null
   done
 fi

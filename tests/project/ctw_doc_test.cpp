@@ -41,6 +41,7 @@ TEST_F(CtwDocTest, NewProjectTakesItsDefaultsFromTheSettings) {
     CtwDoc doc;
     EXPECT_EQ(doc.Format, 1);
     EXPECT_EQ(doc.FormatName(), L"HTML");
+    EXPECT_EQ(FormatNameOf(7), L"");  // $FORMAT$ expands to nothing
     EXPECT_EQ(doc.Open, 1);
     EXPECT_EQ(doc.FromFile, 0);
     EXPECT_EQ(doc.Title, L"The Query Report");
@@ -51,29 +52,6 @@ TEST_F(CtwDocTest, NewProjectTakesItsDefaultsFromTheSettings) {
     EXPECT_TRUE(doc.IsTitleOn() && doc.IsHeaderOn() && doc.IsFooterOn());
     EXPECT_EQ(doc.Connection(), nullptr);
     EXPECT_FALSE(doc.IsModified());
-}
-
-TEST_F(CtwDocTest, ResetKeepsReportFileValuesAndRules) {
-    CtwDoc doc;
-    doc.ReportFile = L"r.htm";
-    doc.Values = L"v.txt";
-    doc.m_converters.resize(2);
-    doc.Format = 5;
-    doc.SetTitleText(std::nullopt);
-    doc.Reset();
-    EXPECT_EQ(doc.ReportFile, L"r.htm");
-    EXPECT_EQ(doc.Values, L"v.txt");
-    EXPECT_EQ(doc.m_converters.size(), 2u);
-    EXPECT_EQ(doc.Format, 1);
-    EXPECT_TRUE(doc.IsTitleOn());
-    EXPECT_FALSE(doc.IsModified());
-}
-
-TEST_F(CtwDocTest, FormatNames) {
-    const wchar_t* names[] = {L"RTF/DOC", L"HTML", L"XML", L"Text", L"CHM", L"PDF", L"Excel"};
-    for (int format = 0; format < 7; ++format) EXPECT_EQ(FormatNameOf(format), names[format]);
-    EXPECT_EQ(FormatNameOf(7), L"");
-    EXPECT_EQ(FormatNameOf(-1), L"");
 }
 
 TEST_F(CtwDocTest, ScriptTextIgnoresOnlyAddedTrailingLineEnds) {

@@ -152,7 +152,7 @@ double ColumnWidth(const std::vector<double>& widths, size_t column) {
 
 void PdfReport::DrawRow(const RowData& row, bool repeatHeader) {
     cairo_t* cr = Context();
-    const bool isHeader = &row == &m_buffered[0] && m_hasHeader;
+    const bool isHeader = m_hasHeader && !m_buffered.empty() && &row == &m_buffered[0];
     const double bottom = m_pageHeight - m_margin - kFooterHeight;
     double height = 0;
     for (size_t c = 0; c < static_cast<size_t>(row.used); ++c) {

@@ -14,7 +14,7 @@ namespace {
 
 // Console mode: message boxes are one line on standard error (the plain host) and nothing is ever opened.
 class ConsoleHost : public IHost {
-public:
+  public:
     bool IsConsoleMode() const override { return true; }
     void OpenFile(const std::wstring&) override {}
 };
@@ -42,7 +42,9 @@ void Warn(const wchar_t* text, const wchar_t* caption = L"Warning!") {
     Host().MessageBox(text, caption, MessageIcon::Information);
 }
 
-bool IsConsoleSwitch(std::string_view argument) { return argument.size() > 1 && argument.substr(0, 2) == "-c"; }
+bool IsConsoleSwitch(std::string_view argument) {
+    return argument.size() > 1 && argument.substr(0, 2) == "-c";
+}
 
 }  // namespace
 
@@ -55,7 +57,8 @@ std::wstring CommandLinePath(const std::wstring& path) {
 }
 
 CtwApp::CtwApp()
-    : m_runner([](CtwDoc& project, const std::wstring& file) { return Engine().RunAndOpen(project, file, 0); }) {}
+    : m_runner(
+          [](CtwDoc& project, const std::wstring& file) { return Engine().RunAndOpen(project, file, 0); }) {}
 
 void CtwApp::ParseArgument(const std::wstring& argument) {
     // Only "-" starts a switch: on this system "/" starts every absolute path.
@@ -195,7 +198,8 @@ std::string CtwApp::Usage() {
            "  --help    print this text\n"
            "  --version print the version\n"
            "\n"
-           "A switch's FILE is glued to it (-sreport.sql, -s\"my script.sql\"). Paths on the command line count\n"
+           "A switch's FILE is glued to it (-sreport.sql, -s\"my script.sql\"). Paths on the command line "
+           "count\n"
            "from the current directory; paths inside a project count from the project file's folder.\n"
            "Overrides are never saved into the project files. Upper-case and unknown switches are ignored.\n"
            "\n"
@@ -231,8 +235,9 @@ int CtwApp::Run(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) ParseArgument(tw::Utf8ToWide(argv[i]));
 
     if (!m_console) {
-        std::cerr << "tablewright: the window is not available in this build; use -c to run projects in console "
-                     "mode (see --help).\n";
+        std::cerr
+            << "tablewright: the window is not available in this build; use -c to run projects in console "
+               "mode (see --help).\n";
         return 1;
     }
     const int status = ConsoleRun(std::cout);

@@ -9,7 +9,7 @@
 class CtwDoc;
 
 class CtwApp {
-public:
+  public:
     // Runs one report: the console loop calls this for each project (the report engine by default).
     using Runner = std::function<bool(CtwDoc& project, const std::wstring& file)>;
 
@@ -41,7 +41,7 @@ public:
 
     Runner m_runner;
 
-private:
+  private:
     void ApplyOverrides(CtwDoc& project) const;
 };
 

@@ -10,7 +10,8 @@ int main(int argc, char** argv) {
         CtwApp app;
         return app.Run(argc, argv);
     } catch (const std::exception& fault) {
-        // Operations report by return value; anything that still escapes ends the run as a failure, not a crash.
+        // Operations report by return value; anything that still escapes ends the run as a failure, not a
+        // crash.
         std::cerr << "tablewright: " << fault.what() << '\n';
         return 1;
     }

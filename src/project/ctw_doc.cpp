@@ -10,8 +10,8 @@
 
 namespace {
 
-// Texts of one embedded query in a title, header or footer: the part between the first "{{" and the first "}}"
-// after it. Returns false when the text holds no such pair.
+// Texts of one embedded query in a title, header or footer: the part between the first "{{" and the first
+// "}}" after it. Returns false when the text holds no such pair.
 bool FindEmbeddedQuery(const std::wstring& text, size_t& open, size_t& close) {
     open = text.find(L"{{");
     if (open == std::wstring::npos) return false;
@@ -132,7 +132,9 @@ void CtwDoc::SetQueryFile(const std::wstring& path) { SetIfDifferent(*this, Quer
 void CtwDoc::SetValuesFile(const std::wstring& path) { SetIfDifferent(*this, Values, path); }
 void CtwDoc::SetHeaderClass(const std::wstring& text) { SetIfDifferent(*this, HeaderClass, text); }
 void CtwDoc::SetFooterClass(const std::wstring& text) { SetIfDifferent(*this, FooterClass, text); }
-void CtwDoc::SetTitleText(const std::optional<std::wstring>& text) { SetSwitchedText(*this, m_titleOn, Title, text); }
+void CtwDoc::SetTitleText(const std::optional<std::wstring>& text) {
+    SetSwitchedText(*this, m_titleOn, Title, text);
+}
 void CtwDoc::SetHeaderText(const std::optional<std::wstring>& text) {
     SetSwitchedText(*this, m_headerOn, Header, text);
 }
@@ -169,7 +171,8 @@ std::wstring CtwDoc::GetScript() {
     std::error_code error;
     if (QueryFile.empty() || !std::filesystem::is_regular_file(tw::ToPath(path), error)) {
         if (!QueryFile.empty()) {
-            Host().MessageBox(L"Could not find or access '" + path + L"' file.", L"Error", MessageIcon::Error);
+            Host().MessageBox(L"Could not find or access '" + path + L"' file.", L"Error",
+                              MessageIcon::Error);
         }
         return {};
     }
@@ -190,7 +193,8 @@ void CtwDoc::ExpandEmbeddedQueries() {
 
 ValueMarker* CtwDoc::FindMarker(const std::wstring& name) {
     for (ValueMarker& marker : m_markers) {
-        if (marker.Column == name || (marker.IsWholeRow != 0 && marker.ConditionColumn == name)) return &marker;
+        if (marker.Column == name || (marker.IsWholeRow != 0 && marker.ConditionColumn == name))
+            return &marker;
     }
     return nullptr;
 }

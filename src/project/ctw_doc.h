@@ -28,20 +28,22 @@ std::wstring ReplaceParameterValues(std::wstring text, const std::vector<Paramet
 // Most records a rule list of a project file may hold; a larger Counter is cut to this and logged.
 inline constexpr int kMaxRuleRecords = 10000;
 
-// Display names of the output formats: "RTF/DOC", "HTML", "XML", "Text", "CHM", "PDF", "Excel"; empty otherwise.
+// Display names of the output formats: "RTF/DOC", "HTML", "XML", "Text", "CHM", "PDF", "Excel"; empty
+// otherwise.
 std::wstring FormatNameOf(int format);
 
 class CtwDoc {
-public:
+  public:
     CtwDoc();
     ~CtwDoc();
     CtwDoc(const CtwDoc&) = delete;
     CtwDoc& operator=(const CtwDoc&) = delete;
 
-    // New-project values (see the field comments); keeps ReportFile, Values, the rule lists and run-time lists.
+    // New-project values (see the field comments); keeps ReportFile, Values, the rule lists and run-time
+    // lists.
     void Reset();
-    // Reads a project file into this object. Returns false (with LoadError()) when the file exists but is not a
-    // project (not TOML, not UTF-8); the project then holds the defaults of a missing key.
+    // Reads a project file into this object. Returns false (with LoadError()) when the file exists but is not
+    // a project (not TOML, not UTF-8); the project then holds the defaults of a missing key.
     bool Load(const std::wstring& path);
     // Writes the project (backup, then temporary file and rename). Returns false (with SaveError()) when it
     // could not be written; the project then stays modified and the file on disk is unchanged.
@@ -135,7 +137,7 @@ public:
     std::vector<std::wstring> m_resultColumns;
     std::wstring m_previewName;
 
-private:
+  private:
     bool m_titleOn = true, m_headerOn = true, m_footerOn = true;
     bool m_modified = false;
     std::unique_ptr<CDB> m_connection;

@@ -12,8 +12,8 @@ namespace {
 
 bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
 
-// The rest of a line read as a decimal integer the way atoi does (leading blanks, a sign, digits up to the first
-// other character); only whether it is positive matters, so a long run of digits cannot overflow.
+// The rest of a line read as a decimal integer the way atoi does (leading blanks, a sign, digits up to the
+// first other character); only whether it is positive matters, so a long run of digits cannot overflow.
 bool IsPositiveNumber(std::wstring_view text) {
     size_t i = 0;
     while (i < text.size() && std::iswspace(static_cast<wint_t>(text[i]))) ++i;

@@ -18,8 +18,9 @@ namespace {
 
 enum class Backup { None, Linked, Renamed };
 
-// Keeps the file at path under backup unless backup exists already. A hard link keeps the project file in place
-// until the new one is renamed over it; a file system without hard links gets a rename that does not replace.
+// Keeps the file at path under backup unless backup exists already. A hard link keeps the project file in
+// place until the new one is renamed over it; a file system without hard links gets a rename that does not
+// replace.
 Backup MakeBackup(const std::wstring& path, const std::wstring& backup) {
     std::error_code error;
     if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(tw::ToPath(path), error))) {
@@ -38,7 +39,8 @@ Backup MakeBackup(const std::wstring& path, const std::wstring& backup) {
 void UndoBackup(Backup made, const std::wstring& path, const std::wstring& backup) {
     const std::string source = tw::WideToUtf8(path), target = tw::WideToUtf8(backup);
     if (made == Backup::Linked) unlink(target.c_str());
-    if (made == Backup::Renamed) renameat2(AT_FDCWD, target.c_str(), AT_FDCWD, source.c_str(), RENAME_NOREPLACE);
+    if (made == Backup::Renamed)
+        renameat2(AT_FDCWD, target.c_str(), AT_FDCWD, source.c_str(), RENAME_NOREPLACE);
 }
 
 void SaveStyle(CSysReg& store, unsigned i, const RuleStyle& style) {
@@ -67,7 +69,8 @@ unsigned ReadCounter(const CSysReg& store, const wchar_t* section, const std::ws
     int counter = 0;
     store.Read(L"Counter", counter, 0);
     if (counter < 0) {
-        CLog::Bug2(L"Project '%ls': [%ls] Counter %d is negative; no records read.", path.c_str(), section, counter);
+        CLog::Bug2(L"Project '%ls': [%ls] Counter %d is negative; no records read.", path.c_str(), section,
+                   counter);
         return 0;
     }
     if (counter > kMaxRuleRecords) {
@@ -234,7 +237,8 @@ std::wstring CtwDoc::BackupPath(const std::wstring& path) {
         const size_t start = path.size() - kExtension.size();
         bool matches = path[start - 1] != L'/';
         for (size_t i = 0; matches && i < kExtension.size(); ++i) {
-            matches = std::towlower(static_cast<wint_t>(path[start + i])) == static_cast<wint_t>(kExtension[i]);
+            matches =
+                std::towlower(static_cast<wint_t>(path[start + i])) == static_cast<wint_t>(kExtension[i]);
         }
         if (matches) return path.substr(0, start) + L".bak";
     }

@@ -21,12 +21,13 @@ struct RunSeen {
 };
 
 class ConsoleRunTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         Settings().ResetToDefaults();
         m_folder.Write("a.sqlite", "");
-        m_withDb = W(m_folder.Write("a.twp", "[Query]\nValues = 'v.txt'\n[Target]\nReportFile = 'out/a.htm'\n"
-                                             "[Connection]\nType = 'sqlite'\nConnection = 'a.sqlite'\n"));
+        m_withDb = W(m_folder.Write("a.twp",
+                                    "[Query]\nValues = 'v.txt'\n[Target]\nReportFile = 'out/a.htm'\n"
+                                    "[Connection]\nType = 'sqlite'\nConnection = 'a.sqlite'\n"));
         m_withoutDb = W(m_folder.Write("b.twp", "[Target]\nReportFile = 'out/b.htm'\n"));
         m_values = W(m_folder.Write("v.txt", "?1=1\n"));
         m_app.m_runner = [this](CtwDoc& project, const std::wstring& file) {
@@ -82,11 +83,8 @@ TEST_F(ConsoleRunTest, ExitStatus) {
         size_t runs;
     };
     const Case cases[] = {
-        {{m_withDb, m_withoutDb}, true, 0, 2},
-        {{m_withDb, m_withoutDb}, false, 1, 2},
-        {{}, true, 1, 0},
-        {{missing, m_withDb}, true, 1, 1},
-        {{notProject, m_withDb}, true, 1, 1},
+        {{m_withDb, m_withoutDb}, true, 0, 2}, {{m_withDb, m_withoutDb}, false, 1, 2}, {{}, true, 1, 0},
+        {{missing, m_withDb}, true, 1, 1},     {{notProject, m_withDb}, true, 1, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << static_cast<int>(&c - cases));
@@ -135,13 +133,13 @@ TEST_F(ConsoleRunTest, ValuesSwitchNamingTheProjectsOwnFileOrAMissingOne) {
 
 // The built program, run with a home of its own.
 class ProgramTest : public ::testing::Test {
-protected:
+  protected:
     int Run(const std::string& arguments) {
         const std::string home = m_folder.Path().string();
         const std::string command = "cd '" + home + "' && HOME='" + home + "' XDG_CONFIG_HOME='" + home +
-                                    "/config' XDG_STATE_HOME='" + home + "/state' '" TW_BINARY_DIR
-                                    "/tablewright' " +
-                                    arguments + " >'" + home + "/stdout' 2>'" + home + "/stderr' </dev/null";
+                                    "/config' XDG_STATE_HOME='" + home +
+                                    "/state' '" TW_BINARY_DIR "/tablewright' " + arguments + " >'" + home +
+                                    "/stdout' 2>'" + home + "/stderr' </dev/null";
         const int result = std::system(command.c_str());
         m_stdout = ReadBytes(m_folder.Path() / "stdout");
         m_stderr = ReadBytes(m_folder.Path() / "stderr");
@@ -153,11 +151,12 @@ protected:
 
 TEST_F(ProgramTest, HelpAndVersion) {
     EXPECT_EQ(Run("--help"), 0);
-    for (const char* expected : {"-c", "-sFILE", "-oFILE", "-vFILE", "-r", "-q", "Exit status", "settings.toml",
-                                 "tablewright.log", "--version"}) {
+    for (const char* expected : {"-c", "-sFILE", "-oFILE", "-vFILE", "-r", "-q", "Exit status",
+                                 "settings.toml", "tablewright.log", "--version"}) {
         EXPECT_NE(m_stdout.find(expected), std::string::npos) << expected;
     }
-    EXPECT_NE(m_stdout.find(m_folder.Path().string() + "/config/tablewright/settings.toml"), std::string::npos);
+    EXPECT_NE(m_stdout.find(m_folder.Path().string() + "/config/tablewright/settings.toml"),
+              std::string::npos);
     EXPECT_EQ(Run("-c --version"), 0);
     EXPECT_EQ(m_stdout, "Tablewright " TW_VERSION "\n");
 }

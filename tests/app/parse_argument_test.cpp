@@ -12,7 +12,7 @@ namespace {
 const auto* const g_home = ::testing::AddGlobalTestEnvironment(new IsolatedHome);
 
 class RecordingHost : public IHost {
-public:
+  public:
     void MessageBox(std::wstring_view text, std::wstring_view caption, MessageIcon) override {
         boxes.push_back(std::wstring(caption) + L": " + std::wstring(text));
     }
@@ -20,7 +20,7 @@ public:
 };
 
 class ParseArgumentTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         SetHost(&m_host);
         m_existing = m_folder.Write("exists.sql", "SELECT 1");
@@ -149,8 +149,9 @@ TEST_F(ParseArgumentTest, ProjectArguments) {
     EXPECT_TRUE(m_host.boxes.empty());
     const std::string log = ReadBytes(CLog::FilePath());
     EXPECT_NE(log.find("File '-' does not exist or inaccessible."), std::string::npos);
-    EXPECT_NE(log.find("File '" + (m_folder.Path() / "nope.twp").string() + "' does not exist or inaccessible."),
-              std::string::npos);
+    EXPECT_NE(
+        log.find("File '" + (m_folder.Path() / "nope.twp").string() + "' does not exist or inaccessible."),
+        std::string::npos);
 }
 
 TEST_F(ParseArgumentTest, RelativeProjectArgumentBecomesAbsolute) {

@@ -1,8 +1,9 @@
 // The project model: new-project values, setters and the modified flag, printed texts, script and queries.
 
+#include "ctw_doc.h"
+
 #include <vector>
 
-#include "ctw_doc.h"
 #include "host.h"
 #include "settings.h"
 #include "test_folder.h"
@@ -14,7 +15,7 @@ struct Box {
 };
 
 class RecordingHost : public IHost {
-public:
+  public:
     void MessageBox(std::wstring_view text, std::wstring_view caption, MessageIcon) override {
         boxes.push_back({std::wstring(text), std::wstring(caption)});
     }
@@ -22,7 +23,7 @@ public:
 };
 
 class CtwDocTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         Settings().ResetToDefaults();
         SetHost(&m_host);
@@ -173,7 +174,8 @@ TEST_F(CtwDocTest, ScriptFromFileCountsFromTheProjectFolder) {
     doc.QueryFile = L"missing.sql";
     EXPECT_EQ(doc.GetScript(), L"");
     ASSERT_EQ(m_host.boxes.size(), 1u);
-    EXPECT_EQ(m_host.boxes[0].text, L"Could not find or access '" + m_folder.File("q/missing.sql") + L"' file.");
+    EXPECT_EQ(m_host.boxes[0].text,
+              L"Could not find or access '" + m_folder.File("q/missing.sql") + L"' file.");
     EXPECT_EQ(m_host.boxes[0].caption, L"Error");
 
     doc.QueryFile.clear();

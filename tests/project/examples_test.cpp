@@ -8,14 +8,14 @@ namespace {
 TEST(Examples, EveryDemoProjectLoads) {
     const std::filesystem::path folder = std::filesystem::path(TW_TEST_DATA) / ".." / ".." / "examples";
     const std::pair<const char*, int> projects[] = {
-        {"demo_rtf.twp", 0}, {"demo_html.twp", 1}, {"demo_xml.twp", 2}, {"demo_text.twp", 3},
+        {"demo_rtf.twp", 0}, {"demo_html.twp", 1}, {"demo_xml.twp", 2},   {"demo_text.twp", 3},
         {"demo_chm.twp", 4}, {"demo_pdf.twp", 5},  {"demo_excel.twp", 6},
     };
     for (const auto& [name, format] : projects) {
         SCOPED_TRACE(name);
         CtwDoc doc;
-        ASSERT_TRUE(doc.Load((folder / name).wstring())) << std::string(doc.LoadError().begin(),
-                                                                         doc.LoadError().end());
+        ASSERT_TRUE(doc.Load((folder / name).wstring()))
+            << std::string(doc.LoadError().begin(), doc.LoadError().end());
         EXPECT_EQ(doc.Format, format);
         EXPECT_EQ(doc.Open, 0);
         EXPECT_EQ(doc.ReportFile.rfind(L"out/", 0), 0u);

@@ -19,10 +19,10 @@ TEST(ParameterLine, Recognition) {
         {L"?3=", true, L"?3", L""},
         {L"?12", true, L"", L"?12"},
         {L"?7\t=x=y", true, L"?7", L"x=y"},
-        {L"? 5=x", true, L"? 5", L"x"},                  // blanks before the number are skipped
+        {L"? 5=x", true, L"? 5", L"x"},  // blanks before the number are skipped
         {L"?+4=x", true, L"?+4", L"x"},
         {L"?99999999999999999999=big", true, L"?99999999999999999999", L"big"},
-        {L"?1", false, L"", L""},                        // two characters only
+        {L"?1", false, L"", L""},  // two characters only
         {L"?0=x", false, L"", L""},
         {L"?-1=x", false, L"", L""},
         {L"?x=1", false, L"", L""},
@@ -53,7 +53,7 @@ TEST(ParameterReplacement, FileOrderPlainText) {
         {{{L"?1", L"a"}}, L"?1, ?1 and ?1", L"a, a and a"},
         {{{L"?1", L"first"}, {L"?1", L"second"}}, L"?1", L"first"},
         {{{L"?1", L"?2"}, {L"?2", L"z"}}, L"?1", L"z"},  // a later record replaces inside an earlier value
-        {{{L"?1", L"<?1>"}}, L"?1?1", L"<?1><?1>"},     // a value holding its own name does not loop
+        {{{L"?1", L"<?1>"}}, L"?1?1", L"<?1><?1>"},      // a value holding its own name does not loop
         {{{L"", L"x"}}, L"abc", L"abc"},
         {{{L"?A", L"x"}}, L"?a ?A", L"?a x"},
         {{}, L"?1", L"?1"},
@@ -66,8 +66,9 @@ TEST(ParameterReplacement, FileOrderPlainText) {
 
 TEST(LoadValues, ReadsTheFileNamedByTheProject) {
     TestFolder folder;
-    folder.Write("v/values.txt",
-                 "; comment line\r\n?1=2019\r\n\r\n?2 = 'North'\n?0=zero\n?x=1\n?3=caf\xc3\xa9\r\r\n?4=\xe9t\xe9");
+    folder.Write(
+        "v/values.txt",
+        "; comment line\r\n?1=2019\r\n\r\n?2 = 'North'\n?0=zero\n?x=1\n?3=caf\xc3\xa9\r\r\n?4=\xe9t\xe9");
     folder.Write("v/p.twp", "[Query]\nValues = 'values.txt'\n");
     CtwDoc doc;
     ASSERT_TRUE(doc.Load(folder.File("v/p.twp")));

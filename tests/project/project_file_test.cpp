@@ -14,8 +14,9 @@ namespace {
 const auto* const g_home = ::testing::AddGlobalTestEnvironment(new IsolatedHome);
 
 // Texts that a naive store would mangle: line breaks, tabs, control characters, quotes, non-ASCII.
-const std::wstring kAwkward = L"SELECT 'a''b', \"q\" \\n\r\nFROM t\twhere x < 3 -- \x01\x1f\x7f\r\n'''\"\"\"\r\n"
-                              L"Gr\u00fc\u00dfe \u65e5\u672c \U0001F600 \u00a0end\r\n";
+const std::wstring kAwkward =
+    L"SELECT 'a''b', \"q\" \\n\r\nFROM t\twhere x < 3 -- \x01\x1f\x7f\r\n'''\"\"\"\r\n"
+    L"Gr\u00fc\u00dfe \u65e5\u672c \U0001F600 \u00a0end\r\n";
 
 void FillEveryField(CtwDoc& doc) {
     doc.Format = 6;
@@ -71,7 +72,7 @@ void FillEveryField(CtwDoc& doc) {
 }
 
 class ProjectFileTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { Settings().ResetToDefaults(); }
     TestFolder m_folder;
 };
@@ -184,8 +185,8 @@ TEST_F(ProjectFileTest, SqliteConnectionCountsFromTheProjectFolder) {
     std::filesystem::current_path(cwd);
     ASSERT_TRUE(loaded);
     ASSERT_NE(doc.Connection(), nullptr);
-    EXPECT_EQ(doc.Connection()->IsConnected(), 1) << std::string(doc.Connection()->m_LastError.begin(),
-                                                                  doc.Connection()->m_LastError.end());
+    EXPECT_EQ(doc.Connection()->IsConnected(), 1)
+        << std::string(doc.Connection()->m_LastError.begin(), doc.Connection()->m_LastError.end());
     EXPECT_EQ(doc.ResolvePath(L"q.sql"), m_folder.File("sub/q.sql"));
     EXPECT_EQ(doc.ResolvePath(L"/abs/q.sql"), L"/abs/q.sql");
     EXPECT_EQ(doc.ResolvePath(L""), L"");
@@ -198,7 +199,9 @@ TEST_F(ProjectFileTest, FilesThatAreNotProjectsLoadAsDefaultsButFail) {
     };
     const Case cases[] = {
         {"not toml", "this is = = not toml [[\n"},
-        {"binary", std::string("\x7f" "ELF\0\0\x01\x02", 8)},
+        {"binary", std::string("\x7f"
+                               "ELF\0\0\x01\x02",
+                               8)},
         {"not utf-8", "[Query]\nText = '\xff\xfe bad'\n"},
     };
     for (const Case& c : cases) {
@@ -222,13 +225,18 @@ TEST_F(ProjectFileTest, RuleCountersAreBounded) {
         size_t expected;
     };
     const Case cases[] = {
-        {"5000000", kMaxRuleRecords}, {"2147483647", kMaxRuleRecords}, {"-3", 0}, {"99999999999999", 0},
-        {"-2147483648", 0},           {"3", 3},
+        {"5000000", kMaxRuleRecords},
+        {"2147483647", kMaxRuleRecords},
+        {"-3", 0},
+        {"99999999999999", 0},
+        {"-2147483648", 0},
+        {"3", 3},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.counter);
-        m_folder.Write("big.twp", std::string("[Converters]\nCounter = ") + c.counter + "\n[Markers]\nCounter = " +
-                                      c.counter + "\n[ColumnProps]\nCounter = " + c.counter + "\n");
+        m_folder.Write("big.twp", std::string("[Converters]\nCounter = ") + c.counter +
+                                      "\n[Markers]\nCounter = " + c.counter +
+                                      "\n[ColumnProps]\nCounter = " + c.counter + "\n");
         CtwDoc doc;
         EXPECT_TRUE(doc.Load(m_folder.File("big.twp")));
         EXPECT_EQ(doc.m_converters.size(), c.expected);

@@ -10,7 +10,7 @@
 #include <string>
 
 class TestFolder {
-public:
+  public:
     TestFolder() {
         std::string pattern = (std::filesystem::temp_directory_path() / "tw-test-XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
@@ -32,7 +32,7 @@ public:
         return file.string();
     }
 
-private:
+  private:
     std::filesystem::path m_path;
 };
 
@@ -43,12 +43,12 @@ inline std::string ReadBytes(const std::filesystem::path& path) {
 
 // Keeps the tests' log entries and settings out of the user's home.
 class IsolatedHome : public ::testing::Environment {
-public:
+  public:
     void SetUp() override {
         ::setenv("XDG_STATE_HOME", (m_home.Path() / "state").c_str(), 1);
         ::setenv("XDG_CONFIG_HOME", (m_home.Path() / "config").c_str(), 1);
     }
 
-private:
+  private:
     TestFolder m_home;
 };

@@ -145,6 +145,10 @@ int PdfReport::Close() {
     cairo_surface_finish(h.surface.get());
     const cairo_status_t status = cairo_surface_status(h.surface.get());
     h.surface.reset();
+    h.font.reset();
+    // Pango keeps its font map per thread for the life of the process; letting it go here frees the fonts and
+    // fontconfig patterns it holds, so a long-running program does not carry them (and leak checkers agree).
+    pango_cairo_font_map_set_default(nullptr);
     m_open = false;
     const bool written = m_file.Close();
     if (status != CAIRO_STATUS_SUCCESS)

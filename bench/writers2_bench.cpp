@@ -2,8 +2,8 @@
 //
 //   writers2_bench [rows ...]     (default: 100000 1000000)
 //
-// Each case runs in a child process of its own, so that its peak resident set size is its own. Rows are written
-// the way the run writes them: four columns, some cells styled, and the file is removed afterwards.
+// Each case runs in a child process of its own, so that its peak resident set size is its own. Rows are
+// written the way the run writes them: four columns, some cells styled, and the file is removed afterwards.
 
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -21,7 +21,8 @@
 
 namespace {
 
-void Cell(AReport& report, const wchar_t* column, const std::wstring& text, const wchar_t* attributes, bool bold) {
+void Cell(AReport& report, const wchar_t* column, const std::wstring& text, const wchar_t* attributes,
+          bool bold) {
     report.BeginCell(column, 0, attributes);
     if (bold) report.BeginStyle(RS_BOLD, 0);
     report.Text(text, 0, L"", 0);
@@ -78,7 +79,8 @@ int main(int argc, char** argv) {
     std::string folder = std::string(temp && *temp ? temp : "/tmp") + "/tw-bench-XXXXXX";
     if (::mkdtemp(folder.data()) == nullptr) return 1;
 
-    // Wall time suffers when the machine is busy; CPU time (user + system of the child) is the steadier figure.
+    // Wall time suffers when the machine is busy; CPU time (user + system of the child) is the steadier
+    // figure.
     std::printf("%-6s %10s %9s %9s %14s %14s %12s\n", "format", "rows", "wall s", "cpu s", "rows/cpu s",
                 "peak RSS MiB", "file MiB");
     int failures = 0;
@@ -91,15 +93,17 @@ int main(int argc, char** argv) {
             int status = 0;
             struct rusage usage {};
             ::wait4(child, &status, 0, &usage);
-            const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            const double seconds =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
             struct stat info {};
             ::stat(path.c_str(), &info);
             const bool ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
             failures += ok ? 0 : 1;
             const double cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
                                static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-            std::printf("%-6s %10ld %9.2f %9.2f %14.0f %14.1f %12.1f%s\n", format == RF_RTF ? "RTF" : "PDF", rows,
-                        seconds, cpu, static_cast<double>(rows) / cpu, static_cast<double>(usage.ru_maxrss) / 1024.0,
+            std::printf("%-6s %10ld %9.2f %9.2f %14.0f %14.1f %12.1f%s\n", format == RF_RTF ? "RTF" : "PDF",
+                        rows, seconds, cpu, static_cast<double>(rows) / cpu,
+                        static_cast<double>(usage.ru_maxrss) / 1024.0,
                         static_cast<double>(info.st_size) / (1024.0 * 1024.0), ok ? "" : "  FAILED");
             std::fflush(stdout);
             ::unlink(path.c_str());

@@ -1,5 +1,5 @@
-// CHM writer, read back with chmlib's tools: the pages, contents and index inside the compiled file, the folders
-// used on the way, and a missing or failing compiler.
+// CHM writer, read back with chmlib's tools: the pages, contents and index inside the compiled file, the
+// folders used on the way, and a missing or failing compiler.
 
 #include "chm_writer.h"
 
@@ -25,23 +25,26 @@ using twtest::ReadFile;
 using twtest::ScratchFolder;
 
 bool HaveTools() {
-    return twtest::HaveProgram("chmcmd") && twtest::HaveProgram("enum_chmLib") && twtest::HaveProgram("extract_chmLib");
+    return twtest::HaveProgram("chmcmd") && twtest::HaveProgram("enum_chmLib") &&
+           twtest::HaveProgram("extract_chmLib");
 }
 
 // Points the temporary folder somewhere the test can watch, and restores it.
 class TempDirGuard {
-public:
+  public:
     explicit TempDirGuard(const std::string& folder) {
         if (const char* old = std::getenv("TMPDIR")) m_old = old, m_had = true;
         std::filesystem::create_directories(folder);
         ::setenv("TMPDIR", folder.c_str(), 1);
     }
     ~TempDirGuard() {
-        if (m_had) ::setenv("TMPDIR", m_old.c_str(), 1);
-        else ::unsetenv("TMPDIR");
+        if (m_had)
+            ::setenv("TMPDIR", m_old.c_str(), 1);
+        else
+            ::unsetenv("TMPDIR");
     }
 
-private:
+  private:
     std::string m_old;
     bool m_had = false;
 };
@@ -49,7 +52,8 @@ private:
 std::set<std::string> Entries(const std::string& folder) {
     std::set<std::string> names;
     std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) names.insert(entry.path().filename());
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error))
+        names.insert(entry.path().filename());
     return names;
 }
 
@@ -83,13 +87,14 @@ TEST(ChmWriter, CompiledFileHoldsPagesContentsAndIndex) {
                                         "href=\"Results.html#Results\"", "Sales by region"}));
     EXPECT_EQ(index.find("Jürgen"), std::string::npos) << "result sets are pages of their own";
     EXPECT_TRUE(twtest::InOrder(summary, {"<title>Summary</title>", "id=\"Summary\"", "Velmor Tablewright"}));
-    EXPECT_TRUE(twtest::InOrder(results, {"<title>Sales by region</title>", "Header first line", "id=\"Results\"",
-                                          "<th", "region", "background-color: yellow", "J\u00fcrgen M\u00fcller",
-                                          "S\u00fcd {\\}", "\u0417\u043e\u044f \u03a9", "Footer &amp; end"}));
+    EXPECT_TRUE(
+        twtest::InOrder(results, {"<title>Sales by region</title>", "Header first line", "id=\"Results\"",
+                                  "<th", "region", "background-color: yellow", "J\u00fcrgen M\u00fcller",
+                                  "S\u00fcd {\\}", "\u0417\u043e\u044f \u03a9", "Footer &amp; end"}));
     const std::string contents = ReadFile(out + "/report.hhc");
-    EXPECT_TRUE(twtest::InOrder(contents, {"value=\"Sales report\"", "value=\"index.html\"", "value=\"Summary\"",
-                                           "value=\"Summary.html\"", "value=\"Sales by region\"",
-                                           "value=\"Results.html\""}));
+    EXPECT_TRUE(twtest::InOrder(
+        contents, {"value=\"Sales report\"", "value=\"index.html\"", "value=\"Summary\"",
+                   "value=\"Summary.html\"", "value=\"Sales by region\"", "value=\"Results.html\""}));
 }
 
 TEST(ChmWriter, PagesAndProjectGoToTheFolderOfTheRun) {
@@ -107,7 +112,8 @@ TEST(ChmWriter, PagesAndProjectGoToTheFolderOfTheRun) {
                                             "report.hhp", "report.hhc",   "report.hhk"};
     EXPECT_EQ(Entries(runFolder), expected);
     EXPECT_TRUE(Entries(scratch.File("tmp")).empty());
-    EXPECT_NE(Capture("enum_chmLib " + Quote(scratch.File("r.chm"))).find("/Results.html"), std::string::npos);
+    EXPECT_NE(Capture("enum_chmLib " + Quote(scratch.File("r.chm"))).find("/Results.html"),
+              std::string::npos);
 }
 
 TEST(ChmWriter, EdgeCasesAreEscapedOnTheirPages) {
@@ -127,9 +133,9 @@ TEST(ChmWriter, EdgeCasesAreEscapedOnTheirPages) {
     const std::string out = scratch.File("out");
     Capture("extract_chmLib " + Quote(chm) + " " + Quote(out) + " 2>&1");
     const std::string first = ReadFile(out + "/Results1.html");
-    EXPECT_TRUE(twtest::InOrder(first, {"Header line &lt;1&gt;", "id", "text", "note", "&lt;&amp;&gt;",
-                                        "&lt;b&gt;not bold&lt;/b&gt;", "Gr\u00fc\u00dfe", "\U0001F600", "END",
-                                        "Footer &amp; end"}));
+    EXPECT_TRUE(twtest::InOrder(
+        first, {"Header line &lt;1&gt;", "id", "text", "note", "&lt;&amp;&gt;", "&lt;b&gt;not bold&lt;/b&gt;",
+                "Gr\u00fc\u00dfe", "\U0001F600", "END", "Footer &amp; end"}));
     EXPECT_TRUE(twtest::InOrder(ReadFile(out + "/Results2.html"), {"<th", "a", "b", "Footer"}));
     EXPECT_TRUE(twtest::InOrder(ReadFile(out + "/Results3.html"), {"only", "x", "z"}));
     EXPECT_TRUE(twtest::InOrder(ReadFile(out + "/Results.html"), {"Cut short", ">3<", "Footer &amp; end"}));

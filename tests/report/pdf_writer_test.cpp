@@ -1,5 +1,5 @@
-// PDF writer, read back with poppler: text in order, page size, outline and destinations, header rows repeated
-// on every page, long cells kept whole across pages.
+// PDF writer, read back with poppler: text in order, page size, outline and destinations, header rows
+// repeated on every page, long cells kept whole across pages.
 
 #include "pdf_writer.h"
 
@@ -26,8 +26,8 @@ bool HavePoppler() { return twtest::HaveProgram("pdftotext") && twtest::HaveProg
 // The text of the document or of one page; layout keeps the cells of a row on one line.
 std::string PdfText(const std::string& path, int page = 0, bool layout = false) {
     const std::string range = page > 0 ? " -f " + std::to_string(page) + " -l " + std::to_string(page) : "";
-    return Capture("pdftotext -enc UTF-8" + std::string(layout ? " -layout" : "") + range + " " + Quote(path) +
-                   " - 2>&1");
+    return Capture("pdftotext -enc UTF-8" + std::string(layout ? " -layout" : "") + range + " " +
+                   Quote(path) + " - 2>&1");
 }
 
 std::string PdfInfo(const std::string& path, const std::string& options = "") {
@@ -52,7 +52,8 @@ void WriteRows(AReport& report, int rows, const std::wstring& anchor) {
         const std::wstring number = std::to_wstring(i);
         twtest::StyledCell(report, L"number", number.c_str(), i % 7 == 0 ? L"yellow" : L"", 0, false, false);
         twtest::StyledCell(report, L"label", (L"label " + number).c_str(), L"", 0, i % 3 == 0, i % 5 == 0);
-        twtest::StyledCell(report, L"amount", (number + L".50").c_str(), L"#E0FFE0", i % 2 ? 11 : 0, false, false);
+        twtest::StyledCell(report, L"amount", (number + L".50").c_str(), L"#E0FFE0", i % 2 ? 11 : 0, false,
+                           false);
         report.EndRow(L"row");
     }
     report.EndTable(L"ResultSet");
@@ -70,14 +71,33 @@ TEST(PdfWriter, SampleReadsBackWithSizeOutlineAndDestinations) {
         MultiReport report;
         ASSERT_EQ(twtest::WriteSample(report, RF_PDF, Wide(path), landscape, twtest::PdfAttributes), RE_OK)
             << tw::WideToUtf8(report.ErrorText());
-        EXPECT_TRUE(InOrder(Squeeze(PdfText(path, 0, true)),
-                            {"Sales report", "Contents", "Summary", "Sales by region", "Summary", "Attribute",
-                             "Value", "Product", "Velmor Tablewright", "Report File", "sales_$DATE$.rtf",
-                             "Header first line", "Header second line", "region", "manager", "total", "Nord",
-                             "J\u00fcrgen M\u00fcller", "1,250.00", "S\u00fcd {\\}", "\u0417\u043e\u044f \u03a9",
-                             "980.50", "Footer & end", "1"}));
+        EXPECT_TRUE(InOrder(Squeeze(PdfText(path, 0, true)), {"Sales report",
+                                                              "Contents",
+                                                              "Summary",
+                                                              "Sales by region",
+                                                              "Summary",
+                                                              "Attribute",
+                                                              "Value",
+                                                              "Product",
+                                                              "Velmor Tablewright",
+                                                              "Report File",
+                                                              "sales_$DATE$.rtf",
+                                                              "Header first line",
+                                                              "Header second line",
+                                                              "region",
+                                                              "manager",
+                                                              "total",
+                                                              "Nord",
+                                                              "J\u00fcrgen M\u00fcller",
+                                                              "1,250.00",
+                                                              "S\u00fcd {\\}",
+                                                              "\u0417\u043e\u044f \u03a9",
+                                                              "980.50",
+                                                              "Footer & end",
+                                                              "1"}));
         const std::string info = PdfInfo(path);
-        EXPECT_NE(info.find(landscape ? "841.89 x 595.276 pts (A4)" : "595.276 x 841.89 pts (A4)"), std::string::npos)
+        EXPECT_NE(info.find(landscape ? "841.89 x 595.276 pts (A4)" : "595.276 x 841.89 pts (A4)"),
+                  std::string::npos)
             << info;
         EXPECT_NE(info.find("Title:           Sales report"), std::string::npos) << info;
         const std::string dests = PdfInfo(path, "-dests");
@@ -114,7 +134,8 @@ TEST(PdfWriter, LongTablesRepeatTheHeaderRowOnEveryPage) {
     // Every row is there once, in order.
     const std::string all = Squeeze(PdfText(path));
     std::vector<std::string> rows;
-    for (int i = 0; i < kRows; i += 1) rows.push_back(std::to_string(i) + " label " + std::to_string(i) + " ");
+    for (int i = 0; i < kRows; i += 1)
+        rows.push_back(std::to_string(i) + " label " + std::to_string(i) + " ");
     EXPECT_TRUE(InOrder(all, rows));
 }
 
@@ -131,12 +152,16 @@ TEST(PdfWriter, EdgeCasesKeepEveryValueIncludingACellLongerThanAPage) {
     ASSERT_EQ(report.Close(), RE_OK) << tw::WideToUtf8(report.ErrorText());
 
     const std::string text = Squeeze(PdfText(path));
-    // Chinese and Japanese come through fontconfig's fallback when a CJK font is installed (fonts-droid-fallback).
+    // Chinese and Japanese come through fontconfig's fallback when a CJK font is installed
+    // (fonts-droid-fallback).
     const bool cjk = !Capture("fc-list :lang=zh 2>/dev/null").empty();
     std::vector<std::string> expected = {cjk ? "Edge <cases> & \"quotes\" 'apostrophes' \u00e9\u4e2d"
                                              : "Edge <cases> & \"quotes\" 'apostrophes' \u00e9",
-                                         "Bold title", "Summary",
-                                         "Velmor Tablewright", "report_$DATE$.htm", "Header line <1>",
+                                         "Bold title",
+                                         "Summary",
+                                         "Velmor Tablewright",
+                                         "report_$DATE$.htm",
+                                         "Header line <1>",
                                          "Header line 2 \u00fc"};
     for (const auto& table : edge::Tables()) {
         for (const auto& column : table.columns) expected.push_back(tw::WideToUtf8(column));
@@ -144,10 +169,11 @@ TEST(PdfWriter, EdgeCasesKeepEveryValueIncludingACellLongerThanAPage) {
             for (const auto& value : row) {
                 if (value.empty()) continue;
                 if (value == edge::LongText()) {
-                    // Wrapped over several pages: every sentence once, in order. The row's short note is drawn
-                    // beside the first lines, so it is read before the rest of the long text.
+                    // Wrapped over several pages: every sentence once, in order. The row's short note is
+                    // drawn beside the first lines, so it is read before the rest of the long text.
                     expected.insert(expected.end(), {"line 0 of", "long"});
-                    for (int i = 250; i < 2700; i += 250) expected.push_back("line " + std::to_string(i) + " of");
+                    for (int i = 250; i < 2700; i += 250)
+                        expected.push_back("line " + std::to_string(i) + " of");
                     expected.push_back("END");
                     continue;
                 }

@@ -9,8 +9,8 @@
 
 namespace twtest {
 
-inline void StyledCell(AReport& report, const wchar_t* column, const wchar_t* text, const std::wstring& attributes,
-                       int size, bool bold, bool italic) {
+inline void StyledCell(AReport& report, const wchar_t* column, const wchar_t* text,
+                       const std::wstring& attributes, int size, bool bold, bool italic) {
     report.BeginCell(column, 0, attributes);
     if (size) report.BeginStyle(RS_SIZE, size);
     if (bold) report.BeginStyle(RS_BOLD, 0);
@@ -26,7 +26,8 @@ inline void StyledCell(AReport& report, const wchar_t* column, const wchar_t* te
 // Opens report for format and file, writes the sample and closes it; returns Close's result (or Open's).
 // attributes(foreground, background) gives the attribute text of a cell in the writer's format.
 inline int WriteSample(MultiReport& report, int format, const std::wstring& file, bool landscape,
-                       std::wstring (*attributes)(const wchar_t*, const wchar_t*), const std::wstring& folder = L"") {
+                       std::wstring (*attributes)(const wchar_t*, const wchar_t*),
+                       const std::wstring& folder = L"") {
     report.Clear();
     report.AddReport(format, file, L"Default.htm");
     report.AddProperty(L"%TITLE%", L"Sales report");
@@ -74,8 +75,8 @@ inline int WriteSample(MultiReport& report, int format, const std::wstring& file
     report.EndRow(L"row");
     report.BeginRow(L"row", L"", 3);
     StyledCell(report, L"region", L"S\u00fcd {\\}", attributes(L"", L""), 0, false, false);
-    StyledCell(report, L"manager", L"\u0417\u043e\u044f \u03a9", attributes(L"blue", L"lightgrey"), 8,
-               false, false);
+    StyledCell(report, L"manager", L"\u0417\u043e\u044f \u03a9", attributes(L"blue", L"lightgrey"), 8, false,
+               false);
     StyledCell(report, L"total", L"980.50", attributes(L"", L"#F0F8FF"), 0, true, true);
     report.EndRow(L"row");
     report.EndTable(L"ResultSet");

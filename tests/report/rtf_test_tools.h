@@ -17,7 +17,7 @@ namespace twtest {
 
 // A scratch folder removed at the end of the test (kept when TW_KEEP_SCRATCH is set, to look at the files).
 class ScratchFolder {
-public:
+  public:
     ScratchFolder() {
         std::string pattern = (std::filesystem::temp_directory_path() / "tw-writers2-XXXXXX").string();
         if (::mkdtemp(pattern.data()) != nullptr) m_path = pattern;
@@ -31,7 +31,7 @@ public:
     const std::filesystem::path& Path() const { return m_path; }
     std::string File(const std::string& name) const { return (m_path / name).string(); }
 
-private:
+  private:
     std::filesystem::path m_path;
 };
 
@@ -64,7 +64,8 @@ inline std::string Quote(const std::string& text) {
 }
 
 // Every needle occurs in haystack, each after the one before; the first one missing is reported.
-inline ::testing::AssertionResult InOrder(const std::string& haystack, const std::vector<std::string>& needles) {
+inline ::testing::AssertionResult InOrder(const std::string& haystack,
+                                          const std::vector<std::string>& needles) {
     size_t at = 0;
     for (const auto& needle : needles) {
         const size_t found = haystack.find(needle, at);

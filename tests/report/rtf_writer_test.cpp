@@ -1,5 +1,5 @@
-// Word/RTF writer: a golden file for a fixed report, the escapes and the colour table, and LibreOffice reading
-// the documents back.
+// Word/RTF writer: a golden file for a fixed report, the escapes and the colour table, and LibreOffice
+// reading the documents back.
 
 #include "rtf_writer.h"
 
@@ -51,17 +51,18 @@ std::string ParagraphOf(const std::wstring& text) {
 bool Convert(const ScratchFolder& scratch, const std::string& path, const std::string& format) {
     if (!twtest::HaveProgram("soffice")) return false;
     int status = 0;
-    Capture("soffice -env:UserInstallation=file://" + scratch.File("lo-profile") + " --headless --convert-to " +
-                twtest::Quote(format) + " --outdir " + twtest::Quote(scratch.Path().string()) + " " +
-                twtest::Quote(path) + " 2>&1",
+    Capture("soffice -env:UserInstallation=file://" + scratch.File("lo-profile") +
+                " --headless --convert-to " + twtest::Quote(format) + " --outdir " +
+                twtest::Quote(scratch.Path().string()) + " " + twtest::Quote(path) + " 2>&1",
             &status);
     return status == 0;
 }
 
 std::string OdtPart(const std::string& odt, const std::string& part) {
-    return Capture("python3 -c 'import sys,zipfile; sys.stdout.write(zipfile.ZipFile(sys.argv[1]).read(sys.argv[2])"
-                   ".decode())' " +
-                   twtest::Quote(odt) + " " + part);
+    return Capture(
+        "python3 -c 'import sys,zipfile; sys.stdout.write(zipfile.ZipFile(sys.argv[1]).read(sys.argv[2])"
+        ".decode())' " +
+        twtest::Quote(odt) + " " + part);
 }
 
 }  // namespace
@@ -69,8 +70,9 @@ std::string OdtPart(const std::string& odt, const std::string& part) {
 TEST(RtfWriter, MatchesGoldenFile) {
     ScratchFolder scratch;
     MultiReport report;
-    ASSERT_EQ(twtest::WriteSample(report, RF_RTF, Wide(scratch.File("sample.rtf")), false, twtest::RtfAttributes),
-              RE_OK)
+    ASSERT_EQ(
+        twtest::WriteSample(report, RF_RTF, Wide(scratch.File("sample.rtf")), false, twtest::RtfAttributes),
+        RE_OK)
         << std::string(report.ErrorText().begin(), report.ErrorText().end());
     const std::string actual = Blank(ReadFile(scratch.File("sample.rtf")));
     const std::string golden = std::string(TW_TEST_DATA) + "/report/golden/rtf/sample.rtf";
@@ -98,7 +100,8 @@ TEST(RtfWriter, EscapesEveryNonAsciiCharacter) {
         {L"x\x01y", "x y"},
         {std::wstring(1, static_cast<wchar_t>(0xD800)), "\\u-3?"},  // a lone surrogate becomes U+FFFD
     };
-    for (const auto& c : cases) EXPECT_EQ(ParagraphOf(c.text), c.rtf) << std::string(c.text.begin(), c.text.end());
+    for (const auto& c : cases)
+        EXPECT_EQ(ParagraphOf(c.text), c.rtf) << std::string(c.text.begin(), c.text.end());
 }
 
 TEST(RtfWriter, ColourTableHoldsTheColoursMetDuringTheRun) {
@@ -138,7 +141,8 @@ TEST(RtfWriter, ColourTableHoldsTheColoursMetDuringTheRun) {
 TEST(RtfWriter, LandscapeSwapsThePageSize) {
     ScratchFolder scratch;
     MultiReport report;
-    ASSERT_EQ(twtest::WriteSample(report, RF_RTF, Wide(scratch.File("l.rtf")), true, twtest::RtfAttributes), RE_OK);
+    ASSERT_EQ(twtest::WriteSample(report, RF_RTF, Wide(scratch.File("l.rtf")), true, twtest::RtfAttributes),
+              RE_OK);
     const std::string rtf = ReadFile(scratch.File("l.rtf"));
     EXPECT_NE(rtf.find("\\paperw16838\\paperh11906"), std::string::npos);
     EXPECT_NE(rtf.find("\\landscape"), std::string::npos);
@@ -165,9 +169,16 @@ TEST(RtfWriter, LibreOfficeReadsTheEdgeCasesInOrder) {
     if (!Convert(scratch, path, "txt:Text (encoded):UTF8")) GTEST_SKIP() << "LibreOffice is not available";
 
     const std::string text = twtest::Squeeze(ReadFile(scratch.File("edge.txt")));
-    std::vector<std::string> expected = {"Edge <cases> & \"quotes\" 'apostrophes' \u00e9\u4e2d", "Bold title",
-                                         "Contents", "Summary", "Values <&>", "Attribute", "Value",
-                                         "Velmor Tablewright", "report_$DATE$.htm", "Header line <1>",
+    std::vector<std::string> expected = {"Edge <cases> & \"quotes\" 'apostrophes' \u00e9\u4e2d",
+                                         "Bold title",
+                                         "Contents",
+                                         "Summary",
+                                         "Values <&>",
+                                         "Attribute",
+                                         "Value",
+                                         "Velmor Tablewright",
+                                         "report_$DATE$.htm",
+                                         "Header line <1>",
                                          "Header line 2 \u00fc"};
     for (const auto& table : edge::Tables()) {
         for (const auto& column : table.columns) expected.push_back(tw::WideToUtf8(column));

@@ -1,16 +1,17 @@
 #include "chm_writer.h"
 
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <system_error>
-#include <unistd.h>
 
 #include "text.h"
 
@@ -59,13 +60,20 @@ std::wstring SafePageName(std::wstring_view file) {
 // Text for the sitemap files (.hhc/.hhk) and the project: ASCII with numeric references for the rest.
 void AppendSitemapText(std::string& out, std::wstring_view text) {
     for (wchar_t c : text) {
-        if (c == L'&') out += "&amp;";
-        else if (c == L'<') out += "&lt;";
-        else if (c == L'>') out += "&gt;";
-        else if (c == L'"') out += "&quot;";
-        else if (c < 0x20) out += ' ';
-        else if (c < 0x80) out += static_cast<char>(c);
-        else out += "&#" + std::to_string(static_cast<unsigned long>(c)) + ";";
+        if (c == L'&')
+            out += "&amp;";
+        else if (c == L'<')
+            out += "&lt;";
+        else if (c == L'>')
+            out += "&gt;";
+        else if (c == L'"')
+            out += "&quot;";
+        else if (c < 0x20)
+            out += ' ';
+        else if (c < 0x80)
+            out += static_cast<char>(c);
+        else
+            out += "&#" + std::to_string(static_cast<unsigned long>(c)) + ";";
     }
 }
 
@@ -152,7 +160,8 @@ void ChmReport::BeginSubDocument(std::wstring_view folder, std::wstring_view fil
         std::filesystem::create_directories(tw::ToPath(folder), error);
         if (!error) m_pageFolder = tw::WideToUtf8(folder);
     }
-    while (!m_pageFolder.empty() && m_pageFolder.size() > 1 && m_pageFolder.back() == '/') m_pageFolder.pop_back();
+    while (!m_pageFolder.empty() && m_pageFolder.size() > 1 && m_pageFolder.back() == '/')
+        m_pageFolder.pop_back();
     Page page{SafePageName(file), std::wstring(title)};
     const std::wstring path = tw::Utf8ToWide(m_pageFolder + "/") + page.file;
     if (!m_page.Open(path)) {
@@ -221,7 +230,8 @@ int ChmReport::Close() {
             !MoveFile(m_ownFolder + "/" + kIndexPage, m_pageFolder + "/" + kIndexPage, error)) {
             result = Fail(RE_WRITE, L"Could not move the CHM start page: " + tw::Utf8ToWide(error.message()));
         } else if (!WriteProjectFiles(m_pageFolder, kProjectBase)) {
-            result = Fail(RE_WRITE, L"Could not write the CHM project files in " + tw::Utf8ToWide(m_pageFolder));
+            result =
+                Fail(RE_WRITE, L"Could not write the CHM project files in " + tw::Utf8ToWide(m_pageFolder));
         } else {
             result = Compile(m_pageFolder, kProjectBase);
         }
@@ -248,7 +258,8 @@ bool ChmReport::WriteProjectFiles(const std::string& folder, const std::string& 
                            "<OBJECT type=\"text/site properties\">\n<param name=\"Window Styles\" "
                            "value=\"0x800025\">\n</OBJECT>\n<UL>\n";
     AppendSitemapEntry(contents, title, L"index.html");
-    for (const Page& page : m_pages) AppendSitemapEntry(contents, page.title.empty() ? page.file : page.title, page.file);
+    for (const Page& page : m_pages)
+        AppendSitemapEntry(contents, page.title.empty() ? page.file : page.title, page.file);
     contents += "</UL>\n</BODY>\n</HTML>\n";
 
     std::string index = head + "<UL>\n";
@@ -257,7 +268,8 @@ bool ChmReport::WriteProjectFiles(const std::string& folder, const std::string& 
         if (!page.title.empty()) AppendSitemapEntry(index, page.title, page.file);
     index += "</UL>\n</BODY>\n</HTML>\n";
 
-    return WriteWhole(folder + "/" + base + ".hhp", project) && WriteWhole(folder + "/" + base + ".hhc", contents) &&
+    return WriteWhole(folder + "/" + base + ".hhp", project) &&
+           WriteWhole(folder + "/" + base + ".hhc", contents) &&
            WriteWhole(folder + "/" + base + ".hhk", index);
 }
 
@@ -274,7 +286,8 @@ int ChmReport::Compile(const std::string& folder, const std::string& base) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
     posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
     posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
     std::string project = base + ".hhp";
@@ -284,7 +297,8 @@ int ChmReport::Compile(const std::string& folder, const std::string& base) {
     const int spawnError = ::posix_spawn(&pid, compiler.c_str(), &actions, nullptr, argv, environ);
     posix_spawn_file_actions_destroy(&actions);
     if (spawnError != 0)
-        return Fail(RE_WRITE, L"Could not start the CHM compiler: " + tw::Utf8ToWide(std::strerror(spawnError)));
+        return Fail(RE_WRITE,
+                    L"Could not start the CHM compiler: " + tw::Utf8ToWide(std::strerror(spawnError)));
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
@@ -292,6 +306,7 @@ int ChmReport::Compile(const std::string& folder, const std::string& base) {
     if (!exited || !std::filesystem::exists(output, error))
         return Fail(RE_WRITE, L"The CHM compiler failed:\n" + tw::Utf8ToWide(ReadWhole(logPath)));
     if (!MoveFile(output, tw::ToPath(m_setup.file), error))
-        return Fail(RE_WRITE, L"Could not write the file '" + m_setup.file + L"': " + tw::Utf8ToWide(error.message()));
+        return Fail(RE_WRITE,
+                    L"Could not write the file '" + m_setup.file + L"': " + tw::Utf8ToWide(error.message()));
     return RE_OK;
 }

@@ -4,8 +4,8 @@
 // compiles them with chmcmd (package fp-utils) into the report file.
 //
 // Pages go to the folder the run names in BeginSubDocument. The start page is begun before that folder is
-// known, so it is written in a folder of the writer's own (mkdtemp, "tw20" prefix, removed at Close) and moved
-// beside the pages at Close. With no folder from the run, everything stays in the writer's own folder.
+// known, so it is written in a folder of the writer's own (mkdtemp, "tw20" prefix, removed at Close) and
+// moved beside the pages at Close. With no folder from the run, everything stays in the writer's own folder.
 
 #include <string>
 #include <vector>
@@ -13,7 +13,7 @@
 #include "html_writer.h"
 
 class ChmReport : public HtmlReport {
-public:
+  public:
     ChmReport();
     ~ChmReport() override;
 
@@ -28,7 +28,7 @@ public:
     // The compiler's name, looked up in PATH (tests point it elsewhere).
     static void SetCompiler(std::string name);
 
-private:
+  private:
     struct Page {
         std::wstring file, title;
     };
@@ -38,11 +38,11 @@ private:
     int Compile(const std::string& folder, const std::string& base);
     void RemoveOwnFolder();
 
-    std::string m_ownFolder;     // mkdtemp folder of this writer, removed at Close
-    std::string m_pageFolder;    // where the pages go; the own folder until the run names one
-    OutputFile m_page;           // the sub-document being written
+    std::string m_ownFolder;   // mkdtemp folder of this writer, removed at Close
+    std::string m_pageFolder;  // where the pages go; the own folder until the run names one
+    OutputFile m_page;         // the sub-document being written
     bool m_inPage = false;
     std::wstring m_pageTitle;
-    std::vector<Page> m_pages;   // in the order written; index.html is not among them
-    std::wstring m_pageError;    // first page that could not be written
+    std::vector<Page> m_pages;  // in the order written; index.html is not among them
+    std::wstring m_pageError;   // first page that could not be written
 };

@@ -1,8 +1,9 @@
 // Tables of the PDF writer: rows are measured, then drawn as they arrive, with the header row on every page.
 
-#include <algorithm>
 #include <cairo.h>
 #include <pango/pangocairo.h>
+
+#include <algorithm>
 
 #include "pdf_writer.h"
 #include "rtf_colors.h"
@@ -157,7 +158,8 @@ void PdfReport::DrawRow(const RowData& row, bool repeatHeader) {
     double height = 0;
     for (size_t c = 0; c < static_cast<size_t>(row.used); ++c) {
         PangoLayout* layout = CellLayout(c, isHeader);
-        pango_layout_set_width(layout, static_cast<int>((ColumnWidth(m_widths, c) - 2 * kPadding) * PANGO_SCALE));
+        pango_layout_set_width(layout,
+                               static_cast<int>((ColumnWidth(m_widths, c) - 2 * kPadding) * PANGO_SCALE));
         ApplyText(layout, row.cells[c].text, row.cells[c].header);
         int width = 0, layoutHeight = 0;
         pango_layout_get_size(layout, &width, &layoutHeight);
@@ -198,8 +200,9 @@ void PdfReport::DrawRow(const RowData& row, bool repeatHeader) {
                         break;
                     }
                     if (draw) {
-                        cairo_move_to(cr, x + kPadding + ToPoints(logical.x),
-                                      m_y + kPadding + ToPoints(pango_layout_iter_get_baseline(iter)) - offset);
+                        cairo_move_to(
+                            cr, x + kPadding + ToPoints(logical.x),
+                            m_y + kPadding + ToPoints(pango_layout_iter_get_baseline(iter)) - offset);
                         pango_cairo_show_layout_line(cr, pango_layout_iter_get_line_readonly(iter));
                     } else {
                         sliceBottom = std::max(sliceBottom, lineBottom);

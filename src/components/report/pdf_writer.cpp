@@ -1,9 +1,10 @@
 #include "pdf_writer.h"
 
-#include <algorithm>
 #include <cairo-pdf.h>
 #include <cairo.h>
 #include <pango/pangocairo.h>
+
+#include <algorithm>
 
 #include "rtf_colors.h"
 #include "text.h"
@@ -101,8 +102,10 @@ int PdfReport::Open() {
     const std::string title = tw::WideToUtf8(Property(m_setup, L"%TITLE%"));
     const std::string author = tw::WideToUtf8(Property(m_setup, L"%AUTHOR%"));
     const std::string subject = tw::WideToUtf8(Property(m_setup, L"%DESCRIPTION%"));
-    if (!title.empty()) cairo_pdf_surface_set_metadata(h.surface.get(), CAIRO_PDF_METADATA_TITLE, title.c_str());
-    if (!author.empty()) cairo_pdf_surface_set_metadata(h.surface.get(), CAIRO_PDF_METADATA_AUTHOR, author.c_str());
+    if (!title.empty())
+        cairo_pdf_surface_set_metadata(h.surface.get(), CAIRO_PDF_METADATA_TITLE, title.c_str());
+    if (!author.empty())
+        cairo_pdf_surface_set_metadata(h.surface.get(), CAIRO_PDF_METADATA_AUTHOR, author.c_str());
     if (!subject.empty())
         cairo_pdf_surface_set_metadata(h.surface.get(), CAIRO_PDF_METADATA_SUBJECT, subject.c_str());
     cairo_pdf_surface_set_metadata(h.surface.get(), CAIRO_PDF_METADATA_CREATOR, "Tablewright");
@@ -135,8 +138,8 @@ int PdfReport::Close() {
     for (const OutlineEntry& entry : m_outline) {
         const bool known = std::find(m_anchors.begin(), m_anchors.end(), entry.anchor) != m_anchors.end();
         const std::string link = known ? "dest=" + TagString(entry.anchor) : std::string("page=1");
-        cairo_pdf_surface_add_outline(h.surface.get(), CAIRO_PDF_OUTLINE_ROOT, entry.text.c_str(), link.c_str(),
-                                      static_cast<cairo_pdf_outline_flags_t>(0));
+        cairo_pdf_surface_add_outline(h.surface.get(), CAIRO_PDF_OUTLINE_ROOT, entry.text.c_str(),
+                                      link.c_str(), static_cast<cairo_pdf_outline_flags_t>(0));
     }
     h.cells.clear();
     h.headerCells.clear();
@@ -152,12 +155,14 @@ int PdfReport::Close() {
     m_open = false;
     const bool written = m_file.Close();
     if (status != CAIRO_STATUS_SUCCESS)
-        return Fail(RE_WRITE, L"Could not finish the PDF file: " + tw::Utf8ToWide(cairo_status_to_string(status)));
+        return Fail(RE_WRITE,
+                    L"Could not finish the PDF file: " + tw::Utf8ToWide(cairo_status_to_string(status)));
     if (!written) return Fail(RE_WRITE, m_file.ErrorText());
     return RE_OK;
 }
 
-// Pages ------------------------------------------------------------------------------------------------------
+// Pages
+// ------------------------------------------------------------------------------------------------------
 
 void PdfReport::EnsurePage() {
     if (m_pageOpen) return;
@@ -203,7 +208,8 @@ void PdfReport::PlaceAnchors() {
     m_pendingAnchors.clear();
 }
 
-// Text -------------------------------------------------------------------------------------------------------
+// Text
+// -------------------------------------------------------------------------------------------------------
 
 void PdfReport::AppendText(RichText& target, std::wstring_view text, bool forceBold) {
     const size_t from = target.utf8.size();
@@ -212,7 +218,8 @@ void PdfReport::AppendText(RichText& target, std::wstring_view text, bool forceB
         const wchar_t c = text[i];
         if (c >= 0x20 || c == L'\n' || c == L'\t') {
             size_t run = i;
-            while (run < text.size() && (text[run] >= 0x20 || text[run] == L'\n' || text[run] == L'\t')) ++run;
+            while (run < text.size() && (text[run] >= 0x20 || text[run] == L'\n' || text[run] == L'\t'))
+                ++run;
             tw::AppendUtf8(target.utf8, text.substr(i, run - i));
             i = run - 1;
         } else if (c == L'\r') {
@@ -224,8 +231,8 @@ void PdfReport::AppendText(RichText& target, std::wstring_view text, bool forceB
     const bool bold = forceBold || m_bold > 0;
     const int size = m_sizeDepth > 0 ? m_sizes[m_sizeDepth - 1] : 0;
     if (bold || m_italic > 0 || size > 0)
-        target.spans.push_back(Span{static_cast<unsigned>(from), static_cast<unsigned>(target.utf8.size()), bold,
-                                    m_italic > 0, size});
+        target.spans.push_back(Span{static_cast<unsigned>(from), static_cast<unsigned>(target.utf8.size()),
+                                    bold, m_italic > 0, size});
 }
 
 void PdfReport::ApplyText(PangoLayout* layout, const RichText& text, bool header) const {
@@ -254,8 +261,10 @@ void PdfReport::DrawParagraph(const RichText& text, int type, const std::string&
     cairo_t* cr = m_handles->cr.get();
     PangoLayout* layout = m_handles->layout.get();
     const int level = type >= 1 && type <= 6 ? type : 0;
-    pango_font_description_set_size(m_handles->font.get(), static_cast<int>(kHeadingPoints[level] * PANGO_SCALE));
-    pango_font_description_set_weight(m_handles->font.get(), level > 0 ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
+    pango_font_description_set_size(m_handles->font.get(),
+                                    static_cast<int>(kHeadingPoints[level] * PANGO_SCALE));
+    pango_font_description_set_weight(m_handles->font.get(),
+                                      level > 0 ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
     pango_layout_set_font_description(layout, m_handles->font.get());
     pango_font_description_set_size(m_handles->font.get(), kBodyPoints * PANGO_SCALE);
     pango_font_description_set_weight(m_handles->font.get(), PANGO_WEIGHT_NORMAL);
@@ -336,16 +345,21 @@ void PdfReport::EndOfLine() {
 }
 
 void PdfReport::BeginStyle(int style, int size) {
-    if (style == RS_BOLD) ++m_bold;
-    else if (style == RS_ITALIC) ++m_italic;
+    if (style == RS_BOLD)
+        ++m_bold;
+    else if (style == RS_ITALIC)
+        ++m_italic;
     else if (style == RS_SIZE && m_sizeDepth < static_cast<int>(std::size(m_sizes)))
         m_sizes[m_sizeDepth++] = size > 0 && size < 200 ? size : kBodyPoints;
 }
 
 void PdfReport::EndStyle(int style, int) {
-    if (style == RS_BOLD && m_bold > 0) --m_bold;
-    else if (style == RS_ITALIC && m_italic > 0) --m_italic;
-    else if (style == RS_SIZE && m_sizeDepth > 0) --m_sizeDepth;
+    if (style == RS_BOLD && m_bold > 0)
+        --m_bold;
+    else if (style == RS_ITALIC && m_italic > 0)
+        --m_italic;
+    else if (style == RS_SIZE && m_sizeDepth > 0)
+        --m_sizeDepth;
 }
 
 void PdfReport::BeginParagraph(PARAGRAPH_TYPE type, std::wstring_view) {

@@ -2,9 +2,10 @@
 // PDF writer: cairo draws the pages, pango lays out the text with fontconfig's font fallback.
 //
 // Pages are finished as they fill, so memory does not grow with the rows. Each table keeps its header row and
-// its first kMeasureRows rows until their widths are measured; the column widths are then fixed for the rest of
-// the table and every later row is drawn as it arrives. Long cells wrap; a row taller than a page continues on
-// the next page, line by line. The table of contents becomes the document outline, with internal links.
+// its first kMeasureRows rows until their widths are measured; the column widths are then fixed for the rest
+// of the table and every later row is drawn as it arrives. Long cells wrap; a row taller than a page
+// continues on the next page, line by line. The table of contents becomes the document outline, with internal
+// links.
 
 #include <cstdint>
 #include <memory>
@@ -20,7 +21,7 @@ typedef struct _PangoLayout PangoLayout;
 typedef struct _PangoFontDescription PangoFontDescription;
 
 class PdfReport : public AReport {
-public:
+  public:
     // Rows of a table measured before its column widths are fixed.
     static constexpr int kMeasureRows = 100;
 
@@ -70,7 +71,7 @@ public:
         }
     };
 
-private:
+  private:
     struct CellData {
         RichText text;
         bool header = false;

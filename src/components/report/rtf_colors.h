@@ -16,10 +16,10 @@ struct NamedColour {
 
 // The colours the rule pages offer (besides "Default", which means none), plus common spellings.
 inline constexpr NamedColour kNamedColours[] = {
-    {L"blue", 0x0000FF},      {L"cyan", 0x00FFFF},  {L"darkgrey", 0xA9A9A9}, {L"green", 0x008000},
-    {L"grey", 0x808080},      {L"lightgrey", 0xD3D3D3}, {L"magenta", 0xFF00FF}, {L"red", 0xFF0000},
-    {L"white", 0xFFFFFF},     {L"yellow", 0xFFFF00},  {L"black", 0x000000},  {L"darkgray", 0xA9A9A9},
-    {L"gray", 0x808080},      {L"lightgray", 0xD3D3D3},
+    {L"blue", 0x0000FF},  {L"cyan", 0x00FFFF},      {L"darkgrey", 0xA9A9A9}, {L"green", 0x008000},
+    {L"grey", 0x808080},  {L"lightgrey", 0xD3D3D3}, {L"magenta", 0xFF00FF},  {L"red", 0xFF0000},
+    {L"white", 0xFFFFFF}, {L"yellow", 0xFFFF00},    {L"black", 0x000000},    {L"darkgray", 0xA9A9A9},
+    {L"gray", 0x808080},  {L"lightgray", 0xD3D3D3},
 };
 
 inline bool EqualsNoCase(std::wstring_view a, std::wstring_view b) {
@@ -62,7 +62,8 @@ inline std::optional<std::uint32_t> ParseColour(std::wstring_view text) {
     return std::nullopt;
 }
 
-// Title, header and footer may carry HTML; formats that cannot show it get the text without tags, with <br> and
+// Title, header and footer may carry HTML; formats that cannot show it get the text without tags, with <br>
+// and
 // </p> as line breaks and the common entities decoded.
 inline std::wstring PlainFromMarkup(std::wstring_view html) {
     std::wstring out;
@@ -80,7 +81,8 @@ inline std::wstring PlainFromMarkup(std::wstring_view html) {
             std::wstring_view tag = html.substr(i + 1, close - i - 1);
             size_t nameEnd = 0;
             if (!tag.empty() && tag.front() == L'/') nameEnd = 1;
-            while (nameEnd < tag.size() && tag[nameEnd] != L' ' && tag[nameEnd] != L'/' && tag[nameEnd] != L'>')
+            while (nameEnd < tag.size() && tag[nameEnd] != L' ' && tag[nameEnd] != L'/' &&
+                   tag[nameEnd] != L'>')
                 ++nameEnd;
             const std::wstring_view name = tag.substr(0, nameEnd);
             if (EqualsNoCase(name, L"br") || EqualsNoCase(name, L"/p") || EqualsNoCase(name, L"/div"))
@@ -93,20 +95,26 @@ inline std::wstring PlainFromMarkup(std::wstring_view html) {
             if (semi != std::wstring_view::npos && semi - i <= 10) {
                 const std::wstring_view entity = html.substr(i + 1, semi - i - 1);
                 wchar_t decoded = 0;
-                if (entity == L"amp") decoded = L'&';
-                else if (entity == L"lt") decoded = L'<';
-                else if (entity == L"gt") decoded = L'>';
-                else if (entity == L"quot") decoded = L'"';
-                else if (entity == L"apos") decoded = L'\'';
-                else if (entity == L"nbsp") decoded = 0xA0;
+                if (entity == L"amp")
+                    decoded = L'&';
+                else if (entity == L"lt")
+                    decoded = L'<';
+                else if (entity == L"gt")
+                    decoded = L'>';
+                else if (entity == L"quot")
+                    decoded = L'"';
+                else if (entity == L"apos")
+                    decoded = L'\'';
+                else if (entity == L"nbsp")
+                    decoded = 0xA0;
                 else if (entity.size() > 1 && entity.front() == L'#') {
                     unsigned long value = 0;
                     bool ok = true;
                     const bool hex = entity[1] == L'x' || entity[1] == L'X';
                     for (size_t k = hex ? 2 : 1; k < entity.size() && ok; ++k) {
-                        const int digit = hex ? HexDigit(entity[k]) : (entity[k] >= L'0' && entity[k] <= L'9'
-                                                                              ? entity[k] - L'0'
-                                                                              : -1);
+                        const int digit =
+                            hex ? HexDigit(entity[k])
+                                : (entity[k] >= L'0' && entity[k] <= L'9' ? entity[k] - L'0' : -1);
                         ok = digit >= 0 && value < 0x110000;
                         value = value * (hex ? 16 : 10) + static_cast<unsigned long>(digit);
                     }

@@ -1,10 +1,11 @@
 #include "rtf_writer.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "rtf_colors.h"
 #include "text.h"
@@ -14,8 +15,8 @@ namespace {
 using tw::report::kNamedColours;
 
 constexpr int kNamedCount = static_cast<int>(std::size(kNamedColours));
-constexpr int kFirstCustom = 1 + kNamedCount;  // index 0 is the reader's automatic colour
-constexpr int kBlue = 1;                        // links
+constexpr int kFirstCustom = 1 + kNamedCount;                     // index 0 is the reader's automatic colour
+constexpr int kBlue = 1;                                          // links
 constexpr int kA4Short = 11906, kA4Long = 16838, kMargin = 1134;  // twips
 constexpr char kEmptySlot[] = "\\red000\\green000\\blue000;";
 constexpr size_t kSlotWidth = sizeof(kEmptySlot) - 1;
@@ -91,7 +92,8 @@ void AppendParagraphProperties(std::string& out, int type) {
 
 void AppendColour(std::string& out, std::uint32_t rgb, bool fixedWidth) {
     char entry[40];
-    const int n = std::snprintf(entry, sizeof entry, fixedWidth ? "\\red%03u\\green%03u\\blue%03u;" : "\\red%u\\green%u\\blue%u;",
+    const int n = std::snprintf(entry, sizeof entry,
+                                fixedWidth ? "\\red%03u\\green%03u\\blue%03u;" : "\\red%u\\green%u\\blue%u;",
                                 rgb >> 16 & 0xFF, rgb >> 8 & 0xFF, rgb & 0xFF);
     out.append(entry, static_cast<size_t>(n));
 }
@@ -116,7 +118,8 @@ int RtfReport::Open() {
 
 void RtfReport::WriteHeader() {
     std::string& out = m_file.Buffer();
-    out += "{\\rtf1\\ansi\\ansicpg1252\\deff0\\uc1\n{\\fonttbl{\\f0\\fswiss\\fcharset0 Arial;}}\n{\\colortbl;";
+    out +=
+        "{\\rtf1\\ansi\\ansicpg1252\\deff0\\uc1\n{\\fonttbl{\\f0\\fswiss\\fcharset0 Arial;}}\n{\\colortbl;";
     for (const auto& colour : kNamedColours) AppendColour(out, colour.rgb, false);
     m_colourTableOffset = m_file.Size();
     for (int i = 0; i < kCustomColourSlots; ++i) out += kEmptySlot;
@@ -252,16 +255,21 @@ void RtfReport::EndOfLine() {
 }
 
 void RtfReport::BeginStyle(int style, int size) {
-    if (style == RS_BOLD) ++m_bold;
-    else if (style == RS_ITALIC) ++m_italic;
+    if (style == RS_BOLD)
+        ++m_bold;
+    else if (style == RS_ITALIC)
+        ++m_italic;
     else if (style == RS_SIZE && m_sizeDepth < static_cast<int>(std::size(m_sizes)))
         m_sizes[m_sizeDepth++] = size > 0 && size < 800 ? size : 10;
 }
 
 void RtfReport::EndStyle(int style, int) {
-    if (style == RS_BOLD && m_bold > 0) --m_bold;
-    else if (style == RS_ITALIC && m_italic > 0) --m_italic;
-    else if (style == RS_SIZE && m_sizeDepth > 0) --m_sizeDepth;
+    if (style == RS_BOLD && m_bold > 0)
+        --m_bold;
+    else if (style == RS_ITALIC && m_italic > 0)
+        --m_italic;
+    else if (style == RS_SIZE && m_sizeDepth > 0)
+        --m_sizeDepth;
 }
 
 void RtfReport::BeginParagraph(PARAGRAPH_TYPE type, std::wstring_view) {
@@ -334,7 +342,9 @@ void RtfReport::EndRow(std::wstring_view) {
     const int count = static_cast<int>(m_cells.size());
     const int width = m_textWidth / count > 300 ? m_textWidth / count : 300;
     for (int i = 0; i < count; ++i) {
-        out += "\\clbrdrt\\brdrs\\brdrw10\\clbrdrl\\brdrs\\brdrw10\\clbrdrb\\brdrs\\brdrw10\\clbrdrr\\brdrs\\brdrw10";
+        out +=
+            "\\clbrdrt\\brdrs\\brdrw10\\clbrdrl\\brdrs\\brdrw10\\clbrdrb\\brdrs\\brdrw10\\clbrdrr\\brdrs\\brd"
+            "rw10";
         if (m_cells[static_cast<size_t>(i)].background > 0) {
             out += "\\clcbpat";
             AppendInt(out, m_cells[static_cast<size_t>(i)].background);

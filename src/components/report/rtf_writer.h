@@ -1,11 +1,11 @@
 #pragma once
 // Word/RTF writer: RTF 1.x written in one pass, row by row.
 //
-// The colour table must come first in an RTF file, but the colours of the cells arrive with the rows. The table
-// therefore holds the named colours of the rule pages at fixed indices, followed by kCustomColourSlots reserved
-// entries of fixed width; a "#RRGGBB" colour takes the next free slot when first seen and the slots are written
-// into their reserved bytes at Close. Only one row is held in memory at a time (its cell shading must precede
-// its cells in the row definition).
+// The colour table must come first in an RTF file, but the colours of the cells arrive with the rows. The
+// table therefore holds the named colours of the rule pages at fixed indices, followed by kCustomColourSlots
+// reserved entries of fixed width; a "#RRGGBB" colour takes the next free slot when first seen and the slots
+// are written into their reserved bytes at Close. Only one row is held in memory at a time (its cell shading
+// must precede its cells in the row definition).
 
 #include <cstdint>
 #include <string>
@@ -15,7 +15,7 @@
 #include "output_file.h"
 
 class RtfReport : public AReport {
-public:
+  public:
     // Custom (#RRGGBB) colours a document can hold; further ones are shown without colour.
     static constexpr int kCustomColourSlots = 64;
 
@@ -41,7 +41,7 @@ public:
     void EndCell(std::wstring_view columnName, int header) override;
     void Cell(std::wstring_view text, int header, std::wstring_view attributes) override;
 
-private:
+  private:
     struct CellShape {
         int background = 0;  // colour table index, 0 for none
     };

@@ -214,13 +214,6 @@ TEST(PdfWriter, ContentsEntryWithoutItsSectionStillGivesAValidOutline) {
     EXPECT_NE(PdfInfo(path, "-dests").find("\"Results2\""), std::string::npos);
 }
 
-TEST(PdfWriter, FailsOpenForAFileThatCannotBeCreated) {
-    MultiReport report;
-    report.AddReport(RF_PDF, L"/nonexistent-folder/r.pdf", L"Default.htm");
-    EXPECT_EQ(report.Open(), RE_OPEN);
-    EXPECT_NE(report.ErrorText().find(L"/nonexistent-folder/r.pdf"), std::wstring::npos);
-}
-
 // fontconfig keeps a few bytes of its parsed configuration for the life of the process (its own XML parser
 // state, not reachable from any handle we own); the leak checker is told so for this binary.
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }

@@ -149,11 +149,24 @@ TEST(RtfWriter, LandscapeSwapsThePageSize) {
     EXPECT_NE(rtf.find("\\lndscpsxn\\pgwsxn16838\\pghsxn11906"), std::string::npos);
 }
 
-TEST(RtfWriter, FailsOpenForAFileThatCannotBeCreated) {
-    MultiReport report;
-    report.AddReport(RF_RTF, L"/nonexistent-folder/r.rtf", L"Default.htm");
-    EXPECT_EQ(report.Open(), RE_OPEN);
-    EXPECT_NE(report.ErrorText().find(L"/nonexistent-folder/r.rtf"), std::wstring::npos);
+TEST(RtfWriter, RtfAndPdfFailOpenForAFileThatCannotBeCreated) {
+    for (const int format : {RF_RTF, RF_PDF}) {
+        MultiReport report;
+        report.AddReport(format, L"/nonexistent-folder/r.out", L"Default.htm");
+        EXPECT_EQ(report.Open(), RE_OPEN) << format;
+        EXPECT_NE(report.ErrorText().find(L"/nonexistent-folder/r.out"), std::wstring::npos) << format;
+        EXPECT_EQ(report.Close(), RE_OK) << format;  // nothing was opened, nothing to finish
+    }
+}
+
+TEST(RtfWriter, RtfAndPdfReportAFullDiskAtClose) {
+    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    for (const int format : {RF_RTF, RF_PDF}) {
+        MultiReport report;
+        EXPECT_EQ(twtest::WriteSample(report, format, L"/dev/full", false, twtest::RtfAttributes), RE_WRITE)
+            << format;
+        EXPECT_NE(report.ErrorText().find(L"/dev/full"), std::wstring::npos) << format;
+    }
 }
 
 TEST(RtfWriter, LibreOfficeReadsTheEdgeCasesInOrder) {

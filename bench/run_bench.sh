@@ -181,6 +181,7 @@ if [ -n "${TW_TEST_PG:-}" ]; then
   echo "== PostgreSQL =="
   for n in "${ROWS[@]}"; do
     psql "$TW_TEST_PG" -q -v ON_ERROR_STOP=1 >/dev/null <<SQL
+SET client_min_messages = warning;
 DROP TABLE IF EXISTS bench_$n;
 CREATE TABLE bench_$n(id integer, qty integer, price double precision, name text, note text, born date,
                       stamp timestamp, ratio double precision);

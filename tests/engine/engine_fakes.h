@@ -198,16 +198,22 @@ public:
     std::vector<std::wstring> opened;
 };
 
-// Settings and log go to a folder of the test run, never to the user's own.
+// Settings and log go to a folder of the test run, never to the user's own; the folder goes at exit. The path is
+// kept in a plain array too, because the exit handler runs after function-local statics are destroyed.
+inline char g_testHomePath[4096];
+
 inline const std::filesystem::path& TestHome() {
     static const std::filesystem::path home = [] {
         std::string pattern = (std::filesystem::temp_directory_path() / "tw-engine-test-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) return std::filesystem::temp_directory_path();
+        if (pattern.size() >= sizeof g_testHomePath || ::mkdtemp(pattern.data()) == nullptr) {
+            return std::filesystem::temp_directory_path();
+        }
         ::setenv("XDG_CONFIG_HOME", pattern.c_str(), 1);
         ::setenv("XDG_STATE_HOME", pattern.c_str(), 1);
+        pattern.copy(g_testHomePath, pattern.size());
         std::atexit([] {
             std::error_code ignored;
-            std::filesystem::remove_all(TestHome(), ignored);
+            std::filesystem::remove_all(g_testHomePath, ignored);
         });
         return std::filesystem::path(pattern);
     }();

@@ -212,7 +212,7 @@ std::string CtwApp::Usage() {
 }
 
 int CtwApp::Run(int argc, char** argv) {
-    Settings().Load();
+    Settings();  // declares every setting and reads the settings file once
     bool console = false;
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];

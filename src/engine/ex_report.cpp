@@ -217,6 +217,8 @@ void ExReport::PrepareStyles(CtwDoc& project) {
         ExcelStyle(styles, style, style.StyleName);
     }
     if (!styles.empty()) SetStyles(styles);
+    // An invalid expression is reported once per run, not once per program.
+    for (Converter& converter : project.m_converters) BeginConverterRun(converter);
 }
 
 // Step 10: CHM parts go to a folder of this process only, made once and removed when the program ends.

@@ -21,10 +21,8 @@ bool FindEmbeddedQuery(const std::wstring& text, size_t& open, size_t& close) {
 
 std::wstring RunEmbeddedQuery(CDB& connection, const std::wstring& query) {
     std::wstring value;
-    if (!CDB::isOK(connection.Execute(query, 0))) {
-        connection.CloseCursor(0);
-        return {};
-    }
+    // A failed Execute leaves no cursor: only a successful one is closed.
+    if (!CDB::isOK(connection.Execute(query, 0))) return {};
     if (CDB::isOK(connection.Fetch(0))) {
         if (!CDB::isOK(connection.GetValue(1, value, 0, 0, 0))) value.clear();
     }

@@ -63,6 +63,9 @@ CtwApp::CtwApp()
 void CtwApp::ParseArgument(const std::wstring& argument) {
     // Only "-" starts a switch: on this system "/" starts every absolute path.
     if (argument.size() > 1 && argument[0] == L'-') {
+        // The file part is missing only when nothing is glued to the switch; "-o\"\"" names an empty file,
+        // which then cannot be accessed.
+        const bool noFilePart = argument.size() == 2;
         const std::wstring file = CommandLinePath(StripQuotes(std::wstring_view(argument).substr(2)));
         switch (argument[1]) {
             case L'c':
@@ -75,7 +78,7 @@ void CtwApp::ParseArgument(const std::wstring& argument) {
                 m_quit = true;
                 break;
             case L's':
-                if (file.empty()) {
+                if (noFilePart) {
                     Warn(L"-s switch without file was specified.", L"Tablewright");
                     break;
                 }
@@ -84,7 +87,7 @@ void CtwApp::ParseArgument(const std::wstring& argument) {
                 if (!Exists(file)) Warn(L"Could not access specified source file.");
                 break;
             case L'o':
-                if (file.empty()) {
+                if (noFilePart) {
                     Warn(L"-o switch without file was specified.");
                     break;
                 }
@@ -93,7 +96,7 @@ void CtwApp::ParseArgument(const std::wstring& argument) {
                 if (!Exists(file)) Warn(L"Could not access specified output file.");
                 break;
             case L'v':
-                if (file.empty()) {
+                if (noFilePart) {
                     Warn(L"-v switch without file was specified.");
                     break;
                 }

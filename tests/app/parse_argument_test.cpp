@@ -80,7 +80,6 @@ TEST_F(ParseArgumentTest, FileSwitchesAndTheirMessages) {
         {L"-s\"\"" + existing + L"\"\"", true, existing, L""},
         {L"-s" + missing, true, missing, L"Warning!: Could not access specified source file."},
         {L"-s", false, L"", L"Tablewright: -s switch without file was specified."},
-        {L"-s\"\"", false, L"", L"Tablewright: -s switch without file was specified."},
         {L"-o" + existing, true, existing, L""},
         {L"-o" + missing, true, missing, L"Warning!: Could not access specified output file."},
         {L"-o", false, L"", L"Warning!: -o switch without file was specified."},

@@ -214,6 +214,34 @@ TEST(PdfWriter, ContentsEntryWithoutItsSectionStillGivesAValidOutline) {
     EXPECT_NE(PdfInfo(path, "-dests").find("\"Results2\""), std::string::npos);
 }
 
+TEST(PdfWriter, ParagraphRunningOverSeveralPagesKeepsEveryLineAndNumbersEveryPage) {
+    if (!HavePoppler()) GTEST_SKIP() << "poppler-utils are not available";
+    ScratchFolder scratch;
+    const std::string path = scratch.File("paragraph.pdf");
+    PdfReport report;
+    ReportSetup setup;
+    setup.file = Wide(path);
+    report.SetSetup(setup);
+    ASSERT_EQ(report.Open(), RE_OK);
+    testing::internal::CaptureStderr();
+    report.BeginParagraph(4, L"");
+    for (int i = 0; i < 200; ++i) {
+        report.Text(L"footer line " + std::to_wstring(i), 0, L"", 0);
+        report.EndOfLine();
+    }
+    report.EndParagraph(4);
+    ASSERT_EQ(report.Close(), RE_OK);
+    const std::string warnings = testing::internal::GetCapturedStderr();
+    // The page number of a finished page must not disturb the lines of the paragraph still being laid out.
+    EXPECT_EQ(warnings.find("WARNING"), std::string::npos) << warnings;
+    const int pages = Pages(path);
+    ASSERT_GE(pages, 2);
+    const std::string text = PdfText(path);
+    EXPECT_TRUE(InOrder(text, {"footer line 0", "footer line 100", "footer line 199"}));
+    for (int page = 1; page <= pages; ++page)
+        EXPECT_NE(PdfText(path, page).find(std::to_string(page)), std::string::npos) << "page " << page;
+}
+
 // fontconfig keeps a few bytes of its parsed configuration for the life of the process (its own XML parser
 // state, not reachable from any handle we own); the leak checker is told so for this binary.
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }

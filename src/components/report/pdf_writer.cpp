@@ -64,6 +64,8 @@ struct PdfReport::Deleters {
     std::unique_ptr<cairo_surface_t, SurfaceDeleter> surface;
     std::unique_ptr<cairo_t, ContextDeleter> cr;
     std::unique_ptr<PangoLayout, ObjectDeleter> layout;              // paragraphs and measuring
+    // Page numbers have a layout of their own: a page can end while a paragraph's lines are being walked.
+    std::unique_ptr<PangoLayout, ObjectDeleter> pageNumber;
     std::vector<std::unique_ptr<PangoLayout, ObjectDeleter>> cells;  // one per column
     std::vector<std::unique_ptr<PangoLayout, ObjectDeleter>> headerCells;
     std::unique_ptr<PangoFontDescription, FontDeleter> font;
@@ -111,6 +113,7 @@ int PdfReport::Open() {
     cairo_pdf_surface_set_metadata(h.surface.get(), CAIRO_PDF_METADATA_CREATOR, "Tablewright");
     h.cr.reset(cairo_create(h.surface.get()));
     h.layout.reset(pango_cairo_create_layout(h.cr.get()));
+    h.pageNumber.reset(pango_cairo_create_layout(h.cr.get()));
     h.font.reset(pango_font_description_new());
     pango_font_description_set_family(h.font.get(), kFontFamily);
     pango_font_description_set_size(h.font.get(), kBodyPoints * PANGO_SCALE);
@@ -144,6 +147,7 @@ int PdfReport::Close() {
     h.cells.clear();
     h.headerCells.clear();
     h.layout.reset();
+    h.pageNumber.reset();
     h.cr.reset();
     cairo_surface_finish(h.surface.get());
     const cairo_status_t status = cairo_surface_status(h.surface.get());
@@ -174,8 +178,7 @@ void PdfReport::EnsurePage() {
 void PdfReport::FinishPage() {
     if (!m_pageOpen) return;
     cairo_t* cr = m_handles->cr.get();
-    PangoLayout* layout = m_handles->layout.get();
-    pango_layout_set_attributes(layout, nullptr);
+    PangoLayout* layout = m_handles->pageNumber.get();
     pango_layout_set_font_description(layout, m_handles->font.get());
     pango_layout_set_width(layout, -1);
     const std::string number = std::to_string(m_pageCount);

@@ -1,6 +1,7 @@
 #include "html_writer.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -74,6 +75,7 @@ int HtmlReport::GetTemplatesList(const std::wstring& folder, std::vector<std::ws
 
 void HtmlReport::LoadTemplate() {
     const std::wstring charset = PropertyValue(m_setup, L"%CHARSET%");
+    m_attributeCache.clear();  // encoded in the previous charset
     if (!m_encoder.SetCharset(charset) && !charset.empty())
         CLog::Bug(L"HtmlReport: unknown or unusable character set, the report is written in UTF-8", charset);
 
@@ -183,6 +185,12 @@ void HtmlReport::CloseElement(Element kind, int level) {
 }
 
 bool HtmlReport::CloseTo(Element kind) {
+    if (!m_open.empty() && m_open.back().kind == kind) {  // the usual case: the innermost element
+        const int level = m_open.back().level;
+        m_open.pop_back();
+        CloseElement(kind, level);
+        return true;
+    }
     if (!IsOpen(kind)) return false;
     while (!m_open.empty()) {
         const OpenElement top = m_open.back();
@@ -213,15 +221,35 @@ void HtmlReport::LeaveTableForText() {
 
 void HtmlReport::WriteAttributes(std::wstring_view attributes) {
     if (attributes.empty()) return;
+    // The engine passes the same few attribute texts (one per column and marker state) for every cell, from
+    // texts that stay put for a result set: their bytes are encoded once and looked up by address, then
+    // checked by content, since a text may change in place.
+    for (AttributeBytes& entry : m_attributeCache) {
+        if (entry.data == attributes.data() && entry.text == attributes) {
+            WriteRaw(entry.bytes);
+            return;
+        }
+    }
+    AttributeBytes& entry = m_attributeCache.size() < kAttributeCacheSize
+                                ? m_attributeCache.emplace_back()
+                                : m_attributeCache[m_attributeCacheNext++ % kAttributeCacheSize];
+    entry.data = attributes.data();
+    entry.text.assign(attributes);
+    entry.bytes.clear();
+    EncodeAttributes(entry.bytes, attributes);
+    WriteRaw(entry.bytes);
+}
+
+void HtmlReport::EncodeAttributes(std::string& out, std::wstring_view attributes) {
     constexpr std::wstring_view kStyle = L"style=\"";
     const size_t first = attributes.find(kStyle);
     if (first == std::wstring_view::npos || attributes.find(kStyle, first + 1) == std::wstring_view::npos) {
-        if (attributes.front() != L' ') WriteRaw(" ");
-        WriteMarkup(attributes);
+        if (attributes.front() != L' ') out.push_back(' ');
+        m_encoder.Append(out, attributes, false);
         return;
     }
     // Several style attributes: one attribute with all their declarations, the other attributes as they are.
-    m_attributes.clear();
+    std::wstring merged;
     std::wstring_view rest = attributes;
     std::wstring declarations;
     while (true) {
@@ -229,7 +257,7 @@ void HtmlReport::WriteAttributes(std::wstring_view attributes) {
         if (start == std::wstring_view::npos) break;
         const size_t end = rest.find(L'"', start + kStyle.size());
         if (end == std::wstring_view::npos) break;
-        m_attributes.append(rest.substr(0, start));
+        merged.append(rest.substr(0, start));
         std::wstring_view declaration = rest.substr(start + kStyle.size(), end - start - kStyle.size());
         while (!declaration.empty() && declaration.back() == L' ') declaration.remove_suffix(1);
         if (!declaration.empty()) {
@@ -239,11 +267,11 @@ void HtmlReport::WriteAttributes(std::wstring_view attributes) {
         }
         rest = rest.substr(end + 1);
     }
-    m_attributes.append(rest);
-    while (!m_attributes.empty() && m_attributes.back() == L' ') m_attributes.pop_back();
-    m_attributes.append(L" style=\"").append(declarations).push_back(L'"');
-    if (m_attributes.front() != L' ') WriteRaw(" ");
-    WriteMarkup(m_attributes);
+    merged.append(rest);
+    while (!merged.empty() && merged.back() == L' ') merged.pop_back();
+    merged.append(L" style=\"").append(declarations).push_back(L'"');
+    if (merged.front() != L' ') out.push_back(' ');
+    m_encoder.Append(out, merged, false);
 }
 
 void HtmlReport::OpenParagraph(PARAGRAPH_TYPE type, std::wstring_view attributes) {
@@ -297,9 +325,11 @@ void HtmlReport::BeginStyle(int style, int size) {
             break;
         case RS_SIZE:
             if (size > 0) {
-                char tag[64];
-                const int n = std::snprintf(tag, sizeof tag, "<span style=\"font-size: %dpt\">", size);
-                WriteRaw(std::string_view(tag, static_cast<size_t>(n)));
+                char digits[16];
+                const auto result = std::to_chars(digits, digits + sizeof digits, size);
+                WriteRaw("<span style=\"font-size: ");
+                WriteRaw(std::string_view(digits, static_cast<size_t>(result.ptr - digits)));
+                WriteRaw("pt\">");
             } else {
                 WriteRaw("<span>");
             }

@@ -84,6 +84,8 @@ private:
         m_encoder.Append(m_out->Buffer(), text, escape);
         m_out->MaybeFlush();
     }
+    // The attribute text with its leading space and merged style attributes, encoded into out.
+    void EncodeAttributes(std::string& out, std::wstring_view attributes);
     void WritePart(OutputFile& file, std::wstring_view part, std::wstring_view title);
     void CloseElement(Element kind, int level);
     // A paragraph or heading opening tag for type.
@@ -98,5 +100,13 @@ private:
     OutputFile* m_out = &m_file;
     std::vector<OpenElement> m_open;
     std::wstring m_head, m_tail;  // the template around %BODY%
-    std::wstring m_attributes;    // scratch for merged attributes
+    // Encoded attribute texts by the address and content of the text; replaced round-robin when full.
+    struct AttributeBytes {
+        const wchar_t* data = nullptr;
+        std::wstring text;
+        std::string bytes;
+    };
+    static constexpr size_t kAttributeCacheSize = 32;
+    std::vector<AttributeBytes> m_attributeCache;
+    size_t m_attributeCacheNext = 0;
 };

@@ -1,5 +1,6 @@
 #include "markup.h"
 
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -63,6 +64,27 @@ unsigned char Windows1252Byte(char32_t c) {
         case 0x0178: return 0x9F;
         default: return 0;
     }
+}
+
+// Which ASCII characters are written as they stand: printable ones and tab, line feed and carriage return; when
+// escaping, not the five that have entities.
+using PlainTable = std::array<bool, 128>;
+constexpr PlainTable MakePlainTable(bool escape) {
+    PlainTable table{};
+    for (size_t c = 0x20; c < 0x7F; ++c) table[c] = true;
+    table['\t'] = table['\n'] = table['\r'] = true;
+    if (escape) table['&'] = table['<'] = table['>'] = table['"'] = table['\''] = false;
+    return table;
+}
+constexpr PlainTable kPlainEscaped = MakePlainTable(true);
+constexpr PlainTable kPlainMarkup = MakePlainTable(false);
+
+// Appends a run of ASCII characters as their bytes.
+inline void AppendAsciiRun(std::string& out, const wchar_t* begin, const wchar_t* end) {
+    const size_t start = out.size();
+    out.resize(start + static_cast<size_t>(end - begin));
+    char* target = out.data() + start;
+    while (begin != end) *target++ = static_cast<char>(*begin++);
 }
 
 std::wstring Normalized(std::wstring_view name) {
@@ -194,42 +216,52 @@ void HtmlEncoder::Append(std::string& out, std::wstring_view text, bool escape) 
         AppendIconv(out, text, escape);
         return;
     }
-    for (const wchar_t wc : text) {
-        char32_t c = static_cast<char32_t>(wc);
-        if (c < 0x80) {
-            if (escape) {
-                if (const char* entity = EntityFor(c)) {
-                    out.append(entity);
-                    continue;
-                }
+    // Most text is runs of ASCII that every supported set writes as the same bytes: each run is found with a
+    // table and copied in one step; only the characters between runs take the slow path.
+    const PlainTable& plain = escape ? kPlainEscaped : kPlainMarkup;
+    const wchar_t* p = text.data();
+    const wchar_t* const end = p + text.size();
+    while (p != end) {
+        const wchar_t* const run = p;
+        while (p != end && static_cast<char32_t>(*p) < 0x80 && plain[static_cast<size_t>(*p)]) ++p;
+        if (p != run) AppendAsciiRun(out, run, p);
+        if (p == end) break;
+        AppendOther(out, static_cast<char32_t>(*p++), escape);
+    }
+}
+
+void HtmlEncoder::AppendOther(std::string& out, char32_t c, bool escape) const {
+    if (c < 0x80) {
+        if (escape) {
+            if (const char* entity = EntityFor(c)) {
+                out.append(entity);
+                return;
             }
-            if (IsUnsafeChar(c)) {
-                c = 0xFFFD;
-            } else {
+        }
+        if (!IsUnsafeChar(c)) {
+            out.push_back(static_cast<char>(c));
+            return;
+        }
+    }
+    if (IsUnsafeChar(c)) c = 0xFFFD;
+    switch (m_mode) {
+        case Mode::Utf8: AppendUtf8Char(out, c); break;
+        case Mode::Latin1:
+            if (c <= 0xFF)
                 out.push_back(static_cast<char>(c));
-                continue;
+            else
+                AppendCharRef(out, c);
+            break;
+        case Mode::Windows1252:
+            if (c >= 0xA0 && c <= 0xFF) {
+                out.push_back(static_cast<char>(c));
+            } else if (const unsigned char byte = Windows1252Byte(c)) {
+                out.push_back(static_cast<char>(byte));
+            } else {
+                AppendCharRef(out, c);
             }
-        }
-        if (IsUnsafeChar(c)) c = 0xFFFD;
-        switch (m_mode) {
-            case Mode::Utf8: AppendUtf8Char(out, c); break;
-            case Mode::Latin1:
-                if (c <= 0xFF)
-                    out.push_back(static_cast<char>(c));
-                else
-                    AppendCharRef(out, c);
-                break;
-            case Mode::Windows1252:
-                if (c >= 0xA0 && c <= 0xFF) {
-                    out.push_back(static_cast<char>(c));
-                } else if (const unsigned char byte = Windows1252Byte(c)) {
-                    out.push_back(static_cast<char>(byte));
-                } else {
-                    AppendCharRef(out, c);
-                }
-                break;
-            default: AppendCharRef(out, c); break;
-        }
+            break;
+        default: AppendCharRef(out, c); break;
     }
 }
 

@@ -56,6 +56,8 @@ public:
 private:
     enum class Mode { Utf8, Latin1, Windows1252, Ascii, Iconv };
     void AppendIconv(std::string& out, std::wstring_view text, bool escape);
+    // One character outside a plain ASCII run: an entity, a non-ASCII or unsafe character.
+    void AppendOther(std::string& out, char32_t c, bool escape) const;
 
     Mode m_mode = Mode::Utf8;
     std::wstring m_charset = L"utf-8";

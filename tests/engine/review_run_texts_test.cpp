@@ -16,10 +16,11 @@ TEST_F(EngineTest, ReviewTitlePropertyIsExpandedWithoutTheScriptOfThisRun) {
     db->sets = {Numbers(), Numbers(), Numbers()};
     ASSERT_TRUE(engine.RunAndOpen(project, project.ReportFile, 0));
     // Switched off: the fixed text.
-    EXPECT_EQ(OpenedSetup().properties.at(0), std::make_pair(std::wstring(L"%TITLE%"), std::wstring(L"Query Report")));
+    EXPECT_EQ(OpenedSetup().properties.at(0),
+              std::make_pair(std::wstring(L"%TITLE%"), std::wstring(L"Query Report")));
 
-    // Switched on: the property sees the statement list of the previous run and no script; the title paragraph
-    // is expanded after this run's script was parsed. Both carry the embedded query's value.
+    // Switched on: the property sees the statement list of the previous run and no script; the title
+    // paragraph is expanded after this run's script was parsed. Both carry the embedded query's value.
     project.SetTitleText(L"T $STATEMENT$ $QUERY$ $ROWS$ {{SELECT n}}");
     project.Text = L"SELECT n FROM t";
     db->sets = {Numbers()};

@@ -60,10 +60,18 @@ TEST(ReviewEmbeddedQuery, CursorIsClosedOnlyAfterASuccessfulExecute) {
         std::vector<std::string> calls;
     };
     const Case cases[] = {
-        {"all succeed", true, true, true, L"Count: 42 rows",
+        {"all succeed",
+         true,
+         true,
+         true,
+         L"Count: 42 rows",
          {"Execute(SELECT 42)", "Fetch", "GetValue(1)", "CloseCursor"}},
         {"no row", true, false, true, L"Count:  rows", {"Execute(SELECT 42)", "Fetch", "CloseCursor"}},
-        {"value fails", true, true, false, L"Count:  rows",
+        {"value fails",
+         true,
+         true,
+         false,
+         L"Count:  rows",
          {"Execute(SELECT 42)", "Fetch", "GetValue(1)", "CloseCursor"}},
         {"execute fails", false, true, true, L"Count:  rows", {"Execute(SELECT 42)"}},
     };

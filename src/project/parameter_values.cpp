@@ -69,7 +69,11 @@ void CtwDoc::LoadValues() {
     std::string bytes;
     std::wstring line;
     ParameterValue parameter;
+    bool firstLine = true;
     while (std::getline(file, bytes)) {
+        // Editors that write a UTF-8 byte-order mark must not cost the first parameter.
+        if (firstLine && bytes.starts_with("\xEF\xBB\xBF")) bytes.erase(0, 3);
+        firstLine = false;
         const size_t end = bytes.find_last_not_of("\r\n");
         bytes.resize(end == std::string::npos ? 0 : end + 1);
         // Lines are UTF-8; bytes that are not valid UTF-8 read as Windows-1252 (older files).

@@ -94,6 +94,12 @@ TEST(LoadValues, ReadsTheFileNamedByTheProject) {
     doc.Values = L"comments.txt";
     doc.LoadValues();
     EXPECT_TRUE(doc.m_values.empty());
+
+    folder.Write("v/bom.txt", "\xEF\xBB\xBF?1=2020\n?2=South\n");
+    doc.Values = L"bom.txt";
+    doc.LoadValues();
+    ASSERT_EQ(doc.m_values.size(), 2u);  // the byte-order mark does not hide the first line
+    EXPECT_EQ(doc.m_values[0].name, L"?1");
 }
 
 }  // namespace

@@ -5,10 +5,10 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "../support/test_folder.h"
 #include "ctw_app.h"
 #include "ctw_doc.h"
 #include "settings.h"
-#include "test_folder.h"
 
 namespace {
 
@@ -55,22 +55,17 @@ class ConsoleRunTest : public ::testing::Test {
     std::string m_banner;
 };
 
+// Every project runs in order, and one without a connection never runs on the previous one's.
 TEST_F(ConsoleRunTest, BannerAndEveryProjectInOrder) {
     m_app.m_projectList = {m_withDb, L"", m_withoutDb};
     EXPECT_EQ(Run(), 0);
     EXPECT_EQ(m_banner.find("\n Velmor Tablewright (console mode) "), m_banner.find('\n'));
     ASSERT_EQ(m_seen.size(), 2u);
     EXPECT_EQ(m_seen[0].file, L"out/a.htm");
-    EXPECT_EQ(m_seen[1].file, L"out/b.htm");
-    EXPECT_EQ(Settings().getArr(L"ProjList"), (std::vector<std::wstring>{m_withDb, m_withoutDb}));
-}
-
-TEST_F(ConsoleRunTest, ProjectWithoutConnectionNeverRunsOnThePreviousOne) {
-    m_app.m_projectList = {m_withDb, m_withoutDb};
-    Run();
-    ASSERT_EQ(m_seen.size(), 2u);
     EXPECT_TRUE(m_seen[0].connected);
+    EXPECT_EQ(m_seen[1].file, L"out/b.htm");
     EXPECT_FALSE(m_seen[1].connected);
+    EXPECT_EQ(Settings().getArr(L"ProjList"), (std::vector<std::wstring>{m_withDb, m_withoutDb}));
 }
 
 TEST_F(ConsoleRunTest, ExitStatus) {
@@ -118,17 +113,15 @@ TEST_F(ConsoleRunTest, OverridesApplyButAreNeverSaved) {
 
 TEST_F(ConsoleRunTest, ValuesSwitchNamingTheProjectsOwnFileOrAMissingOne) {
     m_app.m_projectList = {m_withDb};
-    m_app.m_valuesFile = m_values;  // the project's own 'v.txt', given absolute
-    Run();
-    ASSERT_EQ(m_seen.size(), 1u);
-    EXPECT_FALSE(m_seen[0].modified);
-    EXPECT_EQ(m_seen[0].values, L"v.txt");
-
-    m_seen.clear();
-    m_app.m_valuesFile = m_folder.File("missing.txt");
-    Run();
-    ASSERT_EQ(m_seen.size(), 1u);
-    EXPECT_EQ(m_seen[0].values, L"v.txt");
+    for (const std::wstring& given :
+         {m_values, m_folder.File("missing.txt")}) {  // own 'v.txt', given absolute
+        m_seen.clear();
+        m_app.m_valuesFile = given;
+        Run();
+        ASSERT_EQ(m_seen.size(), 1u);
+        EXPECT_FALSE(m_seen[0].modified);
+        EXPECT_EQ(m_seen[0].values, L"v.txt");
+    }
 }
 
 // The built program, run with a home of its own.

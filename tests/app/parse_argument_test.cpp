@@ -2,42 +2,36 @@
 
 #include <vector>
 
+#include "../support/box_host.h"
+#include "../support/test_folder.h"
 #include "ctw_app.h"
-#include "host.h"
 #include "log.h"
-#include "test_folder.h"
 
 namespace {
 
 const auto* const g_home = ::testing::AddGlobalTestEnvironment(new IsolatedHome);
 
-class RecordingHost : public IHost {
-  public:
-    void MessageBox(std::wstring_view text, std::wstring_view caption, MessageIcon) override {
-        boxes.push_back(std::wstring(caption) + L": " + std::wstring(text));
-    }
-    std::vector<std::wstring> boxes;
-};
+std::wstring W(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
 class ParseArgumentTest : public ::testing::Test {
   protected:
     void SetUp() override {
         SetHost(&m_host);
-        m_existing = m_folder.Write("exists.sql", "SELECT 1");
-        m_spaced = m_folder.Write("with space.twp", "");
+        m_existing = W(m_folder.Write("exists.sql", "SELECT 1"));
+        m_spaced = W(m_folder.Write("with space.twp", ""));
     }
     void TearDown() override { SetHost(nullptr); }
 
     CtwApp Parse(const std::vector<std::wstring>& arguments) {
         CtwApp app;
+        app.m_sourceFile = app.m_outputFile = app.m_valuesFile = L"earlier";
         for (const std::wstring& argument : arguments) app.ParseArgument(argument);
         return app;
     }
-    std::wstring W(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
-    RecordingHost m_host;
+    BoxHost m_host;
     TestFolder m_folder;
-    std::string m_existing, m_spaced;
+    std::wstring m_existing, m_spaced;
 };
 
 TEST_F(ParseArgumentTest, FlagSwitches) {
@@ -60,14 +54,16 @@ TEST_F(ParseArgumentTest, FlagSwitches) {
         EXPECT_EQ(app.m_console, c.console);
         EXPECT_EQ(app.m_run, c.run);
         EXPECT_EQ(app.m_quit, c.quit);
-        EXPECT_FALSE(app.m_sourceGiven || app.m_outputGiven || !app.m_valuesFile.empty());
+        EXPECT_FALSE(app.m_sourceGiven || app.m_outputGiven);
+        EXPECT_EQ(app.m_valuesFile, L"earlier");
     }
     EXPECT_TRUE(m_host.boxes.empty());
 }
 
+// A glued file part that is only a pair of double quotes names an empty file: the switch takes effect and
+// the file is reported as inaccessible. A bare switch changes nothing.
 TEST_F(ParseArgumentTest, FileSwitchesAndTheirMessages) {
-    const std::wstring existing = W(m_existing);
-    const std::wstring missing = W((m_folder.Path() / "missing.txt").string());
+    const std::wstring missing = m_folder.File("missing.txt");
     struct Case {
         std::wstring argument;
         bool given;
@@ -75,17 +71,21 @@ TEST_F(ParseArgumentTest, FileSwitchesAndTheirMessages) {
         std::wstring box;  // empty: no box
     };
     const Case cases[] = {
-        {L"-s" + existing, true, existing, L""},
-        {L"-s\"" + existing + L"\"", true, existing, L""},
-        {L"-s\"\"" + existing + L"\"\"", true, existing, L""},
+        {L"-s" + m_existing, true, m_existing, L""},
+        {L"-s\"" + m_existing + L"\"", true, m_existing, L""},
+        {L"-s\"\"" + m_existing + L"\"\"", true, m_existing, L""},
         {L"-s" + missing, true, missing, L"Warning!: Could not access specified source file."},
-        {L"-s", false, L"", L"Tablewright: -s switch without file was specified."},
-        {L"-o" + existing, true, existing, L""},
+        {L"-s\"\"", true, L"", L"Warning!: Could not access specified source file."},
+        {L"-s", false, L"earlier", L"Tablewright: -s switch without file was specified."},
+        {L"-o" + m_existing, true, m_existing, L""},
         {L"-o" + missing, true, missing, L"Warning!: Could not access specified output file."},
-        {L"-o", false, L"", L"Warning!: -o switch without file was specified."},
-        {L"-v" + existing, true, existing, L""},
+        {L"-o\"\"", true, L"", L"Warning!: Could not access specified output file."},
+        {L"-o", false, L"earlier", L"Warning!: -o switch without file was specified."},
+        {L"-v" + m_existing, true, m_existing, L""},
         {L"-v" + missing, true, missing, L"Warning!: Could not access specified value file."},
-        {L"-v", false, L"", L"Warning!: -v switch without file was specified."},
+        {L"-v\"\"", true, L"",
+         L"Warning!: Could not access specified value file."},  // the project's own file
+        {L"-v", true, L"earlier", L"Warning!: -v switch without file was specified."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.argument.begin(), c.argument.end()));
@@ -104,62 +104,38 @@ TEST_F(ParseArgumentTest, FileSwitchesAndTheirMessages) {
                 EXPECT_EQ(app.m_valuesFile, c.file);
                 break;
         }
-        if (c.box.empty()) {
-            EXPECT_TRUE(m_host.boxes.empty());
-        } else {
-            ASSERT_EQ(m_host.boxes.size(), 1u);
-            EXPECT_EQ(m_host.boxes[0], c.box);
-        }
+        EXPECT_EQ(m_host.boxes,
+                  c.box.empty() ? std::vector<std::wstring>{} : std::vector<std::wstring>{c.box});
         EXPECT_TRUE(app.m_projectList.empty());
     }
 }
 
-TEST_F(ParseArgumentTest, SwitchFilesCountFromTheCurrentDirectory) {
+// Relative files count from the current directory; a later switch replaces the earlier file.
+TEST_F(ParseArgumentTest, RelativeFilesAndLaterSwitches) {
+    const std::wstring second = W(m_folder.Write("second.sql", ""));
     const auto cwd = std::filesystem::current_path();
     std::filesystem::current_path(m_folder.Path());
-    const CtwApp app = Parse({L"-sexists.sql", L"-oout/r.htm", L"-vsub/../exists.sql", L"-s\"exists.sql\""});
+    const CtwApp app = Parse(
+        {L"-s" + second, L"-s\"exists.sql\"", L"-oout/r.htm", L"-vsub/../exists.sql", L"./with space.twp"});
     std::filesystem::current_path(cwd);
-    EXPECT_EQ(app.m_sourceFile, W(m_existing));
-    EXPECT_EQ(app.m_outputFile, W((m_folder.Path() / "out/r.htm").string()));
-    EXPECT_EQ(app.m_valuesFile, W(m_existing));
-}
-
-TEST_F(ParseArgumentTest, LaterSwitchReplacesTheEarlierFile) {
-    const std::string second = m_folder.Write("second.sql", "");
-    const CtwApp app = Parse({L"-s" + W(m_existing), L"-s" + W(second)});
-    EXPECT_EQ(app.m_sourceFile, W(second));
-}
-
-TEST_F(ParseArgumentTest, SeparateFileAfterBareSwitchIsAProjectArgument) {
-    const CtwApp app = Parse({L"-s", W(m_existing)});
-    EXPECT_FALSE(app.m_sourceGiven);
-    ASSERT_EQ(app.m_projectList.size(), 1u);
-    EXPECT_EQ(app.m_projectList[0], W(m_existing));
-    ASSERT_EQ(m_host.boxes.size(), 1u);
-    EXPECT_EQ(m_host.boxes[0], L"Tablewright: -s switch without file was specified.");
+    EXPECT_EQ(app.m_sourceFile, m_existing);
+    EXPECT_EQ(app.m_outputFile, m_folder.File("out/r.htm"));
+    EXPECT_EQ(app.m_valuesFile, m_existing);
+    EXPECT_EQ(app.m_projectList, std::vector<std::wstring>{m_spaced});
 }
 
 TEST_F(ParseArgumentTest, ProjectArguments) {
-    const CtwApp app =
-        Parse({L"\"" + W(m_spaced) + L"\"", L"-", W((m_folder.Path() / "nope.twp").string()), W(m_existing)});
-    ASSERT_EQ(app.m_projectList.size(), 2u);
-    EXPECT_EQ(app.m_projectList[0], W(m_spaced));
-    EXPECT_EQ(app.m_projectList[1], W(m_existing));
-    EXPECT_TRUE(m_host.boxes.empty());
+    const std::wstring nope = m_folder.File("nope.twp");
+    // A file after a bare switch is a project argument; missing projects are only logged.
+    const CtwApp app = Parse({L"\"" + m_spaced + L"\"", L"-", nope, L"-s", m_existing});
+    EXPECT_FALSE(app.m_sourceGiven);
+    EXPECT_EQ(app.m_projectList, (std::vector<std::wstring>{m_spaced, m_existing}));
+    EXPECT_EQ(m_host.boxes, std::vector<std::wstring>{L"Tablewright: -s switch without file was specified."});
     const std::string log = ReadBytes(CLog::FilePath());
     EXPECT_NE(log.find("File '-' does not exist or inaccessible."), std::string::npos);
     EXPECT_NE(
-        log.find("File '" + (m_folder.Path() / "nope.twp").string() + "' does not exist or inaccessible."),
+        log.find("File '" + std::string(nope.begin(), nope.end()) + "' does not exist or inaccessible."),
         std::string::npos);
-}
-
-TEST_F(ParseArgumentTest, RelativeProjectArgumentBecomesAbsolute) {
-    const auto cwd = std::filesystem::current_path();
-    std::filesystem::current_path(m_folder.Path());
-    const CtwApp app = Parse({L"./with space.twp"});
-    std::filesystem::current_path(cwd);
-    ASSERT_EQ(app.m_projectList.size(), 1u);
-    EXPECT_EQ(app.m_projectList[0], W(m_spaced));
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 #pragma once
-// A throwaway folder per test, and a log and settings folder of the test binary's own.
+// Shared by the test suites: a throwaway folder per test, and a log and settings folder of the binary's own.
 
 #include <gtest/gtest.h>
 #include <stdlib.h>

@@ -1,26 +1,16 @@
-// The project model: new-project values, setters and the modified flag, printed texts, script and queries.
+// The project model: new-project values, setters and the modified flag, printed texts, script and embedded
+// queries.
 
 #include "ctw_doc.h"
 
+#include <memory>
 #include <vector>
 
-#include "host.h"
+#include "../support/box_host.h"
+#include "../support/test_folder.h"
 #include "settings.h"
-#include "test_folder.h"
 
 namespace {
-
-struct Box {
-    std::wstring text, caption;
-};
-
-class RecordingHost : public IHost {
-  public:
-    void MessageBox(std::wstring_view text, std::wstring_view caption, MessageIcon) override {
-        boxes.push_back({std::wstring(text), std::wstring(caption)});
-    }
-    std::vector<Box> boxes;
-};
 
 class CtwDocTest : public ::testing::Test {
   protected:
@@ -32,7 +22,7 @@ class CtwDocTest : public ::testing::Test {
         SetHost(nullptr);
         Settings().ResetToDefaults();
     }
-    RecordingHost m_host;
+    BoxHost m_host;
     TestFolder m_folder;
 };
 
@@ -40,16 +30,11 @@ TEST_F(CtwDocTest, NewProjectTakesItsDefaultsFromTheSettings) {
     Settings().setStr(L"DefHeader", L"Header default");
     Settings().setStr(L"HtmlCharset", L"utf-8");
     CtwDoc doc;
-    EXPECT_EQ(doc.Format, 1);
     EXPECT_EQ(doc.FormatName(), L"HTML");
     EXPECT_EQ(FormatNameOf(7), L"");  // $FORMAT$ expands to nothing
     EXPECT_EQ(doc.Open, 1);
-    EXPECT_EQ(doc.FromFile, 0);
-    EXPECT_EQ(doc.Title, L"The Query Report");
     EXPECT_EQ(doc.Header, L"Header default");
     EXPECT_EQ(doc.Encoding, L"utf-8");
-    EXPECT_EQ(doc.Language, L"en");
-    EXPECT_EQ(doc.StyleNo, L"Default");
     EXPECT_TRUE(doc.IsTitleOn() && doc.IsHeaderOn() && doc.IsFooterOn());
     EXPECT_EQ(doc.Connection(), nullptr);
     EXPECT_FALSE(doc.IsModified());
@@ -67,7 +52,6 @@ TEST_F(CtwDocTest, ScriptTextIgnoresOnlyAddedTrailingLineEnds) {
         {L"SELECT 1", L"SELECT 1\r\n\r\n", false},
         {L"SELECT 1\r\n", L"SELECT 1", true},  // line ends removed do count
         {L"SELECT 1\r\n", L"SELECT 1\r\n\n", true},
-        {L"SELECT 1", L"SELECT 2\n", true},
         {L"SELECT 1", L"SELECT 1 \n", true},
         {L"", L"\r\n", false},
         {L"x", L"", true},
@@ -89,29 +73,24 @@ TEST_F(CtwDocTest, SettersMarkModifiedOnlyOnChange) {
     doc.SetQueryFile(L"");
     doc.SetValuesFile(L"");
     doc.SetHeaderClass(L"");
-    doc.SetFooterClass(L"");
     doc.SetTitleText(doc.Title);
     EXPECT_FALSE(doc.IsModified());
     EXPECT_EQ(notified, 0);
-
     doc.SetFooterClass(L"f");
     EXPECT_TRUE(doc.IsModified());
     EXPECT_EQ(doc.FooterClass, L"f");
     doc.SetHeaderClass(L"h");  // already modified: no second notification
     EXPECT_EQ(notified, 1);
-}
 
-TEST_F(CtwDocTest, SwitchingATextOffAndOnKeepsIt) {
-    CtwDoc doc;
+    // Switching a text off keeps it for switching on again; switching it off twice is no change.
     doc.SetTitleText(L"Sales");
     doc.SetModified(false);
     doc.SetTitleText(std::nullopt);
     EXPECT_TRUE(doc.IsModified());
     EXPECT_FALSE(doc.TitleText().has_value());
     EXPECT_EQ(doc.Title, L"Sales");
-
     doc.SetModified(false);
-    doc.SetTitleText(std::nullopt);  // already off
+    doc.SetTitleText(std::nullopt);
     EXPECT_FALSE(doc.IsModified());
     doc.SetTitleText(L"Sales");
     EXPECT_TRUE(doc.IsModified());
@@ -173,10 +152,8 @@ TEST_F(CtwDocTest, ScriptFromFileCountsFromTheProjectFolder) {
 
     doc.QueryFile = L"missing.sql";
     EXPECT_EQ(doc.GetScript(), L"");
-    ASSERT_EQ(m_host.boxes.size(), 1u);
-    EXPECT_EQ(m_host.boxes[0].text,
-              L"Could not find or access '" + m_folder.File("q/missing.sql") + L"' file.");
-    EXPECT_EQ(m_host.boxes[0].caption, L"Error");
+    EXPECT_EQ(m_host.boxes, std::vector<std::wstring>{L"Error: Could not find or access '" +
+                                                      m_folder.File("q/missing.sql") + L"' file."});
 
     doc.QueryFile.clear();
     EXPECT_EQ(doc.GetScript(), L"");
@@ -213,13 +190,11 @@ TEST_F(CtwDocTest, ColumnPropertySetAndRemove) {
     first.ColumnName = L"a";
     second.ColumnName = L"b";
     doc.m_columnProperties = {first, second};
-
     doc.SetColumnProperty(2, first);  // beyond the list: nothing
     doc.SetColumnProperty(0, first);  // same record: nothing
     EXPECT_FALSE(doc.IsModified());
-    ColumnProperty changed = first;
-    changed.style.IsBold = 1;
-    doc.SetColumnProperty(0, changed);
+    first.style.IsBold = 1;
+    doc.SetColumnProperty(0, first);
     EXPECT_TRUE(doc.IsModified());
     EXPECT_EQ(doc.m_columnProperties[0].style.IsBold, 1);
 
@@ -228,6 +203,69 @@ TEST_F(CtwDocTest, ColumnPropertySetAndRemove) {
     ASSERT_EQ(doc.m_columnProperties.size(), 1u);
     EXPECT_EQ(doc.m_columnProperties[0].ColumnName, L"b");
     EXPECT_TRUE(doc.IsModified());
+}
+
+// A connection whose steps succeed or fail on request and that records the calls made on it.
+class ScriptedDb : public CDB {
+  public:
+    ScriptedDb(bool execute, bool fetch, bool value) : m_execute(execute), m_fetch(fetch), m_value(value) {
+        m_Connected = true;
+    }
+    int Connect(const CONN_INFO&) override { return DB_OK; }
+    void Disconnect() override {}
+    int Execute(const std::wstring& query, int) override {
+        calls += "Execute(" + std::string(query.begin(), query.end()) + ") ";
+        return m_execute ? DB_OK : DB_ERROR;
+    }
+    int GetColumnCount(int& count, int) override { return count = 1, DB_OK; }
+    int GetColumnName(int, std::wstring& name) override { return name = L"n", DB_OK; }
+    int GetColumnType(int, int& type, int, int) override { return type = 12, DB_OK; }
+    int Fetch(int) override {
+        calls += "Fetch ";
+        return m_fetch ? DB_OK : DB_NO_DATA;
+    }
+    int GetValue(int column, std::wstring& value, int, int, int) override {
+        calls += "GetValue(" + std::to_string(column) + ") ";
+        value = L"42";
+        return m_value ? DB_OK : DB_ERROR;
+    }
+    int NextResultSet(int) override { return DB_NO_DATA; }
+    int CloseCursor(int) override {
+        calls += "CloseCursor";
+        return DB_OK;
+    }
+    std::string calls;
+
+  private:
+    bool m_execute, m_fetch, m_value;
+};
+
+// The cursor is closed after every successful Execute, and only then; a failed step leaves the part empty.
+TEST_F(CtwDocTest, EmbeddedQueryClosesTheCursorOnlyAfterASuccessfulExecute) {
+    struct Case {
+        bool execute, fetch, value;
+        std::wstring expanded;
+        std::string calls;
+    };
+    const Case cases[] = {
+        {true, true, true, L"Count: 42 rows", "Execute(SELECT 42) Fetch GetValue(1) CloseCursor"},
+        {true, false, true, L"Count:  rows", "Execute(SELECT 42) Fetch CloseCursor"},
+        {true, true, false, L"Count:  rows", "Execute(SELECT 42) Fetch GetValue(1) CloseCursor"},
+        {false, true, true, L"Count:  rows", "Execute(SELECT 42) "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.calls);
+        CtwDoc doc;
+        doc.SetTitleText(L"Count: {{SELECT 42}} rows");
+        doc.SetHeaderText(L"");
+        doc.SetFooterText(L"");
+        auto db = std::make_unique<ScriptedDb>(c.execute, c.fetch, c.value);
+        const ScriptedDb& scripted = *db;
+        doc.SetConnection(std::move(db));
+        doc.ExpandEmbeddedQueries();
+        EXPECT_EQ(doc.m_expandedTitle, c.expanded);
+        EXPECT_EQ(scripted.calls, c.calls);
+    }
 }
 
 }  // namespace

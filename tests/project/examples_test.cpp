@@ -1,7 +1,7 @@
 // The demo projects are edited by hand: each must stay a loadable project that writes into out/.
 
+#include "../support/test_folder.h"
 #include "ctw_doc.h"
-#include "test_folder.h"
 
 namespace {
 

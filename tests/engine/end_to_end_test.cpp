@@ -41,14 +41,13 @@ Lines Output(const std::string& command, int* status = nullptr) {
 
 std::string Python() { return ::access("/usr/bin/python3", X_OK) == 0 ? "/usr/bin/python3" : "python3"; }
 
-Lines ReadHtml(const std::filesystem::path& file) {
-    return Output(Python() + " " + Quote(std::string(TW_TEST_DATA) + "/engine/read_report.py") + " html " +
-                  Quote(file.string()));
+// The report read back by the HTML parser, or by the CSV reader with the given separator.
+Lines Read(const std::filesystem::path& file, const std::string& separator = "") {
+    return Output(Python() + " " + Quote(std::string(TW_TEST_DATA) + "/engine/read_report.py") +
+                  (separator.empty() ? " html " : " text ") + Quote(file.string()) +
+                  (separator.empty() ? "" : " " + Quote(separator)));
 }
-Lines ReadText(const std::filesystem::path& file, const std::string& separator) {
-    return Output(Python() + " " + Quote(std::string(TW_TEST_DATA) + "/engine/read_report.py") + " text " +
-                  Quote(file.string()) + " " + Quote(separator));
-}
+Lines ReadHtml(const std::filesystem::path& file) { return Read(file); }
 
 // The lines of the first table that starts with header.
 Lines Table(const Lines& lines, const std::string& header) {
@@ -74,8 +73,7 @@ protected:
         MultiReport::SetWriterFactory(nullptr);  // the real writers
         SetHost(nullptr);
         project.SetConnection(nullptr);  // Load would reuse the fake
-        m_folder = TestHome() / ("e2e-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        std::filesystem::remove_all(m_folder);
+        m_folder = folder.Path();
         std::filesystem::create_directories(m_folder / "out");
         const std::string sql =
             "CREATE TABLE items(id INTEGER, name TEXT, price REAL, born DATE, secret TEXT);"
@@ -138,7 +136,7 @@ TEST_F(SqliteRunTest, TextReportReadsBackWithACsvReader) {
     const Lines expected = {"id|name|price", "1|A<b>&\"c'|1.5", "2|Ünïcode ✓ 漢字|", "3|semi;colon and \"quote\"|3",
                             "4|two\\nlines|-7.25"};
     Lines records;
-    for (const auto& line : ReadText(m_folder / "out/items.txt", ";")) {
+    for (const auto& line : Read(m_folder / "out/items.txt", ";")) {
         if (!line.empty()) records.push_back(line);
     }
     EXPECT_EQ(records, expected);
@@ -177,7 +175,7 @@ TEST_F(SqliteRunTest, ConsoleRunEndsWithTheRunsStatus) {
     int status = -1;
     Output(Quote(binary) + " -c " + Quote((m_folder / "project.twp").string()) + " 2>&1", &status);
     EXPECT_EQ(status, 0);
-    Lines records = ReadText(m_folder / "out/console.txt", "\t");
+    Lines records = Read(m_folder / "out/console.txt", "\t");
     EXPECT_TRUE(Has(records, "4"));
 
     LoadProject(RF_TEXT, "SELECT id FROM items; SELECT * FROM missing", "out/console.txt");
@@ -202,7 +200,7 @@ TEST_F(EngineTest, PostgreSqlRunWritesEveryResultSet) {
     project.SetConnection(std::move(connection));
     project.Text = L"SELECT g AS id, 'x<' || g AS name FROM generate_series(1, 3) g;\n"
                    L"SELECT 'Ünïcode' AS u;\nSELECT * FROM missing_table";
-    const std::filesystem::path file = TestHome() / "pg.htm";
+    const std::filesystem::path file = folder.Path() / "pg.htm";
     project.ReportFile = file.wstring();
 
     EXPECT_FALSE(engine.RunAndOpen(project, project.ReportFile, 0));

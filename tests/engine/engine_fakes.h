@@ -2,14 +2,13 @@
 // Test doubles for the engine: a writer that records every call, a database that serves fixed result sets,
 // and a host that records what the run shows the user.
 
-#include <gtest/gtest.h>
-#include <stdlib.h>
-
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "../support/test_folder.h"
 #include "cdb.h"
 #include "ctw_doc.h"
 #include "ex_report.h"
@@ -20,21 +19,17 @@
 
 namespace enginetest {
 
-// Every writer call of the current test, as "Name(arg|arg|...)".
+// Settings and log go to a folder of the test run, never to the user's own.
+inline const auto* const g_home = ::testing::AddGlobalTestEnvironment(new IsolatedHome);
+
+// Every writer call of the current test, as "Name(arg|arg|...)"; what Open and Close return; the setup the
+// writer had when it was opened.
 inline std::vector<std::string>& Calls() {
     static std::vector<std::string> calls;
     return calls;
 }
-inline int& OpenResult() {
-    static int result = RE_OK;
-    return result;
-}
-inline int& CloseResult() {
-    static int result = RE_OK;
-    return result;
-}
-
-// The setup the writer had when it was opened.
+inline int g_openResult = RE_OK;
+inline int g_closeResult = RE_OK;
 inline ReportSetup& OpenedSetup() {
     static ReportSetup setup;
     return setup;
@@ -45,60 +40,56 @@ inline std::string U8(std::wstring_view text) { return tw::WideToUtf8(text); }
 class RecordingWriter : public AReport {
 public:
     int Open() override {
-        Record("Open()");
+        Rec("Open");
         OpenedSetup() = m_setup;
-        if (OpenResult() != RE_OK) return Fail(OpenResult(), L"cannot open " + m_setup.file);
-        return RE_OK;
+        return g_openResult == RE_OK ? RE_OK : Fail(g_openResult, L"cannot open " + m_setup.file);
     }
     int Close() override {
-        Record("Close()");
-        if (CloseResult() != RE_OK) return Fail(CloseResult(), L"disk full");
-        return RE_OK;
+        Rec("Close");
+        return g_closeResult == RE_OK ? RE_OK : Fail(g_closeResult, L"disk full");
     }
     void Text(std::wstring_view text, PARAGRAPH_TYPE type, std::wstring_view attributes, int markup) override {
-        Record("Text(" + U8(text) + "|" + std::to_string(type) + "|" + U8(attributes) + "|" + std::to_string(markup) +
-               ")");
+        Rec("Text", text, type, attributes, markup);
     }
     void BeginSubDocument(std::wstring_view folder, std::wstring_view file, std::wstring_view title) override {
-        Record("BeginSubDocument(" + std::string(folder.empty() ? "" : "F") + "|" + U8(file) + "|" + U8(title) + ")");
+        Rec("BeginSubDocument", folder.empty() ? L"" : L"F", file, title);
     }
-    void EndSubDocument() override { Record("EndSubDocument()"); }
-    void Ancor(std::wstring_view name) override { Record("Ancor(" + U8(name) + ")"); }
-    void EndOfLine() override { Record("EndOfLine()"); }
-    void BeginStyle(int style, int size) override {
-        Record("BeginStyle(" + std::to_string(style) + "|" + std::to_string(size) + ")");
-    }
-    void EndStyle(int style, int size) override {
-        Record("EndStyle(" + std::to_string(style) + "|" + std::to_string(size) + ")");
-    }
+    void EndSubDocument() override { Rec("EndSubDocument"); }
+    void Ancor(std::wstring_view name) override { Rec("Ancor", name); }
+    void EndOfLine() override { Rec("EndOfLine"); }
+    void BeginStyle(int style, int size) override { Rec("BeginStyle", style, size); }
+    void EndStyle(int style, int size) override { Rec("EndStyle", style, size); }
     void BeginParagraph(PARAGRAPH_TYPE type, std::wstring_view attributes) override {
-        Record("BeginParagraph(" + std::to_string(type) + "|" + U8(attributes) + ")");
+        Rec("BeginParagraph", type, attributes);
     }
-    void EndParagraph(PARAGRAPH_TYPE type) override { Record("EndParagraph(" + std::to_string(type) + ")"); }
-    void BeginToc() override { Record("BeginToc()"); }
+    void EndParagraph(PARAGRAPH_TYPE type) override { Rec("EndParagraph", type); }
+    void BeginToc() override { Rec("BeginToc"); }
     void TocItem(std::wstring_view anchor, std::wstring_view text, int level) override {
-        Record("TocItem(" + U8(anchor) + "|" + U8(text) + "|" + std::to_string(level) + ")");
+        Rec("TocItem", anchor, text, level);
     }
-    void EndToc() override { Record("EndToc()"); }
-    void BeginTable(std::wstring_view name, std::wstring_view) override { Record("BeginTable(" + U8(name) + ")"); }
-    void EndTable(std::wstring_view name) override { Record("EndTable(" + U8(name) + ")"); }
-    void BeginRow(std::wstring_view cls, std::wstring_view, int columns) override {
-        Record("BeginRow(" + U8(cls) + "|" + std::to_string(columns) + ")");
+    void EndToc() override { Rec("EndToc"); }
+    void BeginTable(std::wstring_view name, std::wstring_view) override { Rec("BeginTable", name); }
+    void EndTable(std::wstring_view name) override { Rec("EndTable", name); }
+    void BeginRow(std::wstring_view cls, std::wstring_view, int columns) override { Rec("BeginRow", cls, columns); }
+    void EndRow(std::wstring_view cls) override { Rec("EndRow", cls); }
+    void BeginCell(std::wstring_view column, int header, std::wstring_view attributes) override {
+        Rec("BeginCell", column, header, attributes);
     }
-    void EndRow(std::wstring_view cls) override { Record("EndRow(" + U8(cls) + ")"); }
-    void BeginCell(std::wstring_view columnName, int header, std::wstring_view attributes) override {
-        Record("BeginCell(" + U8(columnName) + "|" + std::to_string(header) + "|" + U8(attributes) + ")");
-    }
-    void EndCell(std::wstring_view columnName, int header) override {
-        Record("EndCell(" + U8(columnName) + "|" + std::to_string(header) + ")");
-    }
+    void EndCell(std::wstring_view column, int header) override { Rec("EndCell", column, header); }
     void Cell(std::wstring_view text, int header, std::wstring_view attributes) override {
-        Record("Cell(" + U8(text) + "|" + std::to_string(header) + "|" + U8(attributes) + ")");
+        Rec("Cell", text, header, attributes);
     }
-    void SetCellColor(std::wstring_view styleName) override { Record("SetCellColor(" + U8(styleName) + ")"); }
+    void SetCellColor(std::wstring_view styleName) override { Rec("SetCellColor", styleName); }
 
 private:
-    static void Record(std::string call) { Calls().push_back(std::move(call)); }
+    static std::string Arg(std::wstring_view text) { return U8(text); }
+    static std::string Arg(int number) { return std::to_string(number); }
+    template <typename... Args>
+    static void Rec(const char* name, const Args&... args) {
+        std::string call;
+        ((call += "|" + Arg(args)), ...);
+        Calls().push_back(std::string(name) + "(" + (call.empty() ? call : call.substr(1)) + ")");
+    }
 };
 
 struct FakeResultSet {
@@ -198,41 +189,13 @@ public:
     std::vector<std::wstring> opened;
 };
 
-// Settings and log go to a folder of the test run, never to the user's own; the folder goes at exit. The path is
-// kept in a plain array too, because the exit handler runs after function-local statics are destroyed.
-inline char g_testHomePath[4096];
-
-inline const std::filesystem::path& TestHome() {
-    static const std::filesystem::path home = [] {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tw-engine-test-XXXXXX").string();
-        if (pattern.size() >= sizeof g_testHomePath || ::mkdtemp(pattern.data()) == nullptr) {
-            return std::filesystem::temp_directory_path();
-        }
-        ::setenv("XDG_CONFIG_HOME", pattern.c_str(), 1);
-        ::setenv("XDG_STATE_HOME", pattern.c_str(), 1);
-        pattern.copy(g_testHomePath, pattern.size());
-        std::atexit([] {
-            std::error_code ignored;
-            std::filesystem::remove_all(g_testHomePath, ignored);
-        });
-        return std::filesystem::path(pattern);
-    }();
-    return home;
-}
-
-struct TestHomeFirst {
-    TestHomeFirst() { TestHome(); }
-};
-
 // A project on a fake database, a fresh engine, the recording writer and host.
-class EngineTest : public ::testing::Test, private TestHomeFirst {
+class EngineTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        TestHome();
         Settings().ResetToDefaults();
         Calls().clear();
-        OpenResult() = RE_OK;
-        CloseResult() = RE_OK;
+        g_openResult = g_closeResult = RE_OK;
         MultiReport::SetWriterFactory([](int) -> std::unique_ptr<AReport> { return std::make_unique<RecordingWriter>(); });
         SetHost(&host);
         auto fake = std::make_unique<FakeDb>();
@@ -257,18 +220,15 @@ protected:
         }
         return {};
     }
-    static bool Called(const std::string& call) {
-        for (const auto& recorded : Calls()) {
-            if (recorded == call) return true;
-        }
-        return false;
-    }
+    static bool Called(const std::string& call) { return std::ranges::find(Calls(), call) != Calls().end(); }
     static size_t CountOf(const std::string& prefix) {
-        size_t count = 0;
-        for (const auto& recorded : Calls()) count += recorded.rfind(prefix, 0) == 0 ? 1 : 0;
-        return count;
+        return static_cast<size_t>(std::ranges::count_if(Calls(), [&](const auto& c) { return c.starts_with(prefix); }));
     }
+    // The first or last count recorded calls.
+    static std::vector<std::string> Head(size_t count) { return {Calls().begin(), Calls().begin() + long(count)}; }
+    static std::vector<std::string> Tail(size_t count) { return {Calls().end() - long(count), Calls().end()}; }
 
+    TestFolder folder;
     RecordingHost host;
     CtwDoc project;
     FakeDb* db = nullptr;

@@ -95,7 +95,6 @@ TEST_F(MacrosTest, StatementNamesFromComments) {
         {L"--NAME:\r\nSELECT 1", {L""}},
         {L"--NAME:\nNext line\nSELECT 1", {L"Next line"}},
         {L"SELECT 1 --NAME: End", {L"End"}},
-        {L"--NAME:", {L""}},
         // The search goes on after the collected line, so a second marker on the same line is part of the name.
         {L"SELECT '--NAME: a' --NAME: b\nSELECT 2 --NAME: c", {L"a' --NAME: b", L"c"}},
     };

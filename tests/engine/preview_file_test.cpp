@@ -54,7 +54,6 @@ TEST_F(EngineTest, PreviewFileIsPrivateNamedOnceAndDeletable) {
 }
 
 TEST(EngineFolders, ChmPartsGoToAPrivateFolderRemovedWithTheEngine) {
-    TestHome();
     Settings().ResetToDefaults();
     MultiReport::SetWriterFactory([](int) -> std::unique_ptr<AReport> { return std::make_unique<RecordingWriter>(); });
     std::string folder;

@@ -18,28 +18,23 @@ FakeResultSet OneColumn(int rows) {
 }  // namespace
 
 TEST_F(EngineTest, ErrorParagraphsBeforeAnyResult) {
+    const std::string notConnected = "Report is not ready yet. The database connection is not established.";
     struct Case {
-        const char* name;
-        bool connection;
-        bool connected;
+        bool connection, connected;
         std::wstring script;
         bool failExecute;
-        Strings calls;
+        std::string message;
         int closeCursorCalls;
     };
     const std::vector<Case> cases = {
-        {"no connection", false, false, L"SELECT 1", false,
-         {"Open()", "Text(Report is not ready yet. The database connection is not established.|4||0)", "Close()"}, 0},
-        {"not connected", true, false, L"SELECT 1", false,
-         {"Open()", "Text(Report is not ready yet. The database connection is not established.|4||0)", "Close()"}, 0},
-        {"empty script", true, true, L" \t\r\n ", false,
-         {"Open()", "Text(Report is not ready yet. SQL script or statement is empty.|4||0)", "Close()"}, 0},
-        {"failed statement", true, true, L"SELEC 1", true,
-         {"Open()", "Text(Could not execute the query: near \"SELEC\": syntax error|4||0)", "Close()"}, 1},
+        {false, false, L"SELECT 1", false, notConnected, 0},
+        {true, false, L"SELECT 1", false, notConnected, 0},
+        {true, true, L" \t\r\n ", false, "Report is not ready yet. SQL script or statement is empty.", 0},
+        {true, true, L"SELEC 1", true, "Could not execute the query: near \"SELEC\": syntax error", 1},
     };
     Settings().setInt(L"CommonHF", 1);
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(c.message);
         Calls().clear();
         auto fake = std::make_unique<FakeDb>();
         fake->m_Connected = c.connected;
@@ -53,7 +48,7 @@ TEST_F(EngineTest, ErrorParagraphsBeforeAnyResult) {
 
         // No title, header, footer or table: only the message; the run counts as failed.
         EXPECT_FALSE(engine.RunAndOpen(project, project.ReportFile, 0));
-        EXPECT_EQ(Calls(), c.calls);
+        EXPECT_EQ(Calls(), (Strings{"Open()", "Text(" + c.message + "|4||0)", "Close()"}));
         if (c.connection) {
             EXPECT_EQ(current->closeCursorCalls, c.closeCursorCalls);
         }
@@ -77,8 +72,7 @@ TEST_F(EngineTest, StatusTextsAtTheEnd) {
     project.SetConnection(nullptr);
     EXPECT_FALSE(engine.RunAndOpen(project, project.ReportFile, 0));
     EXPECT_EQ(host.statusTexts, std::vector<std::wstring>{L"Report created, 2 rowsets/0 rows"});
-    auto fake = std::make_unique<FakeDb>();
-    project.SetConnection(std::move(fake));
+    project.SetConnection(std::make_unique<FakeDb>());
     project.Text = L"";
     host.statusTexts.clear();
     EXPECT_FALSE(engine.RunAndOpen(project, project.ReportFile, 0));
@@ -95,14 +89,10 @@ TEST_F(EngineTest, LaterFailedStatementIsReportedAndFailsTheRun) {
     EXPECT_FALSE(engine.RunAndOpen(project, project.ReportFile, 0));
 
     // The first table is complete, then the error, then the common footer and a closed file.
-    const Strings tail = {"EndTable(ResultSet)",
-                          "EndSubDocument()",
-                          "Text(Could not execute the query: no such table: missing|4||0)",
-                          "BeginParagraph(5|)",
-                          "Text(End|0||0)",
-                          "EndParagraph(5)",
-                          "Close()"};
-    EXPECT_EQ(Strings(Calls().end() - 7, Calls().end()), tail);
+    const Strings tail = {"EndTable(ResultSet)", "EndSubDocument()",
+                          "Text(Could not execute the query: no such table: missing|4||0)", "BeginParagraph(5|)",
+                          "Text(End|0||0)", "EndParagraph(5)", "Close()"};
+    EXPECT_EQ(Tail(tail.size()), tail);
     EXPECT_EQ(CountOf("BeginTable(ResultSet)"), 1u);
     EXPECT_EQ(db->closeCursorCalls, 1);
 }
@@ -117,14 +107,14 @@ TEST_F(EngineTest, FailedFetchEndsTheTableAndFailsTheRun) {
     EXPECT_EQ(CountOf("EndRow(row)"), 3u);
     const Strings tail = {"EndTable(ResultSet)", "EndSubDocument()",
                           "Text(Could not execute the query: database disk image is malformed|4||0)", "Close()"};
-    EXPECT_EQ(Strings(Calls().end() - 4, Calls().end()), tail);
+    EXPECT_EQ(Tail(tail.size()), tail);
     EXPECT_EQ(db->nextCalls, 0);
 }
 
 TEST_F(EngineTest, WriterThatCannotOpenOrFinishTheFile) {
     project.Text = L"SELECT 1";
     db->sets = {OneColumn(1)};
-    OpenResult() = RE_OPEN;
+    g_openResult = RE_OPEN;
     EXPECT_FALSE(engine.RunAndOpen(project, L"/nonexistent/r.htm", 0));
     EXPECT_EQ(Calls(), Strings{"Open()"});  // no content and no Close
     EXPECT_EQ(host.boxes, std::vector<std::wstring>{L"Creation Error: cannot open /nonexistent/r.htm"});
@@ -136,8 +126,8 @@ TEST_F(EngineTest, WriterThatCannotOpenOrFinishTheFile) {
     EXPECT_EQ(host.boxes, std::vector<std::wstring>{L"Preview Error: cannot open /nonexistent/p.html"});
 
     // Close reports a write error: the run fails and says so.
-    OpenResult() = RE_OK;
-    CloseResult() = RE_WRITE;
+    g_openResult = RE_OK;
+    g_closeResult = RE_WRITE;
     host.boxes.clear();
     EXPECT_FALSE(engine.RunAndOpen(project, project.ReportFile, 0));
     EXPECT_EQ(host.boxes, std::vector<std::wstring>{L"Creation Error: disk full"});
@@ -173,34 +163,28 @@ TEST_F(EngineTest, RunRequestedDuringARunReturnsAtOnce) {
     EXPECT_EQ(CountOf("EndRow(row)"), 120u);
 }
 
+// Opened only in a real interactive run with Open set; a failed connection still produces and opens the report.
 TEST_F(EngineTest, FinishedReportIsOpenedOnlyInARealInteractiveRun) {
-    const std::wstring file = (TestHome() / "opened.htm").wstring();
+    const std::wstring file = (folder.Path() / "opened.htm").wstring();
     std::ofstream(tw::ToPath(file)) << "report";
     project.Text = L"SELECT 1";
-    project.Open = 1;
     db->sets = {OneColumn(1)};
-
-    EXPECT_TRUE(engine.RunAndOpen(project, file, 0));
-    EXPECT_EQ(host.opened, std::vector<std::wstring>{file});
-
-    host.opened.clear();
-    engine.RunAndOpen(project, file, 1);
-    EXPECT_TRUE(host.opened.empty());
-
-    host.console = true;
-    engine.RunAndOpen(project, file, 0);
-    EXPECT_TRUE(host.opened.empty());
-
-    // A failed connection still produces the report and opens it.
-    host.console = false;
-    project.SetConnection(nullptr);
-    EXPECT_FALSE(engine.RunAndOpen(project, file, 0));
-    EXPECT_EQ(host.opened, std::vector<std::wstring>{file});
-
-    host.opened.clear();
-    project.Open = 0;
-    engine.RunAndOpen(project, file, 0);
-    EXPECT_TRUE(host.opened.empty());
+    struct Case {
+        int preview;
+        bool console, connected;
+        int open;
+        bool opened;
+    };
+    for (const Case& c : {Case{0, false, true, 1, true}, Case{1, false, true, 1, false},
+                          Case{0, true, true, 1, false}, Case{0, false, false, 1, true}, Case{0, false, false, 0, false}}) {
+        SCOPED_TRACE(testing::Message() << c.preview << c.console << c.connected << c.open);
+        host.opened.clear();
+        host.console = c.console;
+        project.Open = c.open;
+        if (!c.connected) project.SetConnection(nullptr);
+        EXPECT_EQ(engine.RunAndOpen(project, file, c.preview), c.connected);
+        EXPECT_EQ(host.opened, c.opened ? std::vector<std::wstring>{file} : std::vector<std::wstring>{});
+    }
 }
 
 TEST_F(EngineTest, ReportFileNameExpandsMacrosAndCountsFromTheProjectFolder) {

@@ -1,5 +1,5 @@
-// The writer calls of whole runs on a fake database: order, anchors, names, headers and footers, contents,
-// summary, previews and every error paragraph.
+// The writer calls of whole runs on a fake database: order, anchors, names, titles, headers and footers,
+// contents, summary and previews.
 
 #include <fstream>
 
@@ -20,6 +20,8 @@ Strings BodyRow(const std::string& a, const std::string& b) {
     return {"BeginRow(row|2)", "BeginCell(a|0|)", "Text(" + a + "|0||0)", "EndCell(a|0)", "SetCellColor()",
             "BeginCell(b|0|)", "Text(" + b + "|0||0)", "EndCell(b|0)", "SetCellColor()", "EndRow(row)"};
 }
+
+FakeResultSet OneRow() { return FakeResultSet{{L"n"}, {TC_INTEGER}, {{L"7"}}}; }
 
 Strings Concat(std::initializer_list<Strings> parts) {
     Strings all;
@@ -59,8 +61,6 @@ TEST_F(EngineTest, OneStatementWritesTheWholeSequence) {
         {L"%AUTHOR%", L""}, {L"%DESCRIPTION%", L""}};
     EXPECT_EQ(setup.properties, properties);
     EXPECT_EQ(project.m_resultColumns, (std::vector<std::wstring>{L"a", L"b"}));
-    EXPECT_EQ(engine.m_rowCounter, -1);
-    EXPECT_EQ(engine.m_resultSetNumber, 1);
     EXPECT_EQ(engine.m_runGuard, 0);
     EXPECT_FALSE(project.m_running);
 }
@@ -68,19 +68,15 @@ TEST_F(EngineTest, OneStatementWritesTheWholeSequence) {
 TEST_F(EngineTest, SeveralStatementsAreNamedAndAnchoredByNumber) {
     project.Text = L"SELECT 1;\r\n--NAME: Costs\r\nSELECT 2;\r\nSELECT 3";
     db->sets = {TwoColumns(0), TwoColumns(0), TwoColumns(0)};
-    project.SetTitleText(std::nullopt);
 
     EXPECT_TRUE(engine.RunAndOpen(project, project.ReportFile, 0));
 
     // The one comment names result set 1 whichever statement it stands beside; the others are numbered.
-    EXPECT_TRUE(Called("BeginSubDocument(|Results1.html|Costs)"));
-    EXPECT_TRUE(Called("BeginSubDocument(|Results2.html|Results #2)"));
-    EXPECT_TRUE(Called("BeginSubDocument(|Results3.html|Results #3)"));
+    for (const char* name : {"1.html|Costs)", "2.html|Results #2)", "3.html|Results #3)"}) {
+        EXPECT_TRUE(Called("BeginSubDocument(|Results" + std::string(name))) << name;
+    }
     EXPECT_TRUE(Called("Ancor(Results1)") && Called("Ancor(Results2)") && Called("Ancor(Results3)"));
-    EXPECT_EQ(CountOf("BeginTable(ResultSet)"), 3u);
-    EXPECT_EQ(CountOf("BeginRow(row"), 0u);  // empty result sets still get their header rows
-    EXPECT_EQ(CountOf("BeginRow(|2)"), 3u);
-    EXPECT_EQ(engine.m_resultSetNumber, 3);
+    EXPECT_EQ(CountOf("BeginRow(|2)"), 3u);  // empty result sets still get their header rows
 }
 
 TEST_F(EngineTest, RowsMacroInTitleHeadersAndFooters) {
@@ -122,11 +118,11 @@ TEST_F(EngineTest, CommonHeaderAndFooterOncePerReport) {
 
     const Strings head = {"Open()", "BeginParagraph(4|)", "Text(Line 1|0||0)", "EndOfLine()", "Text(Line 2|0||0)",
                           "EndParagraph(4)", "BeginSubDocument(|Results1.html|Results #1)"};
-    EXPECT_EQ(Strings(Calls().begin(), Calls().begin() + 7), head);
+    EXPECT_EQ(Head(head.size()), head);
     // The common footer follows the last table and reports that table's rows.
     const Strings tail = {"EndTable(ResultSet)", "EndSubDocument()", "BeginParagraph(5|)", "Text(Total 1|0||0)",
                           "EndParagraph(5)", "Close()"};
-    EXPECT_EQ(Strings(Calls().end() - 6, Calls().end()), tail);
+    EXPECT_EQ(Tail(tail.size()), tail);
     EXPECT_EQ(CountOf("BeginParagraph("), 2u);
 }
 
@@ -136,26 +132,18 @@ TEST_F(EngineTest, ContentsAndSummaryFollowTheTitle) {
     project.TOC = 1;
     project.Summary = 1;
     project.ReportFile = L"report_$DATE$.htm";
-    project.SetPathName((TestHome() / "p.twp").wstring());
+    project.SetPathName((folder.Path() / "p.twp").wstring());
     db->sets = {TwoColumns(1), TwoColumns(1)};
 
     EXPECT_TRUE(engine.RunAndOpen(project, project.ReportFile, 0));
 
-    const Strings expected = {"Open()",
-                              "Text(Title|1||0)",
-                              "BeginToc()",
-                              "TocItem(Summary|Summary|0)",
-                              "TocItem(Results1|Sales|0)",
-                              "TocItem(Results2|Costs|0)",
-                              "EndToc()",
-                              "BeginSubDocument(|Summary.html|Summary)",
-                              "Ancor(Summary)",
-                              "Text(Summary|3||0)",
+    const Strings expected = {"Open()", "Text(Title|1||0)", "BeginToc()", "TocItem(Summary|Summary|0)",
+                              "TocItem(Results1|Sales|0)", "TocItem(Results2|Costs|0)", "EndToc()",
+                              "BeginSubDocument(|Summary.html|Summary)", "Ancor(Summary)", "Text(Summary|3||0)",
                               "BeginTable(Summary)"};
-    EXPECT_EQ(Strings(Calls().begin(), Calls().begin() + static_cast<long>(expected.size())), expected);
-    // The summary shows the report file as edited, not expanded.
-    EXPECT_TRUE(Called("Cell(Report File|0|)"));
-    EXPECT_TRUE(Called("Cell(report_$DATE$.htm|0|)"));
+    EXPECT_EQ(Head(expected.size()), expected);
+    // The summary shows the report file as typed, not expanded.
+    EXPECT_EQ(CallsFrom("Cell(Report File|0|)").at(1), "Cell(report_$DATE$.htm|0|)");
     EXPECT_TRUE(Called("Cell(Database Connection|0|)"));
     EXPECT_EQ(CallsFrom("EndTable(Summary)").at(1), "EndSubDocument()");
     EXPECT_EQ(CallsFrom("EndTable(Summary)").at(2), "BeginSubDocument(|Results1.html|Sales)");
@@ -185,7 +173,7 @@ TEST_F(EngineTest, PreviewWritesHtmlAndAtMostFiftyRows) {
     project.Open = 1;
     project.Text = L"SELECT 1; SELECT 2";
     db->sets = {TwoColumns(80), TwoColumns(500)};
-    const std::wstring file = (TestHome() / "preview.html").wstring();
+    const std::wstring file = (folder.Path() / "preview.html").wstring();
     std::ofstream(tw::ToPath(file)) << "old";
 
     EXPECT_TRUE(engine.RunAndOpen(project, file, 1));
@@ -205,4 +193,39 @@ TEST_F(EngineTest, PreviewWritesHtmlAndAtMostFiftyRows) {
     project.Format = RF_TEXT;
     engine.RunAndOpen(project, file, 1);
     EXPECT_EQ(OpenedSetup().format, RF_TEXT);
+}
+
+TEST_F(EngineTest, TitlePropertyIsExpandedWithoutTheScriptOfThisRun) {
+    project.Text = L"SELECT 1; SELECT 2; SELECT 3";
+    db->sets = {OneRow(), OneRow(), OneRow()};
+    ASSERT_TRUE(engine.RunAndOpen(project, project.ReportFile, 0));
+    // Switched off: the fixed text.
+    EXPECT_EQ(OpenedSetup().properties.at(0),
+              std::make_pair(std::wstring(L"%TITLE%"), std::wstring(L"Query Report")));
+
+    // Switched on: the property sees the statement list of the previous run and no script; the title
+    // paragraph is expanded after this run's script was parsed. Both carry the embedded query's value.
+    project.SetTitleText(L"T $STATEMENT$ $QUERY$ $ROWS$ {{SELECT n}}");
+    project.Text = L"SELECT n FROM t";
+    db->sets = {OneRow()};
+    db->executed.clear();
+    Calls().clear();
+    ASSERT_TRUE(engine.RunAndOpen(project, project.ReportFile, 0));
+    EXPECT_EQ(OpenedSetup().properties.at(0).second, L"T 3 $QUERY$ $ROWS$ 7");
+    EXPECT_TRUE(Called("Text(T 1 SELECT n FROM t $ROWS$ 7|1||0)"));
+    EXPECT_EQ(db->executed, (std::vector<std::wstring>{L"SELECT n", L"SELECT n FROM t"}));
+    // Outside the run the title is as typed again.
+    EXPECT_EQ(project.TitleText(), L"T $STATEMENT$ $QUERY$ $ROWS$ {{SELECT n}}");
+}
+
+TEST_F(EngineTest, DefaultTitleOfAnEmptyOneKeepsItsBraces) {
+    Settings().setInt(L"UseForEmpty", 1);
+    Settings().setStr(L"DefTitle", L"Default {{SELECT secret}}");
+    project.SetTitleText(L"");
+    project.Text = L"SELECT n FROM t";
+    db->sets = {OneRow()};
+    ASSERT_TRUE(engine.RunAndOpen(project, project.ReportFile, 0));
+    EXPECT_EQ(OpenedSetup().properties.at(0).second, L"Default {{SELECT secret}}");
+    EXPECT_TRUE(Called("Text(Default {{SELECT secret}}|1||0)"));
+    EXPECT_EQ(db->executed, std::vector<std::wstring>{L"SELECT n FROM t"});
 }

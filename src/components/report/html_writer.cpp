@@ -141,6 +141,7 @@ void HtmlReport::WriteTail(OutputFile& file, std::wstring_view title) { WritePar
 int HtmlReport::Open() {
     m_error.clear();
     m_open.clear();
+    m_openCount.fill(0);
     m_out = &m_file;
     if (!m_file.Open(m_setup.file)) return Fail(RE_OPEN, m_file.ErrorText());
     LoadTemplate();
@@ -157,10 +158,20 @@ int HtmlReport::Close() {
     return RE_OK;
 }
 
-void HtmlReport::Push(Element kind, int level) { m_open.push_back({kind, level}); }
+void HtmlReport::Push(Element kind, int level) {
+    m_open.push_back({kind, level});
+    ++m_openCount[static_cast<size_t>(kind)];
+}
+
+HtmlReport::OpenElement HtmlReport::Pop() {
+    const OpenElement top = m_open.back();
+    m_open.pop_back();
+    --m_openCount[static_cast<size_t>(top.kind)];
+    return top;
+}
 
 bool HtmlReport::IsOpen(Element kind) const {
-    return std::any_of(m_open.begin(), m_open.end(), [kind](const OpenElement& e) { return e.kind == kind; });
+    return m_openCount[static_cast<size_t>(kind)] > 0;
 }
 
 void HtmlReport::CloseElement(Element kind, int level) {
@@ -185,16 +196,9 @@ void HtmlReport::CloseElement(Element kind, int level) {
 }
 
 bool HtmlReport::CloseTo(Element kind) {
-    if (!m_open.empty() && m_open.back().kind == kind) {  // the usual case: the innermost element
-        const int level = m_open.back().level;
-        m_open.pop_back();
-        CloseElement(kind, level);
-        return true;
-    }
     if (!IsOpen(kind)) return false;
     while (!m_open.empty()) {
-        const OpenElement top = m_open.back();
-        m_open.pop_back();
+        const OpenElement top = Pop();
         CloseElement(top.kind, top.level);
         if (top.kind == kind) break;
     }
@@ -203,8 +207,7 @@ bool HtmlReport::CloseTo(Element kind) {
 
 void HtmlReport::CloseAll() {
     while (!m_open.empty()) {
-        const OpenElement top = m_open.back();
-        m_open.pop_back();
+        const OpenElement top = Pop();
         CloseElement(top.kind, top.level);
     }
 }

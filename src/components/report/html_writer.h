@@ -3,6 +3,7 @@
 // in the charset of %CHARSET%. The CHM writer derives from this class and writes its pages through the
 // protected interface below.
 
+#include <array>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -97,8 +98,11 @@ private:
         Element kind;
         int level;
     };
+    OpenElement Pop();
+
     OutputFile* m_out = &m_file;
     std::vector<OpenElement> m_open;
+    std::array<int, static_cast<size_t>(Element::Size) + 1> m_openCount{};  // open elements of each kind
     std::wstring m_head, m_tail;  // the template around %BODY%
     // Encoded attribute texts by the address and content of the text; replaced round-robin when full.
     struct AttributeBytes {

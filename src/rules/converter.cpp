@@ -3,6 +3,7 @@
 #include <charconv>
 #include <climits>
 #include <cmath>
+#include <iterator>
 #include <new>
 
 #include <pthread.h>
@@ -36,15 +37,20 @@ std::wstring_view FormatPadded(wchar_t* buffer, int number, int width) {
 // The text FMT::FormatInteger gives ("," every three digits), written straight into out.
 void AppendGrouped(std::wstring& out, long long value) {
     unsigned long long magnitude = value < 0 ? 0ULL - static_cast<unsigned long long>(value) : value;
-    wchar_t digits[32];
+    wchar_t text[32];
+    wchar_t* const end = text + std::size(text);
+    wchar_t* first = end;
     int count = 0;
     do {
-        if (count % 4 == 3) digits[count++] = L',';
-        digits[count++] = static_cast<wchar_t>(L'0' + magnitude % 10);
+        if (count++ == 3) {
+            *--first = L',';
+            count = 1;
+        }
+        *--first = static_cast<wchar_t>(L'0' + magnitude % 10);
         magnitude /= 10;
     } while (magnitude != 0);
-    if (value < 0) out += L'-';
-    while (count > 0) out += digits[--count];
+    if (value < 0) *--first = L'-';
+    out.append(first, end);
 }
 
 // printf's "%<Digits>.<Pres>f" with "." as the decimal point whatever the locale.
@@ -61,8 +67,11 @@ void AppendFixed(std::wstring& out, double value, int digits, int pres) {
         result = std::to_chars(begin, begin + large.size(), value, std::chars_format::fixed, precision);
     }
     const auto length = static_cast<int>(result.ptr - begin);
-    for (int pad = digits - length; pad > 0; --pad) out += L' ';
-    for (const char* c = begin; c != result.ptr; ++c) out += static_cast<wchar_t>(*c);
+    if (digits > length) out.append(static_cast<size_t>(digits - length), L' ');
+    const size_t start = out.size();
+    out.resize(start + static_cast<size_t>(length));
+    wchar_t* target = out.data() + start;
+    for (const char* c = begin; c != result.ptr; ++c) *target++ = static_cast<wchar_t>(*c);
 }
 
 // Replaces every occurrence of token in out from position start on, left to right, without rescanning the
@@ -108,10 +117,25 @@ void ReportFailure(Converter& converter, std::wstring_view text) {
 // Every non-overlapping match replaced, appended to out; the matcher's error text when it fails. Safe to run on
 // a helper thread: it touches only its arguments.
 bool AppendReplaced(const std::wregex& expression, std::wstring_view replacement, std::wstring_view value,
-                    std::wstring& out, std::wstring& error) {
+                    bool anchored, std::wstring& out, std::wstring& error) {
     const wchar_t* begin = value.data();
     const wchar_t* end = begin + value.size();
     try {
+        if (anchored) {
+            // Only the search from the start can match; a non-empty match there is the only one, so the
+            // searches from every later position that the iterator would try are skipped.
+            std::match_results<const wchar_t*> match;
+            if (!std::regex_search(begin, end, match, expression)) {
+                out.append(begin, end);
+                return true;
+            }
+            if (match.length(0) > 0) {
+                out.append(begin, match[0].first);
+                AppendSubstitution(out, replacement, match, value);
+                out.append(match[0].second, end);
+                return true;
+            }
+        }
         const wchar_t* copied = begin;
         for (MatchIterator it(begin, end, expression), last; it != last; ++it) {
             const auto& match = *it;
@@ -143,6 +167,7 @@ constexpr size_t kMaxHelperStack = size_t{16} << 30;  // address space only: pag
 struct MatchJob {
     const std::wregex* expression;
     std::wstring_view replacement, value;
+    bool anchored;
     std::wstring* out;
     std::wstring error;
     bool ok = false;
@@ -151,7 +176,8 @@ struct MatchJob {
 void* RunMatchJob(void* argument) {
     auto* job = static_cast<MatchJob*>(argument);
     try {
-        job->ok = AppendReplaced(*job->expression, job->replacement, job->value, *job->out, job->error);
+        job->ok = AppendReplaced(*job->expression, job->replacement, job->value, job->anchored, *job->out,
+                                 job->error);
     } catch (...) {
         job->ok = false;
         job->error = L"The regular expression could not be matched.";
@@ -160,13 +186,13 @@ void* RunMatchJob(void* argument) {
 }
 
 bool AppendReplacedOnHelper(const std::wregex& expression, std::wstring_view replacement, std::wstring_view value,
-                            size_t stackSize, std::wstring& out, std::wstring& error) {
+                            bool anchored, size_t stackSize, std::wstring& out, std::wstring& error) {
     const wchar_t* const tooLong = L"The value is too long for the regular expression.";
     if (stackSize > kMaxHelperStack) {
         error = tooLong;
         return false;
     }
-    MatchJob job{&expression, replacement, value, &out, {}, false};
+    MatchJob job{&expression, replacement, value, anchored, &out, {}, false};
     pthread_attr_t attributes;
     if (pthread_attr_init(&attributes) != 0) {
         error = tooLong;
@@ -185,12 +211,25 @@ bool AppendReplacedOnHelper(const std::wregex& expression, std::wstring_view rep
     return job.ok;
 }
 
+// True when every match of expression must begin at the start of the value: it opens with "^" (which matches
+// only there: the expression is not multiline), the "^" carries no quantifier and no alternative can do
+// without it. Conservative: any "|", escaped or not, says no.
+bool AnchoredAtStart(std::wstring_view expression) {
+    if (expression.empty() || expression.front() != L'^') return false;
+    if (expression.size() > 1 && std::wstring_view(L"*+?{").find(expression[1]) != std::wstring_view::npos) {
+        return false;
+    }
+    return expression.find(L'|') == std::wstring_view::npos;
+}
+
 bool ReplaceMatches(Converter& converter, std::wstring_view value, std::wstring& out) {
     std::wstring error;
     const size_t stackSize = StackEstimate(value.size(), converter.RegexFrom.size());
+    const bool anchored = AnchoredAtStart(converter.RegexFrom);
     const bool ok = stackSize <= kInlineStack
-                        ? AppendReplaced(*converter.compiled, converter.RegexTo, value, out, error)
-                        : AppendReplacedOnHelper(*converter.compiled, converter.RegexTo, value, stackSize, out, error);
+                        ? AppendReplaced(*converter.compiled, converter.RegexTo, value, anchored, out, error)
+                        : AppendReplacedOnHelper(*converter.compiled, converter.RegexTo, value, anchored, stackSize,
+                                                 out, error);
     if (!ok) ReportFailure(converter, error);
     return ok;
 }

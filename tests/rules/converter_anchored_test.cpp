@@ -1,0 +1,51 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "converter.h"
+#include "fld_desc.h"
+
+namespace {
+
+std::wstring Convert(const std::wstring& from, const std::wstring& to, const std::wstring& value) {
+    Converter converter;
+    converter.RegexFrom = from;
+    converter.RegexTo = to;
+    int failed = -1;
+    std::wstring out;
+    ApplyConverter(converter, value, TC_VARCHAR, failed, out);
+    EXPECT_EQ(failed, 0) << testing::PrintToString(from);
+    return out;
+}
+
+// An expression that opens with "^" is matched once from the start instead of being searched for at every
+// position; wrapping it in a non-capturing group takes the general path, which must give the same text.
+TEST(ConverterAnchored, SameResultAsTheGeneralSearch) {
+    const struct {
+        const wchar_t* body;
+        const wchar_t* replacement;
+    } expressions[] = {
+        {L"^([0-9]{4})-([0-9]{2})", L"$2/$1"},
+        {L"^a", L"<$&>"},
+        {L"^", L"#"},          // an empty match at the start
+        {L"^x*", L"-"},        // empty or not, depending on the value
+        {L"^x*?", L"-"},       // lazy: empty first, then a non-empty match at the same place
+        {L"^a\\|b", L"-"},     // a literal bar: the general path is taken
+        {L"^a|b", L"-"},       // an alternative without the anchor
+        {L"^(a)?b", L"[$1|$`|$']"},
+        {L"^\\d+$", L"n"},
+    };
+    const wchar_t* values[] = {L"", L"a", L"aaa", L"xxbx", L"2020-01-01 2020-02", L"ab\nab", L"b|b", L"123", L"x"};
+    for (const auto& expression : expressions) {
+        const std::wstring body = expression.body;
+        const std::wstring general = L"(?:" + body + L")";
+        for (const wchar_t* value : values) {
+            EXPECT_EQ(Convert(body, expression.replacement, value), Convert(general, expression.replacement, value))
+                << testing::PrintToString(body) << " on " << testing::PrintToString(std::wstring(value));
+        }
+    }
+    EXPECT_EQ(Convert(L"^([0-9]{4})-([0-9]{2})", L"$2/$1", L"2020-01-01 2020-02"), L"01/2020-01 2020-02");
+    EXPECT_EQ(Convert(L"^a", L"b", L"aaa"), L"baa");
+}
+
+}  // namespace

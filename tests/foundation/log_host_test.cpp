@@ -38,13 +38,12 @@ TEST_F(LogTest, EntriesCarryStateDetailAndSource) {
     EXPECT_EQ(lines, 3u);
 }
 
-TEST_F(LogTest, LongFormattedEntryIsNotTruncated) {
+TEST_F(LogTest, LongEntryIsNotTruncatedAndAnUnwritableLogIsIgnored) {
     const std::wstring big(100000, L'x');
     CLog::Bug2(L"start %ls end", big.c_str());
     EXPECT_NE(Log().find("start " + std::string(100000, 'x') + " end\n"), std::string::npos);
-}
 
-TEST_F(LogTest, UnwritableLogIsIgnored) {
+    std::filesystem::remove_all(m_folder / "state");
     TempFolder::Write(m_folder / "state", "a file where the folder should be");
     CLog::Bug(L"goes nowhere");
     CLog::Bug2(L"%ls", L"nowhere either");
@@ -58,7 +57,6 @@ TEST_F(LogTest, EchoWritesEntriesToStandardError) {
     const std::string captured = ::testing::internal::GetCapturedStderr();
     CLog::SetEcho(false);
     EXPECT_NE(captured.find(" echoed\n"), std::string::npos);
-    EXPECT_FALSE(CLog::VersionStr(0).empty());
 }
 
 TEST(HostTest, PlainHostMessageBoxIsOneLineOnStandardError) {

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "temp_folder.h"
+#include "text.h"
 
 namespace {
 
@@ -21,14 +22,11 @@ class SettingsTest : public ::testing::Test {
 };
 
 void ExpectDefaults(const _Settings& settings) {
-    EXPECT_EQ(settings.getStr(L"DefTitle"), L"The Query Report");
-    EXPECT_EQ(settings.getStr(L"DefHeader"), L"");
-    EXPECT_EQ(settings.getStr(L"HtmlLanguage"), L"en");
-    EXPECT_EQ(settings.getStr(L"HtmlCharset"), L"iso-8859-1");
-    EXPECT_EQ(settings.getStr(L"DateMFormat"), L"DD-MM-YYYY");
-    EXPECT_EQ(settings.getStr(L"TimeMFormat"), L"HH:MM:SS");
-    EXPECT_EQ(settings.getStr(L"TxtSeparator"), L"\t");
-    EXPECT_EQ(settings.getStr(L"SQLeditor"), L"notepad.exe");
+    const std::pair<const wchar_t*, const wchar_t*> texts[] = {
+        {L"DefTitle", L"The Query Report"}, {L"DefHeader", L""},        {L"HtmlLanguage", L"en"},
+        {L"HtmlCharset", L"iso-8859-1"},    {L"DateMFormat", L"DD-MM-YYYY"}, {L"TimeMFormat", L"HH:MM:SS"},
+        {L"TxtSeparator", L"\t"},           {L"SQLeditor", L"notepad.exe"}};
+    for (const auto& [key, value] : texts) EXPECT_EQ(settings.getStr(key), value) << tw::WideToUtf8(key);
     EXPECT_EQ(settings.getInt(L"SplitterY"), 345);
     EXPECT_EQ(settings.getInt(L"CommonHF"), 0);
     EXPECT_TRUE(settings.getArr(L"ProjList").empty());

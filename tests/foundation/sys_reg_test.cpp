@@ -12,6 +12,18 @@ namespace {
 
 std::wstring W(const std::filesystem::path& path) { return tw::FromPath(path); }
 
+// One value read back, the plain or the numbered form (number < 0: plain).
+std::wstring Text(CSysReg& store, const wchar_t* key, const wchar_t* fallback, int number = -1) {
+    std::wstring value = L"stale";
+    number < 0 ? store.Read(key, value, fallback) : store.ReadByNo(key, number, value, fallback);
+    return value;
+}
+int Int(CSysReg& store, const wchar_t* key, int fallback, int number = -1) {
+    int value = 12345;
+    number < 0 ? store.Read(key, value, fallback) : store.ReadByNo(key, number, value, fallback);
+    return value;
+}
+
 const std::wstring kAwkwardTexts[] = {
     L"",
     L"plain",
@@ -53,24 +65,14 @@ TEST(SysRegTest, AwkwardTextsAndExtremeIntegersComeBackExactly) {
     store.Section(L"Query", 0);
     int i = 0;
     for (const auto& text : kAwkwardTexts) {
-        std::wstring value;
-        store.Read(L"Text" + std::to_wstring(i), value, L"default");
-        EXPECT_EQ(value, text) << "text " << i;
+        EXPECT_EQ(Text(store, (L"Text" + std::to_wstring(i)).c_str(), L"default"), text) << "text " << i;
         ++i;
     }
     i = 0;
-    for (const int expected : integers) {
-        int value = 12345;
-        store.Read(L"Int" + std::to_wstring(i++), value, 12345);
-        EXPECT_EQ(value, expected);
-    }
+    for (const int expected : integers) EXPECT_EQ(Int(store, (L"Int" + std::to_wstring(i++)).c_str(), 9), expected);
     store.Section(L"odd section.name \u00E9", 0);
-    std::wstring text;
-    store.Read(L"key with spaces = and \"quotes\"", text, L"");
-    EXPECT_EQ(text, L"v");
-    int number = 0;
-    store.Read(L"", number, 0);
-    EXPECT_EQ(number, 7);
+    EXPECT_EQ(Text(store, L"key with spaces = and \"quotes\"", L""), L"v");
+    EXPECT_EQ(Int(store, L"", 0), 7);
 }
 
 TEST(SysRegTest, MissingKeysWrongTypesAndMissingSectionsGiveDefaults) {
@@ -82,27 +84,18 @@ TEST(SysRegTest, MissingKeysWrongTypesAndMissingSectionsGiveDefaults) {
     CSysReg store;
     ASSERT_EQ(store.OpenRead(W(path)), CSysReg::Status::Ok);
     store.Section(L"Query", 0);
-    int number = 0;
-    std::wstring text;
-    store.Read(L"Format", number, 9);  // a text where an integer is wanted
-    EXPECT_EQ(number, 9);
-    store.Read(L"Text", text, L"dflt");  // an integer where a text is wanted
-    EXPECT_EQ(text, L"dflt");
-    for (const wchar_t* key : {L"Big", L"Small", L"Huge", L"Real", L"Absent"}) {
-        store.Read(key, number, -7);
-        EXPECT_EQ(number, -7) << tw::WideToUtf8(key);
-    }
-    store.Read(L"Flag", number, 0);
-    EXPECT_EQ(number, 1);
+    EXPECT_EQ(Int(store, L"Format", 9), 9);          // a text where an integer is wanted
+    EXPECT_EQ(Text(store, L"Text", L"dflt"), L"dflt");  // an integer where a text is wanted
+    for (const wchar_t* key : {L"Big", L"Small", L"Huge", L"Real", L"Absent"})
+        EXPECT_EQ(Int(store, key, -7), -7) << tw::WideToUtf8(key);
+    EXPECT_EQ(Int(store, L"Flag", 0), 1);
     EXPECT_FALSE(store.Has(L"Big"));
     EXPECT_FALSE(store.Has(L"Absent"));
     EXPECT_TRUE(store.Has(L"Format"));
 
     store.Section(L"Nowhere", 0);
-    store.Read(L"Format", number, 3);
-    EXPECT_EQ(number, 3);
-    store.ReadByNo(L"Format", 0, text, L"none");
-    EXPECT_EQ(text, L"none");
+    EXPECT_EQ(Int(store, L"Format", 3), 3);
+    EXPECT_EQ(Text(store, L"Format", L"none", 0), L"none");
 }
 
 TEST(SysRegTest, NumberedKeysAreDistinctFromPlainKeysAndKeepSaveOrder) {
@@ -135,22 +128,13 @@ TEST(SysRegTest, NumberedKeysAreDistinctFromPlainKeysAndKeepSaveOrder) {
     CSysReg store;
     ASSERT_EQ(store.OpenRead(W(path)), CSysReg::Status::Ok);
     store.Section(L"ColumnProps", 0);
-    std::wstring text;
-    int number = 0;
-    store.Read(L"ColumnName", text, L"");
-    EXPECT_EQ(text, L"plain");
-    store.ReadByNo(L"ColumnName", 0, text, L"");
-    EXPECT_EQ(text, L"first");
-    store.ReadByNo(L"ColumnName", 1, text, L"");
-    EXPECT_EQ(text, L"second");
-    store.ReadByNo(L"ColumnName", 10, text, L"");
-    EXPECT_EQ(text, L"tenth");
-    store.ReadByNo(L"ColumnName", 2, text, L"gap");
-    EXPECT_EQ(text, L"gap");
-    store.ReadByNo(L"IsBold", 1, number, -1);
-    EXPECT_EQ(number, -1);
-    store.Read(L"IsBold", number, -2);
-    EXPECT_EQ(number, -2);
+    EXPECT_EQ(Text(store, L"ColumnName", L""), L"plain");
+    EXPECT_EQ(Text(store, L"ColumnName", L"", 0), L"first");
+    EXPECT_EQ(Text(store, L"ColumnName", L"", 1), L"second");
+    EXPECT_EQ(Text(store, L"ColumnName", L"", 10), L"tenth");
+    EXPECT_EQ(Text(store, L"ColumnName", L"gap", 2), L"gap");
+    EXPECT_EQ(Int(store, L"IsBold", -1, 1), -1);
+    EXPECT_EQ(Int(store, L"IsBold", -2), -2);
 }
 
 TEST(SysRegTest, OpenReadTellsMissingUnreadableAndMalformedApart) {
@@ -178,9 +162,7 @@ TEST(SysRegTest, OpenReadTellsMissingUnreadableAndMalformedApart) {
             EXPECT_FALSE(store.ErrorText().empty()) << c.name;
             // A failed open leaves an empty store.
             store.Section(L"Query", 0);
-            int number = 0;
-            store.Read(L"A", number, 42);
-            EXPECT_EQ(number, 42);
+            EXPECT_EQ(Int(store, L"A", 42), 42);
         }
     }
     // Not regular files: a folder, a device that never ends, a FIFO without a writer (must not hang).
@@ -222,7 +204,7 @@ TEST(SysRegTest, FailedCommitLeavesTargetAndFolderUntouched) {
     EXPECT_EQ(entries, 2u);
 }
 
-TEST(SysRegTest, CommitReplacesAnExistingFileWhole) {
+TEST(SysRegTest, CommitReplacesAnExistingFileWholeOrRefusesAKeyClash) {
     TempFolder folder;
     const auto path = folder / "p.twp";
     TempFolder::Write(path, std::string(10000, '#'));
@@ -233,24 +215,16 @@ TEST(SysRegTest, CommitReplacesAnExistingFileWhole) {
     store.Save(L"Format", 2);  // saving a key again replaces its value
     ASSERT_TRUE(store.Commit());
     EXPECT_EQ(TempFolder::Read(path), "[Query]\nFormat = 2\n");
-}
 
-}  // namespace
-
-namespace {
-
-TEST(SysRegTest, PlainKeyClashingWithARecordNumberIsRefused) {
-    TempFolder folder;
-    const auto path = folder / "p.twp";
-    TempFolder::Write(path, "old");
-    CSysReg store;
-    store.OpenWrite(W(path));
-    store.Section(L"S", 0);
-    store.Save(L"3", 1);
-    store.SaveByNo(L"Name", 3, L"x");
-    EXPECT_FALSE(store.Commit());
-    EXPECT_FALSE(store.ErrorText().empty());
-    EXPECT_EQ(TempFolder::Read(path), "old");
+    // A plain key named like a record number would clash with that record's table: refused, file kept.
+    CSysReg clash;
+    clash.OpenWrite(W(path));
+    clash.Section(L"S", 0);
+    clash.Save(L"3", 1);
+    clash.SaveByNo(L"Name", 3, L"x");
+    EXPECT_FALSE(clash.Commit());
+    EXPECT_FALSE(clash.ErrorText().empty());
+    EXPECT_EQ(TempFolder::Read(path), "[Query]\nFormat = 2\n");
 }
 
 }  // namespace

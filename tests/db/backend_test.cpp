@@ -150,14 +150,14 @@ protected:
         }
         m_db = CDB::newDB(backend.type);
         ASSERT_TRUE(m_db);
-        ASSERT_EQ(m_db->Connect(info), DB_OK) << std::string(m_db->m_LastError.begin(), m_db->m_LastError.end());
+        ASSERT_EQ(m_db->Connect(info), DB_OK) << Narrow(m_db->m_LastError);
         ASSERT_TRUE(m_db->IsConnected());
     }
 
     std::unique_ptr<CDB> m_db;
 };
 
-TEST_P(BackendTest, ScriptGivesOneResultSetPerStatementWithColumns) {
+TEST_P(BackendTest, ScriptGivesOneResultSetPerQueryWithColumnsAndNoneForOtherStatements) {
     const auto& backend = GetParam();
     const auto outcome = RunScript(*m_db, backend.tempTable + L" tw_multi (id INTEGER, name VARCHAR(20));\n"
                                    L"INSERT INTO tw_multi VALUES (1, 'one');\n"
@@ -167,7 +167,7 @@ TEST_P(BackendTest, ScriptGivesOneResultSetPerStatementWithColumns) {
                                    L"UPDATE tw_multi SET name = 'x' WHERE id = 1;\n"
                                    L"-- a closing comment\n"
                                    L"SELECT name AS \"Renamed\" FROM tw_multi WHERE id = 1;");
-    ASSERT_EQ(outcome.executeResult, DB_OK) << std::string(outcome.error.begin(), outcome.error.end());
+    ASSERT_EQ(outcome.executeResult, DB_OK) << Narrow(outcome.error);
     EXPECT_EQ(outcome.lastResult, DB_NO_DATA);
     ASSERT_EQ(outcome.sets.size(), 3u);
     EXPECT_EQ(outcome.sets[0].names, (std::vector<std::wstring>{L"id", L"name"}));
@@ -177,14 +177,12 @@ TEST_P(BackendTest, ScriptGivesOneResultSetPerStatementWithColumns) {
     EXPECT_TRUE(outcome.sets[1].rows.empty());
     EXPECT_EQ(outcome.sets[2].names, (std::vector<std::wstring>{L"Renamed"}));
     EXPECT_EQ(outcome.sets[2].rows, (std::vector<std::vector<std::wstring>>{{L"x"}}));
-}
 
-TEST_P(BackendTest, ScriptWithoutResultSetsSucceedsWithNone) {
-    const auto& backend = GetParam();
-    const auto outcome = RunScript(*m_db, backend.tempTable + L" tw_none (id INTEGER); INSERT INTO tw_none VALUES (1)");
-    EXPECT_EQ(outcome.executeResult, DB_OK);
-    EXPECT_EQ(outcome.lastResult, DB_NO_DATA);
-    EXPECT_TRUE(outcome.sets.empty());
+    // A script without result sets succeeds with none.
+    const auto none = RunScript(*m_db, backend.tempTable + L" tw_none (id INTEGER); INSERT INTO tw_none VALUES (1)");
+    EXPECT_EQ(none.executeResult, DB_OK);
+    EXPECT_EQ(none.lastResult, DB_NO_DATA);
+    EXPECT_TRUE(none.sets.empty());
 }
 
 TEST_P(BackendTest, EveryTypeClassReadsAsTextWithItsCode) {
@@ -197,7 +195,7 @@ TEST_P(BackendTest, EveryTypeClassReadsAsTextWithItsCode) {
     const auto outcome = RunScript(*m_db, backend.tempTable + L" tw_types (" + declarations + L");\n" +
                                               L"INSERT INTO tw_types VALUES (" + literals + L");\n" +
                                               L"SELECT * FROM tw_types");
-    ASSERT_EQ(outcome.executeResult, DB_OK) << std::string(outcome.error.begin(), outcome.error.end());
+    ASSERT_EQ(outcome.executeResult, DB_OK) << Narrow(outcome.error);
     ASSERT_EQ(outcome.sets.size(), 1u);
     const auto& set = outcome.sets[0];
     ASSERT_EQ(set.rows.size(), 1u);
@@ -212,7 +210,7 @@ TEST_P(BackendTest, EveryTypeClassReadsAsTextWithItsCode) {
 
 TEST_P(BackendTest, ExpressionsGiveNullsNumbersAndText) {
     const auto outcome = RunScript(*m_db, L"SELECT NULL AS n, 7 AS i, 0.5 AS f, 'x' AS t, '' AS e");
-    ASSERT_EQ(outcome.executeResult, DB_OK) << std::string(outcome.error.begin(), outcome.error.end());
+    ASSERT_EQ(outcome.executeResult, DB_OK) << Narrow(outcome.error);
     ASSERT_EQ(outcome.sets.size(), 1u);
     const auto& set = outcome.sets[0];
     ASSERT_EQ(set.rows.size(), 1u);
@@ -222,33 +220,30 @@ TEST_P(BackendTest, ExpressionsGiveNullsNumbersAndText) {
     EXPECT_TRUE(FLD_DESC::IsChar(set.types[3])) << set.types[3];
 }
 
-TEST_P(BackendTest, ErrorInTheFirstStatementFailsExecuteAndLeavesTheConnectionUsable) {
+TEST_P(BackendTest, ErrorsFailExecuteOrNextResultSetAndLeaveTheConnectionUsable) {
+    // An error in the first statement fails Execute.
     for (const wchar_t* script : {L"SELEC 1", L"SELECT * FROM tw_no_such_table"}) {
         const auto outcome = RunScript(*m_db, script);
-        EXPECT_EQ(outcome.executeResult, DB_ERROR) << std::string(outcome.error.begin(), outcome.error.end());
+        EXPECT_EQ(outcome.executeResult, DB_ERROR) << Narrow(outcome.error);
         EXPECT_FALSE(outcome.error.empty());
     }
-    const auto outcome = RunScript(*m_db, L"SELECT 5");
-    ASSERT_EQ(outcome.sets.size(), 1u);
-    EXPECT_EQ(outcome.sets[0].rows, (std::vector<std::vector<std::wstring>>{{L"5"}}));
-}
-
-TEST_P(BackendTest, ErrorAfterEarlierResultSetsIsReportedByNextResultSet) {
+    // After earlier result sets it is reported by NextResultSet.
     const auto outcome = RunScript(*m_db, L"SELECT 1 AS a; SELECT 2 AS b; SELECT * FROM tw_no_such_table; SELECT 3");
     ASSERT_EQ(outcome.executeResult, DB_OK);
     ASSERT_EQ(outcome.sets.size(), 2u);
     EXPECT_EQ(outcome.sets[1].rows, (std::vector<std::vector<std::wstring>>{{L"2"}}));
     EXPECT_EQ(outcome.lastResult, DB_ERROR);
-    EXPECT_NE(outcome.error.find(L"tw_no_such_table"), std::wstring::npos)
-        << std::string(outcome.error.begin(), outcome.error.end());
-    // The next script runs normally.
-    EXPECT_EQ(RunScript(*m_db, L"SELECT 4").sets.size(), 1u);
+    EXPECT_NE(outcome.error.find(L"tw_no_such_table"), std::wstring::npos) << Narrow(outcome.error);
+
+    const auto next = RunScript(*m_db, L"SELECT 5");
+    ASSERT_EQ(next.sets.size(), 1u);
+    EXPECT_EQ(next.sets[0].rows, (std::vector<std::vector<std::wstring>>{{L"5"}}));
 }
 
 TEST_P(BackendTest, ManyRowsStreamInOrder) {
     const auto outcome = RunScript(*m_db, GetParam().prelude + L"WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < "
                                           L"20000) SELECT x FROM n");
-    ASSERT_EQ(outcome.executeResult, DB_OK) << std::string(outcome.error.begin(), outcome.error.end());
+    ASSERT_EQ(outcome.executeResult, DB_OK) << Narrow(outcome.error);
     ASSERT_EQ(outcome.sets.size(), 1u);
     ASSERT_EQ(outcome.sets[0].rows.size(), 20000u);
     EXPECT_EQ(outcome.sets[0].rows.back()[0], L"20000");

@@ -73,6 +73,8 @@ inline std::string Env(const char* name) {
 }
 
 inline std::wstring Widen(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+// An error text for a failure message (ASCII is all a failure message needs).
+inline std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
 // A fresh folder under the build tree for one test's files.
 inline std::filesystem::path TempFolder(const std::string& name) {

@@ -35,26 +35,21 @@ TEST(SqliteBackend, OpensRelativePathsFromTheBaseFolderAndFileUris) {
     EXPECT_EQ(result, DB_OK);
 }
 
-TEST(SqliteBackend, MissingFileIsAnErrorAndIsNotCreated) {
-    const auto folder = TempFolder("sqlite_missing");
-    int result = 0;
-    auto db = ConnectSqlite(L"missing.sqlite", folder, result);
-    EXPECT_EQ(result, DB_ERROR);
-    EXPECT_FALSE(db->IsConnected());
-    EXPECT_NE(db->m_LastError.find(L"missing.sqlite"), std::wstring::npos);
-    EXPECT_FALSE(std::filesystem::exists(folder / "missing.sqlite"));
-    ConnectSqlite(L"", folder, result);
-    EXPECT_EQ(result, DB_ERROR);
-}
-
-TEST(SqliteBackend, FileThatIsNoDatabaseFailsAtConnect) {
-    const auto folder = TempFolder("sqlite_notdb");
+// A missing file is not created; an empty name and a file that is no database fail at Connect too.
+TEST(SqliteBackend, MissingOrForeignFileFailsAtConnect) {
+    const auto folder = TempFolder("sqlite_bad_files");
     std::ofstream(folder / "text.sqlite") << "This is plain text, long enough to fill a header of one hundred bytes "
                                              "and then some more text to be sure of it.\n";
-    int result = 0;
-    auto db = ConnectSqlite(L"text.sqlite", folder, result);
-    EXPECT_EQ(result, DB_ERROR);
-    EXPECT_NE(db->m_LastError.find(L"not a database"), std::wstring::npos);
+    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+        {L"missing.sqlite", L"missing.sqlite"}, {L"text.sqlite", L"not a database"}, {L"", L""}};
+    for (const auto& [connection, error] : cases) {
+        int result = 0;
+        auto db = ConnectSqlite(connection, folder, result);
+        EXPECT_EQ(result, DB_ERROR) << Narrow(connection);
+        EXPECT_FALSE(db->IsConnected());
+        EXPECT_NE(db->m_LastError.find(error), std::wstring::npos) << Narrow(db->m_LastError);
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder / "missing.sqlite"));
 }
 
 TEST(SqliteBackend, LockedDatabaseGivesAnErrorAfterTheBusyTimeout) {
@@ -74,32 +69,34 @@ TEST(SqliteBackend, LockedDatabaseGivesAnErrorAfterTheBusyTimeout) {
     EXPECT_EQ(RunScript(*db, L"SELECT 1").sets.size(), 1u);
 }
 
-TEST(SqliteBackend, ExpressionTypesComeFromTheFirstRow) {
-    int result = 0;
-    auto db = ConnectSqlite(L":memory:", {}, result);
-    ASSERT_EQ(result, DB_OK);
-    const auto outcome = RunScript(*db, L"SELECT 1 AS i, 1.5 AS f, 'a' AS t, x'01' AS b, NULL AS n;"
+// An in-memory database for what needs no file.
+class SqliteMemory : public ::testing::Test {
+protected:
+    void SetUp() override {
+        int result = 0;
+        m_db = ConnectSqlite(L":memory:", {}, result);
+        ASSERT_EQ(result, DB_OK);
+    }
+    std::unique_ptr<CDB> m_db;
+};
+
+TEST_F(SqliteMemory, ExpressionTypesComeFromTheFirstRow) {
+    const auto outcome = RunScript(*m_db, L"SELECT 1 AS i, 1.5 AS f, 'a' AS t, x'01' AS b, NULL AS n;"
                                         L"SELECT 1 AS i WHERE 0");
     ASSERT_EQ(outcome.sets.size(), 2u);
     EXPECT_EQ(outcome.sets[0].types, (std::vector<int>{TC_INTEGER, TC_DOUBLE, TC_VARCHAR, TC_BINARY, TC_VARCHAR}));
     EXPECT_EQ(outcome.sets[1].types, (std::vector<int>{TC_VARCHAR}));
 }
 
-TEST(SqliteBackend, FloatsUseTheShortestTextThatReadsBack) {
-    int result = 0;
-    auto db = ConnectSqlite(L":memory:", {}, result);
-    ASSERT_EQ(result, DB_OK);
-    const auto outcome = RunScript(*db, L"SELECT 0.1 + 0.2, 1e300 * 10, -0.0, 100.0, 1.0 / 3");
+TEST_F(SqliteMemory, FloatsUseTheShortestTextThatReadsBack) {
+    const auto outcome = RunScript(*m_db, L"SELECT 0.1 + 0.2, 1e300 * 10, -0.0, 100.0, 1.0 / 3");
     ASSERT_EQ(outcome.sets.size(), 1u);
     EXPECT_EQ(outcome.sets[0].rows[0],
               (std::vector<std::wstring>{L"0.30000000000000004", L"1e+301", L"-0", L"100", L"0.3333333333333333"}));
 }
 
-TEST(SqliteBackend, InvalidUtf8IsReadWithoutHarm) {
-    int result = 0;
-    auto db = ConnectSqlite(L":memory:", {}, result);
-    ASSERT_EQ(result, DB_OK);
-    const auto outcome = RunScript(*db, L"SELECT CAST(x'41C328FF42' AS TEXT)");
+TEST_F(SqliteMemory, InvalidUtf8IsReadWithoutHarm) {
+    const auto outcome = RunScript(*m_db, L"SELECT CAST(x'41C328FF42' AS TEXT)");
     ASSERT_EQ(outcome.sets.size(), 1u);
     const std::wstring& value = outcome.sets[0].rows[0][0];
     ASSERT_EQ(value.size(), 5u);
@@ -107,19 +104,16 @@ TEST(SqliteBackend, InvalidUtf8IsReadWithoutHarm) {
     EXPECT_EQ(value.back(), L'B');
 }
 
-TEST(SqliteBackend, GetValueReusesTheCallersString) {
-    int result = 0;
-    auto db = ConnectSqlite(L":memory:", {}, result);
-    ASSERT_EQ(result, DB_OK);
-    ASSERT_EQ(db->Execute(L"SELECT 'a fairly long text value that needs heap storage', 12345", 0), DB_OK);
-    ASSERT_EQ(db->Fetch(0), DB_OK);
+TEST_F(SqliteMemory, GetValueReusesTheCallersString) {
+    ASSERT_EQ(m_db->Execute(L"SELECT 'a fairly long text value that needs heap storage', 12345", 0), DB_OK);
+    ASSERT_EQ(m_db->Fetch(0), DB_OK);
     std::wstring value;
-    db->GetValue(1, value, 0, 0, 0);
+    m_db->GetValue(1, value, 0, 0, 0);
     const auto* storage = value.data();
-    db->GetValue(2, value, 0, 0, 0);
+    m_db->GetValue(2, value, 0, 0, 0);
     EXPECT_EQ(value, L"12345");
     EXPECT_EQ(value.data(), storage);
-    db->CloseCursor(0);
+    m_db->CloseCursor(0);
 }
 
 }  // namespace

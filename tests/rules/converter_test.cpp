@@ -85,15 +85,10 @@ TEST_F(ConverterTest, RegularExpressionsWithEcmaScriptSubstitution) {
         {Make(L"b", L"$x\\1&"), TC_VARCHAR, L"abc", L"a$x\\1&c"},
         {Make(L"ü", L"ue"), TC_VARCHAR, L"Müller \U0001F600", L"Mueller \U0001F600"},
     });
-}
-
-// The matcher recurses per character: long values must neither overflow the stack nor change the result.
-TEST_F(ConverterTest, LongValues) {
-    for (size_t length : {size_t{4000}, size_t{200000}}) {
-        const std::wstring value(length, L'a');
-        Check({{Make(L".*", L"x"), TC_LONGVARCHAR, value, L"xx"},
-               {Make(L"((a)|(b))*c?", L"[$2]"), TC_LONGVARCHAR, value, L"[a][]"}});
-    }
+    // The matcher recurses per character: long values must neither overflow the stack nor change the result.
+    const std::wstring longValue(200000, L'a');
+    Check({{Make(L".*", L"x"), TC_LONGVARCHAR, longValue, L"xx"},
+           {Make(L"((a)|(b))*c?", L"[$2]"), TC_LONGVARCHAR, longValue, L"[a][]"}});
     EXPECT_TRUE(host.boxes.empty());
 }
 
@@ -152,22 +147,16 @@ TEST_F(ConverterTest, Numbers) {
         {Make(L"", L"", 1), TC_INTEGER, L"12.5", L"12.5"},       // a point: not grouped, not a float type
         {Make(L"", L"", 1), TC_DOUBLE, L"12345", L"12,345"},      // floating type without a point: step 3
         {Fixed(10, 2), TC_DOUBLE, L"12", L"12"},
-        {Fixed(8, 2), TC_DOUBLE, L"3.14159", L"    3.14"},
         {Fixed(-1, 2), TC_DECIMAL, L"3.14159", L"3.14"},
         {Fixed(-1, 0), TC_REAL, L"3.5", L"3.500000"},             // Pres 0 is six decimals
-        {Fixed(12, 0), TC_REAL, L"3.5", L"    3.500000"},
-        {Fixed(2, 3), TC_DOUBLE, L"-1234.5", L"-1234.500"},       // width never truncates
         {Fixed(-1, 2), TC_DOUBLE, L"n.a.", L"0.00"},
         {Fixed(-1, 400), TC_DOUBLE, L"0.5", L"0.5" + std::wstring(399, L'0')},
         {Make(L"", L"", 0, 8, 2, L"", L"", L"$", L" net"), TC_DOUBLE, L"2.5", L"$    2.50 net"},
     });
-    for (long long value : {999LL, 1000LL, -1000LL, 123456789012LL, LLONG_MAX, LLONG_MIN + 1}) {
-        Check({{Make(L"", L"", 1), TC_BIGINT, std::to_wstring(value), FMT::FormatInteger(value)}});
-    }
 }
 
 TEST_F(ConverterTest, FixedFormatMatchesPrintf) {
-    for (int pres : {-1, 1, 2, 10, 100}) {
+    for (int pres : {-1, 0, 1, 2, 10, 100}) {
         for (double value : {-0.0, 0.125, 2.675, 1.005, 123456.789, 1e-7, 9.999999e15, -1.7976931348623157e308}) {
             char expected[512], text[64];
             std::snprintf(expected, sizeof expected, "%9.*f", pres > 0 ? pres : 6, value);

@@ -7,6 +7,17 @@ namespace {
 
 std::string Show(const wchar_t* text) { return testing::PrintToString(std::wstring(text)); }
 
+// Prepared against Name, Qty, Status (VARCHAR, INTEGER, VARCHAR); tests with other columns prepare again.
+ValueMarker Marker(int wholeRow, const wchar_t* column, const wchar_t* operation, const wchar_t* operand) {
+    ValueMarker marker;
+    marker.IsWholeRow = wholeRow;
+    marker.ConditionColumn = column;
+    marker.ConditionOperation = operation;
+    marker.ConditionOperand = operand;
+    PrepareMarker(marker, {L"Name", L"Qty", L"Status"}, {TC_VARCHAR, TC_INTEGER, TC_VARCHAR});
+    return marker;
+}
+
 TEST(ParseOperation, FirstCharacterDecides) {
     const struct {
         const wchar_t* text;
@@ -83,10 +94,7 @@ TEST(TestMarker, Comparisons) {
         {TC_VARCHAR, L"Equals", L"x", L"x", false},
     };
     for (const auto& c : cases) {
-        ValueMarker marker;
-        marker.ConditionColumn = L"v";
-        marker.ConditionOperation = c.operation;
-        marker.ConditionOperand = c.operand;
+        ValueMarker marker = Marker(0, L"v", c.operation, c.operand);
         PrepareMarker(marker, {L"v"}, {c.type});
         EXPECT_EQ(TestMarker(marker, c.value), c.expected)
             << c.type << " " << Show(c.operation) << " " << Show(c.operand) << " value " << Show(c.value);
@@ -94,10 +102,7 @@ TEST(TestMarker, Comparisons) {
 }
 
 TEST(PrepareMarker, BindsByExactNameAndForgetsEarlierResultSets) {
-    ValueMarker marker;
-    marker.ConditionColumn = L"Qty";
-    marker.ConditionOperation = L">";
-    marker.ConditionOperand = L"5";
+    ValueMarker marker = Marker(0, L"Qty", L">", L"5");
     PrepareMarker(marker, {L"Name", L"Qty", L"Qty"}, {TC_VARCHAR, TC_INTEGER, TC_VARCHAR});
     EXPECT_EQ(marker.conditionPosition, 1);
     EXPECT_TRUE(MarkerHolds(marker, {L"a", L"10", L"1"}));
@@ -113,16 +118,6 @@ TEST(PrepareMarker, BindsByExactNameAndForgetsEarlierResultSets) {
     // A position beyond a short row never holds.
     PrepareMarker(marker, {L"a", L"b", L"Qty"}, {TC_VARCHAR, TC_VARCHAR, TC_INTEGER});
     EXPECT_FALSE(MarkerHolds(marker, {L"x", L"9"}));
-}
-
-ValueMarker Marker(int wholeRow, const wchar_t* column, const wchar_t* operation, const wchar_t* operand) {
-    ValueMarker marker;
-    marker.IsWholeRow = wholeRow;
-    marker.ConditionColumn = column;
-    marker.ConditionOperation = operation;
-    marker.ConditionOperand = operand;
-    PrepareMarker(marker, {L"Name", L"Qty", L"Status"}, {TC_VARCHAR, TC_INTEGER, TC_VARCHAR});
-    return marker;
 }
 
 TEST(RowAndCellMarkers, OwnMarkerWinsOverTheRowMarker) {

@@ -1,22 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "excel_writer.h"
-#include "golden_calls.h"
 #include "markup.h"
 #include "report_test_util.h"
 
 namespace {
-
-TEST(ExcelReport, GoldenFile) {
-    rt::TempDir dir;
-    MultiReport report;
-    report.AddReport(RF_EXCEL, dir.File("golden.xls"), L"Default.htm");
-    golden::SetUp(report);
-    ASSERT_EQ(report.Open(), RE_OK);
-    golden::Drive(report);
-    ASSERT_EQ(report.Close(), RE_OK);
-    rt::ExpectGolden(rt::BlankVolatile(rt::ReadFile(dir.Path() / "golden.xls")), "excel/report.xls");
-}
 
 TEST(ExcelReport, SheetNamesWithinExcelsRules) {
     std::vector<std::wstring> taken;

@@ -1,91 +1,43 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 
 #include "edge_cases.h"
-#include "golden_calls.h"
 #include "html_writer.h"
 #include "multi_report.h"
 #include "report_test_util.h"
 
 namespace {
 
-// Points DataDir() at a folder for the life of the object.
-class DataDirOverride {
-public:
-    explicit DataDirOverride(const std::string& folder) {
-        if (const char* old = std::getenv("TABLEWRIGHT_DATA_DIR")) m_old = old;
-        setenv("TABLEWRIGHT_DATA_DIR", folder.c_str(), 1);
-    }
-    ~DataDirOverride() {
-        if (m_old.empty())
-            unsetenv("TABLEWRIGHT_DATA_DIR");
-        else
-            setenv("TABLEWRIGHT_DATA_DIR", m_old.c_str(), 1);
-    }
-
-private:
-    std::string m_old;
-};
-
 const std::string kSourceDir = TW_SOURCE_DIR;
-
-// Writes the edge-case set into file with a template and charset; the result of Close.
-int WriteEdgeCases(const std::wstring& file, const std::wstring& templ, const wchar_t* charset = L"utf-8") {
-    MultiReport report;
-    report.AddReport(RF_HTML, file, templ);
-    edge::SetUp(report);
-    report.AddProperty(L"%CHARSET%", charset);
-    EXPECT_EQ(report.Open(), RE_OK) << tw::WideToUtf8(report.ErrorText());
-    edge::Drive(report);
-    return report.Close();
-}
 
 // Runs the strict html5lib check of check_html.py on a report; empty when it passes.
 std::string CheckWithHtml5lib(const rt::TempDir& dir, const std::wstring& file) {
-    const std::string python = rt::Python();
-    if (python.empty()) return {};
+    if (rt::Python().empty()) return {};
     rt::WriteFile(dir.Path() / "expected.json", rt::EdgeJson());
-    std::string output;
-    const std::string script = kSourceDir + "/tests/report/check_html.py";
-    const int status = rt::Run(python + " " + rt::Quote(script) + " " + rt::Quote(tw::WideToUtf8(file)) + " " +
-                                   rt::Quote((dir.Path() / "expected.json").string()),
-                               output);
-    return status == 0 ? std::string() : "status " + std::to_string(status) + ": " + output;
-}
-
-TEST(HtmlReport, GoldenFile) {
-    rt::TempDir dir;
-    DataDirOverride data(std::string(TW_TEST_DATA) + "/report");
-    MultiReport report;
-    report.AddReport(RF_HTML, dir.File("golden.htm"), L"Golden.htm");
-    golden::SetUp(report);
-    ASSERT_EQ(report.Open(), RE_OK);
-    golden::Drive(report);
-    ASSERT_EQ(report.Close(), RE_OK);
-    rt::ExpectGolden(rt::BlankVolatile(rt::ReadFile(dir.Path() / "golden.htm")), "html/report.htm");
+    return rt::RunChecker("check_html.py", rt::Quote(tw::WideToUtf8(file)) + " " +
+                                               rt::Quote((dir.Path() / "expected.json").string()), rt::Python());
 }
 
 // Every template, and the built-in page, takes the edge-case set into a page that a strict parser accepts
 // and whose tables hold exactly the values written.
 TEST(HtmlReport, EdgeCasesParseStrictlyInEveryTemplate) {
     if (rt::Python().empty()) GTEST_SKIP() << "python3 with html5lib is missing";
-    DataDirOverride data(kSourceDir);
+    rt::DataDirOverride data(kSourceDir);
     for (const wchar_t* templ : {L"Default.htm", L"Compact.htm", L"Striped.htm", L"Dark.htm", L"Missing.htm"}) {
         SCOPED_TRACE(tw::WideToUtf8(templ));
         rt::TempDir dir;
         const std::wstring file = dir.File("edge.htm");
-        ASSERT_EQ(WriteEdgeCases(file, templ), RE_OK);
+        ASSERT_EQ(rt::WriteEdgeReport(RF_HTML, file, {.templ = templ}), RE_OK);
         EXPECT_EQ(CheckWithHtml5lib(dir, file), "");
     }
 }
 
 TEST(HtmlReport, EscapingMarkupAndAttributes) {
-    DataDirOverride data(kSourceDir);
+    rt::DataDirOverride data(kSourceDir);
     rt::TempDir dir;
     const std::wstring file = dir.File("edge.htm");
-    ASSERT_EQ(WriteEdgeCases(file, L"Default.htm"), RE_OK);
+    ASSERT_EQ(rt::WriteEdgeReport(RF_HTML, file), RE_OK);
     const std::string page = rt::ReadFile(dir.Path() / "edge.htm");
     // Placeholders are all filled, the title escaped in <title> and in the heading with its class.
     EXPECT_EQ(page.find("%TITLE%"), std::string::npos);
@@ -114,7 +66,7 @@ TEST(HtmlReport, EscapingMarkupAndAttributes) {
 // The file is written in the project's charset; what the charset cannot hold becomes a character reference, and
 // a reader that honours the declared charset gets every value back.
 TEST(HtmlReport, Charsets) {
-    DataDirOverride data(kSourceDir);
+    rt::DataDirOverride data(kSourceDir);
     struct Case {
         const wchar_t* charset;
         const char* declared;
@@ -135,7 +87,7 @@ TEST(HtmlReport, Charsets) {
         SCOPED_TRACE(tw::WideToUtf8(c.charset));
         rt::TempDir dir;
         const std::wstring file = dir.File("edge.htm");
-        ASSERT_EQ(WriteEdgeCases(file, L"Default.htm", c.charset), RE_OK);
+        ASSERT_EQ(rt::WriteEdgeReport(RF_HTML, file, {.charset = c.charset}), RE_OK);
         const std::string page = rt::ReadFile(dir.Path() / "edge.htm");
         EXPECT_NE(page.find(std::string("<meta charset=\"") + c.declared + "\">"), std::string::npos);
         EXPECT_NE(page.find(c.mustHold), std::string::npos);
@@ -145,7 +97,7 @@ TEST(HtmlReport, Charsets) {
 }
 
 TEST(HtmlReport, UnfinishedRowStillClosesTheTable) {
-    DataDirOverride data(kSourceDir);
+    rt::DataDirOverride data(kSourceDir);
     rt::TempDir dir;
     const std::wstring file = dir.File("cut.htm");
     MultiReport report;
@@ -175,41 +127,6 @@ TEST(HtmlReport, UnfinishedRowStillClosesTheTable) {
         << output;
 }
 
-TEST(HtmlReport, OpenFailsWithAClearError) {
-    rt::TempDir dir;
-    rt::WriteFile(dir.Path() / "plain", "x");
-    const std::wstring files[] = {dir.File("missing/report.htm"), dir.File("plain/report.htm")};
-    for (const auto& file : files) {
-        MultiReport report;
-        report.AddReport(RF_HTML, file, L"Default.htm");
-        EXPECT_EQ(report.Open(), RE_OPEN);
-        EXPECT_NE(report.ErrorText().find(file), std::wstring::npos) << tw::WideToUtf8(report.ErrorText());
-        report.Text(L"ignored", 0, L"", 0);
-        EXPECT_EQ(report.Close(), RE_OK);
-    }
-    if (geteuid() != 0) {
-        std::filesystem::permissions(dir.Path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-        MultiReport report;
-        report.AddReport(RF_HTML, dir.File("report.htm"), L"Default.htm");
-        EXPECT_EQ(report.Open(), RE_OPEN);
-        std::filesystem::permissions(dir.Path(), std::filesystem::perms::owner_all);
-    }
-}
-
-// A full disk is reported at Close, both when the buffer overflowed during the run and when the only write is
-// the last one.
-TEST(HtmlReport, WriteErrorIsReportedAtClose) {
-    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-    DataDirOverride data(kSourceDir);
-    EXPECT_EQ(WriteEdgeCases(L"/dev/full", L"Default.htm"), RE_WRITE);
-    MultiReport report;
-    report.AddReport(RF_HTML, L"/dev/full", L"Default.htm");
-    ASSERT_EQ(report.Open(), RE_OK);
-    report.Text(L"small", 0, L"", 0);
-    EXPECT_EQ(report.Close(), RE_WRITE);
-    EXPECT_NE(report.ErrorText().find(L"/dev/full"), std::wstring::npos);
-}
-
 TEST(HtmlReport, TemplateLookup) {
     std::vector<std::wstring> list{L"kept"};
     EXPECT_EQ(HtmlReport::GetTemplatesList(tw::Utf8ToWide(kSourceDir + "/tmpl/"), list), 4);
@@ -218,7 +135,7 @@ TEST(HtmlReport, TemplateLookup) {
     EXPECT_EQ(list.size(), 5u);
 
     // A template name cannot reach outside tmpl/: the built-in page is used instead.
-    DataDirOverride data(kSourceDir);
+    rt::DataDirOverride data(kSourceDir);
     rt::TempDir dir;
     MultiReport report;
     report.AddReport(RF_HTML, dir.File("r.htm"), L"../CMakeLists.txt");

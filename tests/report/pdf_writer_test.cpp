@@ -10,18 +10,18 @@
 #include "edge_cases.h"
 #include "multi_report.h"
 #include "rtf_sample_report.h"
-#include "rtf_test_tools.h"
+#include "report_test_util.h"
 #include "text.h"
 
 namespace {
 
-using twtest::Capture;
-using twtest::InOrder;
-using twtest::Quote;
-using twtest::ScratchFolder;
-using twtest::Squeeze;
+using rt::Capture;
+using rt::InOrder;
+using rt::Quote;
+using rt::TempDir;
+using rt::Squeeze;
 
-bool HavePoppler() { return twtest::HaveProgram("pdftotext") && twtest::HaveProgram("pdfinfo"); }
+bool HavePoppler() { return rt::HasProgram("pdftotext") && rt::HasProgram("pdfinfo"); }
 
 // The text of the document or of one page; layout keeps the cells of a row on one line.
 std::string PdfText(const std::string& path, int page = 0, bool layout = false) {
@@ -66,8 +66,8 @@ std::wstring Wide(const std::string& path) { return tw::Utf8ToWide(path); }
 TEST(PdfWriter, SampleReadsBackWithSizeOutlineAndDestinations) {
     if (!HavePoppler()) GTEST_SKIP() << "poppler-utils are not available";
     for (const bool landscape : {false, true}) {
-        ScratchFolder scratch;
-        const std::string path = scratch.File("sample.pdf");
+        rt::TempDir scratch;
+        const std::string path = scratch.Name("sample.pdf");
         MultiReport report;
         ASSERT_EQ(twtest::WriteSample(report, RF_PDF, Wide(path), landscape, twtest::PdfAttributes), RE_OK)
             << tw::WideToUtf8(report.ErrorText());
@@ -104,7 +104,7 @@ TEST(PdfWriter, SampleReadsBackWithSizeOutlineAndDestinations) {
         EXPECT_NE(dests.find("\"Summary\""), std::string::npos) << dests;
         EXPECT_NE(dests.find("\"Results\""), std::string::npos) << dests;
         // The outline is the table of contents: one entry per TocItem, in order.
-        const std::string raw = twtest::ReadFile(path);
+        const std::string raw = rt::ReadFile(path);
         EXPECT_LT(raw.find("/Title (Summary)"), raw.find("/Title (Sales by region)"));
         EXPECT_NE(raw.find("/Title (Sales by region)"), std::string::npos);
     }
@@ -112,13 +112,10 @@ TEST(PdfWriter, SampleReadsBackWithSizeOutlineAndDestinations) {
 
 TEST(PdfWriter, LongTablesRepeatTheHeaderRowOnEveryPage) {
     if (!HavePoppler()) GTEST_SKIP() << "poppler-utils are not available";
-    ScratchFolder scratch;
-    const std::string path = scratch.File("long.pdf");
+    rt::TempDir scratch;
+    const std::string path = scratch.Name("long.pdf");
     PdfReport report;
-    ReportSetup setup;
-    setup.file = Wide(path);
-    report.SetSetup(setup);
-    ASSERT_EQ(report.Open(), RE_OK);
+    ASSERT_EQ(twtest::OpenAlone(report, path), RE_OK);
     constexpr int kRows = 1500;  // well past the rows measured before the widths are fixed
     WriteRows(report, kRows, L"Results");
     ASSERT_EQ(report.Close(), RE_OK);
@@ -141,20 +138,14 @@ TEST(PdfWriter, LongTablesRepeatTheHeaderRowOnEveryPage) {
 
 TEST(PdfWriter, EdgeCasesKeepEveryValueIncludingACellLongerThanAPage) {
     if (!HavePoppler()) GTEST_SKIP() << "poppler-utils are not available";
-    ScratchFolder scratch;
-    const std::string path = scratch.File("edge.pdf");
-    MultiReport report;
-    report.AddReport(RF_PDF, Wide(path), L"Default.htm");
-    edge::SetUp(report);
-    ASSERT_EQ(report.Open(), RE_OK);
-    edge::Drive(report);
-    edge::DriveUnfinishedRow(report);
-    ASSERT_EQ(report.Close(), RE_OK) << tw::WideToUtf8(report.ErrorText());
+    rt::TempDir scratch;
+    const std::string path = scratch.Name("edge.pdf");
+    ASSERT_EQ(rt::WriteEdgeReport(RF_PDF, Wide(path), {.cutShort = true}), RE_OK);
 
     const std::string text = Squeeze(PdfText(path));
     // Chinese and Japanese come through fontconfig's fallback when a CJK font is installed
     // (fonts-droid-fallback).
-    const bool cjk = !Capture("fc-list :lang=zh 2>/dev/null").empty();
+    const bool cjk = !Capture("{ fc-list :lang=zh 2>/dev/null; }").empty();
     std::vector<std::string> expected = {cjk ? "Edge <cases> & \"quotes\" 'apostrophes' \u00e9\u4e2d"
                                              : "Edge <cases> & \"quotes\" 'apostrophes' \u00e9",
                                          "Bold title",
@@ -192,13 +183,10 @@ TEST(PdfWriter, EdgeCasesKeepEveryValueIncludingACellLongerThanAPage) {
 
 TEST(PdfWriter, ContentsEntryWithoutItsSectionStillGivesAValidOutline) {
     if (!HavePoppler()) GTEST_SKIP() << "poppler-utils are not available";
-    ScratchFolder scratch;
-    const std::string path = scratch.File("toc.pdf");
+    rt::TempDir scratch;
+    const std::string path = scratch.Name("toc.pdf");
     PdfReport report;
-    ReportSetup setup;
-    setup.file = Wide(path);
-    report.SetSetup(setup);
-    ASSERT_EQ(report.Open(), RE_OK);
+    ASSERT_EQ(twtest::OpenAlone(report, path), RE_OK);
     report.BeginToc();
     for (int i = 1; i <= 3; ++i)
         report.TocItem(L"Results" + std::to_wstring(i), L"Statement " + std::to_wstring(i), 0);
@@ -209,20 +197,17 @@ TEST(PdfWriter, ContentsEntryWithoutItsSectionStillGivesAValidOutline) {
     const std::string text = Capture("pdftotext " + Quote(path) + " - 2>&1", &status);
     EXPECT_EQ(status, 0);
     EXPECT_EQ(text.find("Error"), std::string::npos) << text;
-    const std::string raw = twtest::ReadFile(path);
+    const std::string raw = rt::ReadFile(path);
     EXPECT_NE(raw.find("/Title (Statement 3)"), std::string::npos);
     EXPECT_NE(PdfInfo(path, "-dests").find("\"Results2\""), std::string::npos);
 }
 
 TEST(PdfWriter, ParagraphRunningOverSeveralPagesKeepsEveryLineAndNumbersEveryPage) {
     if (!HavePoppler()) GTEST_SKIP() << "poppler-utils are not available";
-    ScratchFolder scratch;
-    const std::string path = scratch.File("paragraph.pdf");
+    rt::TempDir scratch;
+    const std::string path = scratch.Name("paragraph.pdf");
     PdfReport report;
-    ReportSetup setup;
-    setup.file = Wide(path);
-    report.SetSetup(setup);
-    ASSERT_EQ(report.Open(), RE_OK);
+    ASSERT_EQ(twtest::OpenAlone(report, path), RE_OK);
     testing::internal::CaptureStderr();
     report.BeginParagraph(4, L"");
     for (int i = 0; i < 200; ++i) {

@@ -1,5 +1,6 @@
 #pragma once
-// Helpers shared by the writer tests: a throwaway folder, running an outside reader, golden files.
+// Helpers shared by the writer tests: a throwaway folder, running an outside reader, comparing what it read,
+// golden files.
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 #include <iterator>
 #include <regex>
 #include <string>
+#include <vector>
 
 #include "edge_cases.h"
 #include "multi_report.h"
@@ -17,7 +19,8 @@
 
 namespace rt {
 
-// A folder under the system's temporary folder, removed with everything in it.
+// A folder under the system's temporary folder, removed with everything in it (kept when TW_KEEP_SCRATCH is
+// set, to look at the files).
 class TempDir {
 public:
     TempDir() {
@@ -26,12 +29,13 @@ public:
     }
     ~TempDir() {
         std::error_code error;
-        if (!m_path.empty()) std::filesystem::remove_all(m_path, error);
+        if (!m_path.empty() && !std::getenv("TW_KEEP_SCRATCH")) std::filesystem::remove_all(m_path, error);
     }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     const std::filesystem::path& Path() const { return m_path; }
     std::wstring File(const std::string& name) const { return tw::FromPath(m_path / name); }
+    std::string Name(const std::string& name) const { return (m_path / name).string(); }
 
 private:
     std::filesystem::path m_path;
@@ -47,6 +51,24 @@ inline void WriteFile(const std::filesystem::path& path, const std::string& byte
     out << bytes;
 }
 
+// Points DataDir() (where the HTML templates are) at a folder for the life of the object.
+class DataDirOverride {
+public:
+    explicit DataDirOverride(const std::string& folder) {
+        if (const char* old = std::getenv("TABLEWRIGHT_DATA_DIR")) m_old = old;
+        setenv("TABLEWRIGHT_DATA_DIR", folder.c_str(), 1);
+    }
+    ~DataDirOverride() {
+        if (m_old.empty())
+            unsetenv("TABLEWRIGHT_DATA_DIR");
+        else
+            setenv("TABLEWRIGHT_DATA_DIR", m_old.c_str(), 1);
+    }
+
+private:
+    std::string m_old;
+};
+
 // Runs a shell command; its standard output and error in output; the exit status.
 inline int Run(const std::string& command, std::string& output) {
     output.clear();
@@ -59,9 +81,46 @@ inline int Run(const std::string& command, std::string& output) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// Standard output and error of a shell command; status receives the exit status.
+inline std::string Capture(const std::string& command, int* status = nullptr) {
+    std::string output;
+    const int result = Run(command, output);
+    if (status) *status = result;
+    return output;
+}
+
 inline bool HasProgram(const std::string& name) {
     std::string output;
     return Run("command -v " + name, output) == 0;
+}
+
+// Every needle occurs in haystack, each after the one before; the first one missing is reported.
+inline ::testing::AssertionResult InOrder(const std::string& haystack, const std::vector<std::string>& needles) {
+    size_t at = 0;
+    for (const auto& needle : needles) {
+        const size_t found = haystack.find(needle, at);
+        if (found == std::string::npos)
+            return ::testing::AssertionFailure() << "'" << needle << "' not found (in order) in:\n"
+                                                 << haystack.substr(0, 3000);
+        at = found + needle.size();
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// Whitespace runs (line breaks, wrapping) collapsed to one space, so that wrapped cells compare as one text.
+inline std::string Squeeze(const std::string& text) {
+    std::string out;
+    bool space = false;
+    for (const char c : text) {
+        if (c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f') {
+            space = true;
+            continue;
+        }
+        if (space && !out.empty()) out += ' ';
+        space = false;
+        out += c;
+    }
+    return out;
 }
 
 // The python that has html5lib (Debian's own, not one a user put first on PATH).
@@ -121,22 +180,31 @@ inline std::string EdgeJson() {
     return out + "]}";
 }
 
-// Writes the edge-case set in format into file through MultiReport; the result of Close (RE_OPEN when Open
-// failed).
-inline int WriteEdgeReport(int format, const std::wstring& file, const wchar_t* separator = L",") {
+struct EdgeOptions {
+    const wchar_t* separator = L",";
+    const wchar_t* templ = L"Default.htm";
+    const wchar_t* charset = L"utf-8";
+    bool cutShort = false;  // a result set cut short follows the edge cases
+};
+
+// Writes the edge-case set in format into file through MultiReport; the result of Close (Open's when it failed).
+inline int WriteEdgeReport(int format, const std::wstring& file, const EdgeOptions& options = {}) {
     MultiReport report;
-    report.AddReport(format, file, L"Default.htm");
+    report.AddReport(format, file, options.templ);
     edge::SetUp(report);
-    report.SetColumnSeparator(separator);
+    report.SetColumnSeparator(options.separator);
+    report.AddProperty(L"%CHARSET%", options.charset);
     if (const int result = report.Open(); result != RE_OK) return result;
     edge::Drive(report);
+    if (options.cutShort) edge::DriveUnfinishedRow(report);
     return report.Close();
 }
 
-// Runs a checker script of this folder with python3; empty when it passes.
-inline std::string RunChecker(const std::string& script, const std::string& arguments) {
+// Runs a checker script of this folder with python; empty when it passes.
+inline std::string RunChecker(const std::string& script, const std::string& arguments,
+                              const std::string& python = "python3") {
     std::string output;
-    const int status = Run("python3 " + Quote(std::string(TW_SOURCE_DIR) + "/tests/report/" + script) + " " + arguments,
+    const int status = Run(python + " " + Quote(std::string(TW_SOURCE_DIR) + "/tests/report/" + script) + " " + arguments,
                            output);
     return status == 0 ? std::string() : "status " + std::to_string(status) + ": " + output;
 }

@@ -5,22 +5,23 @@
 #include <string>
 
 #include "areport.h"
+#include "edge_cases.h"
 #include "multi_report.h"
+#include "text.h"
 
 namespace twtest {
 
 inline void StyledCell(AReport& report, const wchar_t* column, const wchar_t* text,
                        const std::wstring& attributes, int size, bool bold, bool italic) {
-    report.BeginCell(column, 0, attributes);
-    if (size) report.BeginStyle(RS_SIZE, size);
-    if (bold) report.BeginStyle(RS_BOLD, 0);
-    if (italic) report.BeginStyle(RS_ITALIC, 0);
-    report.Text(text, 0, L"", 0);
-    if (italic) report.EndStyle(RS_ITALIC, 0);
-    if (bold) report.EndStyle(RS_BOLD, 0);
-    report.EndCell(column, 0);
-    report.SetCellColor(L"");
-    if (size) report.EndStyle(RS_SIZE, 0);
+    edge::BodyCell(report, column, text, nullptr, size, bold, italic, attributes.c_str());
+}
+
+// Opens one writer on its own (no MultiReport) for file.
+inline int OpenAlone(AReport& report, const std::string& file) {
+    ReportSetup setup;
+    setup.file = tw::Utf8ToWide(file);
+    report.SetSetup(setup);
+    return report.Open();
 }
 
 // Opens report for format and file, writes the sample and closes it; returns Close's result (or Open's).

@@ -5,41 +5,31 @@
 
 #include <gtest/gtest.h>
 
-#include <regex>
 #include <string>
 
 #include "edge_cases.h"
 #include "multi_report.h"
 #include "rtf_sample_report.h"
-#include "rtf_test_tools.h"
+#include "report_test_util.h"
 #include "text.h"
 
 namespace {
 
-using twtest::Capture;
-using twtest::InOrder;
-using twtest::ReadFile;
-using twtest::ScratchFolder;
+using rt::Capture;
+using rt::InOrder;
+using rt::ReadFile;
+using rt::TempDir;
 
 std::wstring Wide(const std::string& path) { return std::wstring(path.begin(), path.end()); }
 
-// The creation time of the summary is the one volatile part.
-std::string Blank(std::string rtf) {
-    static const std::regex when(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)");
-    return std::regex_replace(rtf, when, "YYYY-MM-DD HH:MM:SS");
-}
-
 // Writes one paragraph of text and returns the RTF of its content.
 std::string ParagraphOf(const std::wstring& text) {
-    ScratchFolder scratch;
+    rt::TempDir scratch;
     RtfReport report;
-    ReportSetup setup;
-    setup.file = Wide(scratch.File("p.rtf"));
-    report.SetSetup(setup);
-    EXPECT_EQ(report.Open(), RE_OK);
+    EXPECT_EQ(twtest::OpenAlone(report, scratch.Name("p.rtf")), RE_OK);
     report.Text(text, 0, L"", 0);
     EXPECT_EQ(report.Close(), RE_OK);
-    const std::string rtf = ReadFile(scratch.File("p.rtf"));
+    const std::string rtf = ReadFile(scratch.Name("p.rtf"));
     const std::string start = "{\\pard\\plain\\s0\\sa60\\f0\\fs20 ";
     const size_t from = rtf.find(start);
     const size_t to = rtf.find("\\par}", from);
@@ -48,12 +38,12 @@ std::string ParagraphOf(const std::wstring& text) {
 }
 
 // LibreOffice converts path to each format; returns false when it is not installed.
-bool Convert(const ScratchFolder& scratch, const std::string& path, const std::string& format) {
-    if (!twtest::HaveProgram("soffice")) return false;
+bool Convert(const rt::TempDir& scratch, const std::string& path, const std::string& format) {
+    if (!rt::HasProgram("soffice")) return false;
     int status = 0;
-    Capture("soffice -env:UserInstallation=file://" + scratch.File("lo-profile") +
-                " --headless --convert-to " + twtest::Quote(format) + " --outdir " +
-                twtest::Quote(scratch.Path().string()) + " " + twtest::Quote(path) + " 2>&1",
+    Capture("soffice -env:UserInstallation=file://" + scratch.Name("lo-profile") +
+                " --headless --convert-to " + rt::Quote(format) + " --outdir " +
+                rt::Quote(scratch.Path().string()) + " " + rt::Quote(path) + " 2>&1",
             &status);
     return status == 0;
 }
@@ -62,25 +52,19 @@ std::string OdtPart(const std::string& odt, const std::string& part) {
     return Capture(
         "python3 -c 'import sys,zipfile; sys.stdout.write(zipfile.ZipFile(sys.argv[1]).read(sys.argv[2])"
         ".decode())' " +
-        twtest::Quote(odt) + " " + part);
+        rt::Quote(odt) + " " + part);
 }
 
 }  // namespace
 
 TEST(RtfWriter, MatchesGoldenFile) {
-    ScratchFolder scratch;
+    TempDir scratch;
     MultiReport report;
     ASSERT_EQ(
-        twtest::WriteSample(report, RF_RTF, Wide(scratch.File("sample.rtf")), false, twtest::RtfAttributes),
+        twtest::WriteSample(report, RF_RTF, Wide(scratch.Name("sample.rtf")), false, twtest::RtfAttributes),
         RE_OK)
-        << std::string(report.ErrorText().begin(), report.ErrorText().end());
-    const std::string actual = Blank(ReadFile(scratch.File("sample.rtf")));
-    const std::string golden = std::string(TW_TEST_DATA) + "/report/golden/rtf/sample.rtf";
-    if (std::getenv("TW_UPDATE_GOLDEN")) {
-        std::ofstream(golden, std::ios::binary) << actual;
-        GTEST_SKIP() << "golden file written: " << golden;
-    }
-    EXPECT_EQ(actual, ReadFile(golden)) << "set TW_UPDATE_GOLDEN=1 to rewrite the golden file after review";
+        << tw::WideToUtf8(report.ErrorText());
+    rt::ExpectGolden(rt::BlankVolatile(ReadFile(scratch.Name("sample.rtf"))), "rtf/sample.rtf");
 }
 
 TEST(RtfWriter, EscapesEveryNonAsciiCharacter) {
@@ -105,12 +89,9 @@ TEST(RtfWriter, EscapesEveryNonAsciiCharacter) {
 }
 
 TEST(RtfWriter, ColourTableHoldsTheColoursMetDuringTheRun) {
-    ScratchFolder scratch;
+    rt::TempDir scratch;
     RtfReport report;
-    ReportSetup setup;
-    setup.file = Wide(scratch.File("c.rtf"));
-    report.SetSetup(setup);
-    ASSERT_EQ(report.Open(), RE_OK);
+    ASSERT_EQ(twtest::OpenAlone(report, scratch.Name("c.rtf")), RE_OK);
     report.BeginTable(L"ResultSet", L"");
     report.BeginRow(L"row", L"", 0);
     // More custom colours than there are slots: the first ones get theirs, the rest are shown without colour.
@@ -123,7 +104,7 @@ TEST(RtfWriter, ColourTableHoldsTheColoursMetDuringTheRun) {
     report.EndRow(L"row");
     report.EndTable(L"ResultSet");
     ASSERT_EQ(report.Close(), RE_OK);
-    const std::string rtf = ReadFile(scratch.File("c.rtf"));
+    const std::string rtf = ReadFile(scratch.Name("c.rtf"));
 
     const size_t table = rtf.find("{\\colortbl;");
     const std::string colours = rtf.substr(table, rtf.find('}', table) - table);
@@ -139,49 +120,23 @@ TEST(RtfWriter, ColourTableHoldsTheColoursMetDuringTheRun) {
 }
 
 TEST(RtfWriter, LandscapeSwapsThePageSize) {
-    ScratchFolder scratch;
+    rt::TempDir scratch;
     MultiReport report;
-    ASSERT_EQ(twtest::WriteSample(report, RF_RTF, Wide(scratch.File("l.rtf")), true, twtest::RtfAttributes),
+    ASSERT_EQ(twtest::WriteSample(report, RF_RTF, Wide(scratch.Name("l.rtf")), true, twtest::RtfAttributes),
               RE_OK);
-    const std::string rtf = ReadFile(scratch.File("l.rtf"));
+    const std::string rtf = ReadFile(scratch.Name("l.rtf"));
     EXPECT_NE(rtf.find("\\paperw16838\\paperh11906"), std::string::npos);
     EXPECT_NE(rtf.find("\\landscape"), std::string::npos);
     EXPECT_NE(rtf.find("\\lndscpsxn\\pgwsxn16838\\pghsxn11906"), std::string::npos);
 }
 
-TEST(RtfWriter, RtfAndPdfFailOpenForAFileThatCannotBeCreated) {
-    for (const int format : {RF_RTF, RF_PDF}) {
-        MultiReport report;
-        report.AddReport(format, L"/nonexistent-folder/r.out", L"Default.htm");
-        EXPECT_EQ(report.Open(), RE_OPEN) << format;
-        EXPECT_NE(report.ErrorText().find(L"/nonexistent-folder/r.out"), std::wstring::npos) << format;
-        EXPECT_EQ(report.Close(), RE_OK) << format;  // nothing was opened, nothing to finish
-    }
-}
-
-TEST(RtfWriter, RtfAndPdfReportAFullDiskAtClose) {
-    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-    for (const int format : {RF_RTF, RF_PDF}) {
-        MultiReport report;
-        EXPECT_EQ(twtest::WriteSample(report, format, L"/dev/full", false, twtest::RtfAttributes), RE_WRITE)
-            << format;
-        EXPECT_NE(report.ErrorText().find(L"/dev/full"), std::wstring::npos) << format;
-    }
-}
-
 TEST(RtfWriter, LibreOfficeReadsTheEdgeCasesInOrder) {
-    ScratchFolder scratch;
-    const std::string path = scratch.File("edge.rtf");
-    MultiReport report;
-    report.AddReport(RF_RTF, Wide(path), L"Default.htm");
-    edge::SetUp(report);
-    ASSERT_EQ(report.Open(), RE_OK);
-    edge::Drive(report);
-    edge::DriveUnfinishedRow(report);
-    ASSERT_EQ(report.Close(), RE_OK);
+    rt::TempDir scratch;
+    const std::string path = scratch.Name("edge.rtf");
+    ASSERT_EQ(rt::WriteEdgeReport(RF_RTF, Wide(path), {.cutShort = true}), RE_OK);
     if (!Convert(scratch, path, "txt:Text (encoded):UTF8")) GTEST_SKIP() << "LibreOffice is not available";
 
-    const std::string text = twtest::Squeeze(ReadFile(scratch.File("edge.txt")));
+    const std::string text = rt::Squeeze(ReadFile(scratch.Name("edge.txt")));
     std::vector<std::string> expected = {"Edge <cases> & \"quotes\" 'apostrophes' \u00e9\u4e2d",
                                          "Bold title",
                                          "Contents",
@@ -197,7 +152,7 @@ TEST(RtfWriter, LibreOfficeReadsTheEdgeCasesInOrder) {
         for (const auto& column : table.columns) expected.push_back(tw::WideToUtf8(column));
         for (const auto& row : table.rows)
             for (const auto& value : row)
-                if (!value.empty()) expected.push_back(twtest::Squeeze(tw::WideToUtf8(value)));
+                if (!value.empty()) expected.push_back(rt::Squeeze(tw::WideToUtf8(value)));
         expected.push_back("Footer & end");
     }
     expected.insert(expected.end(), {"a", "b", "1", "2", "3", "Footer & end"});
@@ -206,13 +161,13 @@ TEST(RtfWriter, LibreOfficeReadsTheEdgeCasesInOrder) {
 
 // LibreOffice does not keep \trhdr (Word does); the golden file shows it on the header rows.
 TEST(RtfWriter, LibreOfficeSeesColoursLinksAndLandscape) {
-    ScratchFolder scratch;
-    const std::string path = scratch.File("sample.rtf");
+    rt::TempDir scratch;
+    const std::string path = scratch.Name("sample.rtf");
     MultiReport report;
     ASSERT_EQ(twtest::WriteSample(report, RF_RTF, Wide(path), true, twtest::RtfAttributes), RE_OK);
     if (!Convert(scratch, path, "odt")) GTEST_SKIP() << "LibreOffice is not available";
-    const std::string content = OdtPart(scratch.File("sample.odt"), "content.xml");
-    const std::string styles = OdtPart(scratch.File("sample.odt"), "styles.xml");
+    const std::string content = OdtPart(scratch.Name("sample.odt"), "content.xml");
+    const std::string styles = OdtPart(scratch.Name("sample.odt"), "styles.xml");
     EXPECT_NE(content.find("#ffff00"), std::string::npos);  // yellow background
     EXPECT_NE(content.find("#f0f8ff"), std::string::npos);  // a custom background from the reserved slots
     EXPECT_NE(content.find("#1e90ff"), std::string::npos);  // a custom text colour

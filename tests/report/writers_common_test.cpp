@@ -1,12 +1,34 @@
-// What every writer of this folder shares: a failed Open explains itself, a full disk is an error at Close,
+// What every writer shares: golden files, a failed Open explains itself, a full disk is an error at Close,
 // and a result set cut short still closes into a well-formed file.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include "golden_calls.h"
 #include "report_test_util.h"
 
 namespace {
 
-const int kFormats[] = {RF_HTML, RF_XML, RF_TEXT, RF_EXCEL};
+const int kFormats[] = {RF_HTML, RF_XML, RF_TEXT, RF_EXCEL, RF_RTF, RF_PDF};
+
+// One short fixed report per format, compared with its golden file (HTML through a template of the test data).
+TEST(Writers, GoldenFiles) {
+    rt::DataDirOverride data(std::string(TW_TEST_DATA) + "/report");
+    const std::pair<int, const char*> cases[] = {
+        {RF_HTML, "html/report.htm"}, {RF_XML, "xml/report.xml"}, {RF_TEXT, "text/report.txt"},
+        {RF_EXCEL, "excel/report.xls"}};
+    for (const auto& [format, golden] : cases) {
+        SCOPED_TRACE(golden);
+        rt::TempDir dir;
+        const std::string name = std::filesystem::path(golden).filename().string();
+        MultiReport report;
+        report.AddReport(format, dir.File(name), L"Golden.htm");
+        golden::SetUp(report);
+        ASSERT_EQ(report.Open(), RE_OK);
+        golden::Drive(report);
+        ASSERT_EQ(report.Close(), RE_OK);
+        rt::ExpectGolden(rt::BlankVolatile(rt::ReadFile(dir.Path() / name)), golden);
+    }
+}
 
 TEST(Writers, FactoryKnowsEveryFormat) {
     for (int format = RF_RTF; format <= RF_EXCEL; ++format) EXPECT_NE(MakeWriter(format), nullptr) << format;
@@ -17,22 +39,36 @@ TEST(Writers, FactoryKnowsEveryFormat) {
     EXPECT_FALSE(report.ErrorText().empty());
 }
 
+// A missing folder or a file where the folder should be: Open fails naming the file, later calls are ignored.
 TEST(Writers, OpenFailsWithAClearError) {
     rt::TempDir dir;
+    rt::WriteFile(dir.Path() / "plain", "x");
     for (const int format : kFormats) {
-        SCOPED_TRACE(format);
-        const std::wstring file = dir.File("missing/report.out");
+        for (const std::wstring& file : {dir.File("missing/report.out"), dir.File("plain/report.out")}) {
+            SCOPED_TRACE(tw::WideToUtf8(file) + " " + std::to_string(format));
+            MultiReport report;
+            report.AddReport(format, file, L"Default.htm");
+            EXPECT_EQ(report.Open(), RE_OPEN);
+            EXPECT_NE(report.ErrorText().find(file), std::wstring::npos);
+            report.Text(L"ignored", 0, L"", 0);
+            EXPECT_EQ(report.Close(), RE_OK);  // nothing was opened, nothing to finish
+        }
+    }
+    if (geteuid() != 0) {
+        std::filesystem::permissions(dir.Path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
         MultiReport report;
-        report.AddReport(format, file, L"Default.htm");
+        report.AddReport(RF_HTML, dir.File("report.htm"), L"Default.htm");
         EXPECT_EQ(report.Open(), RE_OPEN);
-        EXPECT_NE(report.ErrorText().find(file), std::wstring::npos);
+        std::filesystem::permissions(dir.Path(), std::filesystem::perms::owner_all);
     }
 }
 
+// Both when the buffer overflowed during the run and when the only write is the last one.
 TEST(Writers, FullDiskIsReportedAtClose) {
     if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
     for (const int format : kFormats) {
         SCOPED_TRACE(format);
+        rt::DataDirOverride data(TW_SOURCE_DIR);
         EXPECT_EQ(rt::WriteEdgeReport(format, L"/dev/full"), RE_WRITE);
         MultiReport report;
         report.AddReport(format, L"/dev/full", L"Default.htm");

@@ -1,22 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "golden_calls.h"
 #include "report_test_util.h"
 
 namespace {
 
-TEST(XmlReport, GoldenFile) {
-    rt::TempDir dir;
-    MultiReport report;
-    report.AddReport(RF_XML, dir.File("golden.xml"), L"Default.htm");
-    golden::SetUp(report);
-    ASSERT_EQ(report.Open(), RE_OK);
-    golden::Drive(report);
-    ASSERT_EQ(report.Close(), RE_OK);
-    rt::ExpectGolden(rt::BlankVolatile(rt::ReadFile(dir.Path() / "golden.xml")), "xml/report.xml");
-}
-
-// xmllint accepts the file, and reading the cells back by column name gives every value (line breaks as
 // written; the control character that XML cannot carry as U+FFFD).
 TEST(XmlReport, EdgeCasesReadBackWithXmllint) {
     if (!rt::HasProgram("xmllint")) GTEST_SKIP() << "xmllint is missing";

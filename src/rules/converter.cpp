@@ -85,21 +85,80 @@ void ReplaceToken(std::wstring& out, size_t start, std::wstring_view token, std:
 const wchar_t* const kMonthNames[] = {L"JAN", L"FEB", L"MAR", L"APR", L"MAY", L"JUN",
                                       L"JUL", L"AUG", L"SEP", L"OCT", L"NOV", L"DEC"};
 
+// Placeholders for the tokens of DateTo in its prepared template: private-use characters, which, like the
+// digits they stand for, never form a token.
+constexpr wchar_t kYearSlot = 0xE000, kMonthSlot = 0xE001, kDaySlot = 0xE002, kMonthNameSlot = 0xE003;
+
+void PrepareDate(Converter& converter) {
+    if (converter.datePrepared && converter.datePatternFrom == converter.DateFrom &&
+        converter.dateTemplateTo == converter.DateTo) {
+        return;
+    }
+    converter.datePattern = PrepareDatePattern(converter.DateFrom);
+    converter.datePatternFrom = converter.DateFrom;
+    converter.dateTemplateTo = converter.DateTo;
+    converter.dateFullYear = converter.DateTo.find(L"YYYY") != std::wstring::npos;
+    converter.dateTemplateUsable = true;
+    for (const wchar_t c : converter.DateTo) {
+        if (c >= kYearSlot && c <= kMonthNameSlot) converter.dateTemplateUsable = false;
+    }
+    std::wstring& pattern = converter.dateTemplate;
+    pattern = converter.DateTo;
+    // The same replacements, in the same order, as the per-value rewrite below.
+    ReplaceToken(pattern, 0, L"YYYY", std::wstring_view(&kYearSlot, 1));
+    ReplaceToken(pattern, 0, L"YY", std::wstring_view(&kYearSlot, 1));
+    ReplaceToken(pattern, 0, L"MM", std::wstring_view(&kMonthSlot, 1));
+    ReplaceToken(pattern, 0, L"DD", std::wstring_view(&kDaySlot, 1));
+    ReplaceToken(pattern, 0, L"MON", std::wstring_view(&kMonthNameSlot, 1));
+    converter.datePrepared = true;
+}
+
 // The date rewrite; false when the scanner does not accept the value (it then stays as it is).
-bool AppendDate(const Converter& converter, std::wstring_view value, std::wstring& out) {
+bool AppendDate(Converter& converter, std::wstring_view value, std::wstring& out) {
+    PrepareDate(converter);
     int day = 0, month = 0, year = 0;
-    DateScanLowLevel(value, day, month, year, 1, converter.DateFrom, 1900, 2100);
+    DateScanPrepared(value, day, month, year, 1, converter.datePattern, 1900, 2100);
     if (day == 0 || month == 0) return false;
     wchar_t dayText[16], monthText[16], yearText[16];
-    const bool fullYear = converter.DateTo.find(L"YYYY") != std::wstring::npos;
+    const bool fullYear = converter.dateFullYear;
     const std::wstring_view dayView = FormatPadded(dayText, day, 2);
     const std::wstring_view monthView = FormatPadded(monthText, month, 2);
     const std::wstring_view yearView = FormatPadded(yearText, fullYear ? year : year % 100, fullYear ? 4 : 2);
+    // The tail after the pattern's length (a time part, say) is carried, and its tokens are replaced too.
+    const std::wstring_view tail =
+        value.size() > converter.DateFrom.size() ? value.substr(converter.DateFrom.size()) : std::wstring_view();
+
+    // A tail without any token letter takes no part in the replacements, so the prepared template serves.
+    if (converter.dateTemplateUsable && tail.find_first_of(L"YMDON") == std::wstring_view::npos) {
+        for (const wchar_t c : converter.dateTemplate) {
+            switch (c) {
+                case kYearSlot:
+                    out += yearView;
+                    break;
+                case kMonthSlot:
+                    out += monthView;
+                    break;
+                case kDaySlot:
+                    out += dayView;
+                    break;
+                case kMonthNameSlot:
+                    if (month >= 1 && month <= 12) {
+                        out += kMonthNames[month - 1];
+                    } else {
+                        out += L"MON";
+                    }
+                    break;
+                default:
+                    out += c;
+            }
+        }
+        out += tail;
+        return true;
+    }
 
     const size_t start = out.size();
     out += converter.DateTo;
-    // The tail after the pattern's length (a time part, say) is carried, and its tokens are replaced too.
-    if (value.size() > converter.DateFrom.size()) out += value.substr(converter.DateFrom.size());
+    out += tail;
     ReplaceToken(out, start, L"YYYY", yearView);
     ReplaceToken(out, start, L"YY", yearView);
     ReplaceToken(out, start, L"MM", monthView);
@@ -254,6 +313,7 @@ void BeginConverterRun(Converter& converter) {
     converter.compiledFrom.clear();
     converter.compileError.clear();
     converter.errorReported = false;
+    converter.datePrepared = false;
 }
 
 bool PrepareConverter(Converter& converter) {

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "dates.h"
+
 struct Converter {
     std::wstring Column;
     std::wstring Prefix;
@@ -24,6 +26,15 @@ struct Converter {
     std::wstring compiledFrom;
     std::wstring compileError;
     bool errorReported = false;  // the invalid expression has been shown to the user in this run
+    // DateFrom read into its tokens and DateTo with placeholders for its tokens, prepared once per run (never
+    // saved); prepared again only when DateFrom or DateTo changed.
+    DatePattern datePattern;
+    std::wstring datePatternFrom;
+    std::wstring dateTemplate;
+    std::wstring dateTemplateTo;
+    bool datePrepared = false;
+    bool dateFullYear = false;
+    bool dateTemplateUsable = false;  // false when DateTo holds a placeholder character itself
 };
 
 bool SameConverter(const Converter& a, const Converter& b);

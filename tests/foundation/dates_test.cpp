@@ -96,6 +96,15 @@ TEST(DatesTest, DateScanLowLevel) {
             EXPECT_EQ(year, c.year) << c.value;
         }
         EXPECT_EQ(read, c.read) << c.value;
+        // The prepared pattern scans alike.
+        int preparedDay = 99, preparedMonth = 99, preparedYear = 0;
+        EXPECT_EQ(DateScanPrepared(c.value, preparedDay, preparedMonth, preparedYear, c.mode,
+                                   PrepareDatePattern(c.pattern), 1900, 2100),
+                  read)
+            << c.value;
+        EXPECT_EQ(preparedDay, day) << c.value;
+        EXPECT_EQ(preparedMonth, month) << c.value;
+        EXPECT_EQ(preparedYear, year) << c.value;
     }
 }
 

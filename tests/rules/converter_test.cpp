@@ -184,8 +184,21 @@ TEST_F(ConverterTest, Dates) {
         {Dates(iso, L"DD"), TC_TIME, L"2019-03-05", L"2019-03-05"},
         {Dates(iso, L"", L"(", L")"), TC_DATE, L"2019-03-05", L"(2019-03-05)"},
         {Dates(L"", L"DD"), TC_DATE, L"2019-03-05", L"2019-03-05"},
+        // A token across the end of the pattern and the tail; a placeholder-like character kept as it is.
+        {Dates(iso, L"DD.Y"), TC_DATE, L"2019-03-05YYY", L"05.19"},
+        {Dates(iso, L"DD\uE000MM"), TC_DATE, L"2019-03-05", L"05\uE00003"},
         {Make(L"", L"", 0, -1, -1, L"", L"", L"«", L"»"), TC_VARCHAR, L"", L"«»"},
     });
+}
+
+TEST_F(ConverterTest, DatePatternsChangedBetweenValuesAreUsed) {
+    Converter converter = Dates(L"YYYY-MM-DD", L"DD.MM.YYYY");
+    int failed = 0;
+    EXPECT_EQ(ApplyConverter(converter, L"2019-03-05", TC_DATE, failed), L"05.03.2019");
+    converter.DateTo = L"MM/DD";
+    EXPECT_EQ(ApplyConverter(converter, L"2019-03-05", TC_DATE, failed), L"03/05");
+    converter.DateFrom = L"DD.MM.YYYY";
+    EXPECT_EQ(ApplyConverter(converter, L"05.03.2019", TC_DATE, failed), L"03/05");
 }
 
 TEST(SameConverter, EverySavedFieldButNotTheRunState) {

@@ -122,8 +122,27 @@ std::wstring DateAndTimeMacros(std::wstring_view text, std::wstring_view dateFor
     return DateAndTimeMacros(text, dateFormat, timeFormat, LocalNow());
 }
 
-int DateScanLowLevel(std::wstring_view value, int& day, int& month, int& year, int mode,
-                     std::wstring_view pattern, int minYear, int maxYear) {
+namespace {
+
+DatePattern::Part PartOf(Token token) {
+    switch (token) {
+        case Token::Year4:
+            return DatePattern::Part::Year4;
+        case Token::Year2:
+            return DatePattern::Part::Year2;
+        case Token::Day:
+            return DatePattern::Part::Day;
+        case Token::Month:
+            return DatePattern::Part::Month;
+        default:
+            return DatePattern::Part::Literal;
+    }
+}
+
+// The scan over a sequence of pattern items; next(item) yields the items in order and false at the end.
+template <typename Next>
+int ScanDate(std::wstring_view value, int& day, int& month, int& year, int mode, Next next, int minYear,
+             int maxYear) {
     // Mode 0 also accepts one-digit days and months; any other mode wants every field at its full width.
     const size_t shortest = mode == 0 ? 1 : 2;
     int foundDay = 0, foundMonth = 0, foundYear = 0;
@@ -133,40 +152,76 @@ int DateScanLowLevel(std::wstring_view value, int& day, int& month, int& year, i
         day = month = 0;
         return 0;
     };
-    for (size_t i = 0; i < pattern.size();) {
-        size_t length;
+    DatePattern::Item item{};
+    while (next(item)) {
         int number = 0;
-        switch (TokenAt(pattern, i, kDateTokens, length)) {
-            case Token::Year4:
+        switch (item.part) {
+            case DatePattern::Part::Year4:
                 if (!ReadDigits(value, position, 4, 4, number)) return noMatch();
                 foundYear = number, hasYear = true;
                 break;
-            case Token::Year2:
+            case DatePattern::Part::Year2:
                 if (!ReadDigits(value, position, 2, 2, number)) return noMatch();
                 // The POSIX rule for two-digit years: 69-99 are 1969-1999, 00-68 are 2000-2068.
                 foundYear = number >= 69 ? 1900 + number : 2000 + number, hasYear = true;
                 break;
-            case Token::Day:
+            case DatePattern::Part::Day:
                 if (!ReadDigits(value, position, shortest, 2, number) || number < 1 || number > 31)
                     return noMatch();
                 foundDay = number;
                 break;
-            case Token::Month:
+            case DatePattern::Part::Month:
                 if (!ReadDigits(value, position, shortest, 2, number) || number < 1 || number > 12)
                     return noMatch();
                 foundMonth = number;
                 break;
-            default:
-                if (position >= value.size() || value[position] != pattern[i]) return noMatch();
+            case DatePattern::Part::Literal:
+                if (position >= value.size() || value[position] != item.literal) return noMatch();
                 ++position;
         }
-        i += length;
     }
     if (hasYear && (foundYear < minYear || foundYear > maxYear)) return noMatch();
     day = foundDay;
     month = foundMonth;
     if (hasYear) year = foundYear;
     return static_cast<int>(position);
+}
+
+}  // namespace
+
+int DateScanLowLevel(std::wstring_view value, int& day, int& month, int& year, int mode,
+                     std::wstring_view pattern, int minYear, int maxYear) {
+    size_t i = 0;
+    auto next = [&](DatePattern::Item& item) {
+        if (i >= pattern.size()) return false;
+        size_t length;
+        item.part = PartOf(TokenAt(pattern, i, kDateTokens, length));
+        item.literal = pattern[i];
+        i += length;
+        return true;
+    };
+    return ScanDate(value, day, month, year, mode, next, minYear, maxYear);
+}
+
+DatePattern PrepareDatePattern(std::wstring_view pattern) {
+    DatePattern prepared;
+    for (size_t i = 0; i < pattern.size();) {
+        size_t length;
+        prepared.items.push_back({PartOf(TokenAt(pattern, i, kDateTokens, length)), pattern[i]});
+        i += length;
+    }
+    return prepared;
+}
+
+int DateScanPrepared(std::wstring_view value, int& day, int& month, int& year, int mode, const DatePattern& pattern,
+                     int minYear, int maxYear) {
+    auto item = pattern.items.begin();
+    auto next = [&](DatePattern::Item& out) {
+        if (item == pattern.items.end()) return false;
+        out = *item++;
+        return true;
+    };
+    return ScanDate(value, day, month, year, mode, next, minYear, maxYear);
 }
 
 namespace FMT {

@@ -5,6 +5,7 @@
 #include <ctime>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The text with "$DATE$" and "$TIME$" replaced by now in the given formats (DD, MM, YYYY, YY in the date
 // format; HH, MM, SS in the time format).
@@ -24,6 +25,20 @@ std::tm LocalNow();
 // outside [minYear, maxYear] is no match. Returns the number of characters read, 0 on no match.
 int DateScanLowLevel(std::wstring_view value, int& day, int& month, int& year, int mode,
                      std::wstring_view pattern, int minYear, int maxYear);
+
+// A DateScanLowLevel pattern read once into its tokens and literal characters, for scanning many values.
+struct DatePattern {
+    enum class Part : unsigned char { Year4, Year2, Day, Month, Literal };
+    struct Item {
+        Part part;
+        wchar_t literal;  // for Part::Literal
+    };
+    std::vector<Item> items;
+};
+DatePattern PrepareDatePattern(std::wstring_view pattern);
+// DateScanLowLevel with a prepared pattern: the same results.
+int DateScanPrepared(std::wstring_view value, int& day, int& month, int& year, int mode, const DatePattern& pattern,
+                     int minYear, int maxYear);
 
 namespace FMT {
 // A 64-bit integer with "," every three digits: -1,234,567.

@@ -226,10 +226,11 @@ void HtmlReport::WriteAttributes(std::wstring_view attributes) {
     if (attributes.empty()) return;
     // The engine passes the same few attribute texts (one per column and marker state) for every cell, from
     // texts that stay put for a result set: their bytes are encoded once and looked up by address, then
-    // checked by content, since a text may change in place.
+    // checked by content, since a text may change in place. The bytes go straight into the buffer; both callers
+    // end the tag with a write that flushes when the buffer is full.
     for (AttributeBytes& entry : m_attributeCache) {
         if (entry.data == attributes.data() && entry.text == attributes) {
-            WriteRaw(entry.bytes);
+            m_out->Buffer().append(entry.bytes);
             return;
         }
     }
@@ -240,7 +241,7 @@ void HtmlReport::WriteAttributes(std::wstring_view attributes) {
     entry.text.assign(attributes);
     entry.bytes.clear();
     EncodeAttributes(entry.bytes, attributes);
-    WriteRaw(entry.bytes);
+    m_out->Buffer().append(entry.bytes);
 }
 
 void HtmlReport::EncodeAttributes(std::string& out, std::wstring_view attributes) {
@@ -433,9 +434,12 @@ void HtmlReport::EndRow(std::wstring_view) { CloseTo(Element::Row); }
 void HtmlReport::BeginCell(std::wstring_view, int header, std::wstring_view attributes) {
     if (!CloseTo(Element::Cell)) CloseTo(Element::HeaderCell);  // a cell left open
     if (!IsOpen(Element::Row)) BeginRow(header ? L"" : L"row", {}, 0);
-    WriteRaw(header ? "<th" : "<td");
+    // The opening tag in one go: tag name, cached attribute bytes and ">" appended, then one flush check.
+    std::string& buffer = m_out->Buffer();
+    buffer.append(header ? "<th" : "<td", 3);
     WriteAttributes(attributes);
-    WriteRaw(">");
+    buffer.push_back('>');
+    m_out->MaybeFlush();
     Push(header ? Element::HeaderCell : Element::Cell);
 }
 

@@ -23,7 +23,9 @@ void AReport::AddProperty(std::wstring_view placeholder, std::wstring_view value
 
 void AReport::SetColumnSeparator(std::wstring_view separator) { m_setup.separator = separator; }
 
-void AReport::SetCellColor(std::wstring_view styleName) { m_cellStyle = styleName; }
+void AReport::SetCellColor(std::wstring_view styleName) {
+    if (m_usesCellColor) m_cellStyle = styleName;
+}
 
 void AReport::SetReportOption(int option, int value) {
     if (option == RO_LANDSCAPE) m_setup.landscape = value != 0;

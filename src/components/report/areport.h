@@ -66,6 +66,8 @@ public:
     virtual void Cell(std::wstring_view text, int header, std::wstring_view attributes) = 0;
     // Ties the next cells to a style of SetStyles (Excel); an empty name ends it.
     virtual void SetCellColor(std::wstring_view styleName);
+    // False for writers that never look at the SetCellColor name, so that callers may skip it per cell.
+    bool UsesCellColor() const { return m_usesCellColor; }
     virtual void Link(std::wstring_view target, std::wstring_view text) { Text(text, 0, target, 0); }
     virtual void SetReportOption(int option, int value);
     virtual void SetStyles(std::wstring_view styles);
@@ -88,4 +90,5 @@ protected:
     ReportSetup m_setup;
     std::wstring m_error;
     std::wstring m_cellStyle;  // current SetCellColor name
+    bool m_usesCellColor = true;  // a writer that ignores m_cellStyle sets this false
 };

@@ -50,7 +50,10 @@ std::wstring PropertyValue(const ReportSetup& setup, std::wstring_view name) {
 
 }  // namespace
 
-HtmlReport::HtmlReport() { m_open.reserve(16); }
+HtmlReport::HtmlReport() {
+    m_open.reserve(16);
+    m_usesCellColor = false;  // cell colours come with the attribute text
+}
 
 HtmlReport::~HtmlReport() = default;
 

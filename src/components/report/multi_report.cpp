@@ -93,7 +93,10 @@ void MultiReport::EndCell(std::wstring_view columnName, int header) { TW_FORWARD
 void MultiReport::Cell(std::wstring_view text, int header, std::wstring_view attributes) {
     TW_FORWARD(Cell(text, header, attributes));
 }
-void MultiReport::SetCellColor(std::wstring_view styleName) { TW_FORWARD(SetCellColor(styleName)); }
+void MultiReport::SetCellColor(std::wstring_view styleName) {
+    // Called twice per cell: not even forwarded to a writer that ignores it.
+    if (m_open && m_writer->UsesCellColor()) m_writer->SetCellColor(styleName);
+}
 void MultiReport::Link(std::wstring_view target, std::wstring_view text) { TW_FORWARD(Link(target, text)); }
 
 #undef TW_FORWARD

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "conn_info.h"
 #include "cparse.h"
@@ -46,6 +47,17 @@ public:
     // One line for the project window.
     virtual std::wstring ConInfo(int, int) const { return m_ConInfo.ConInfo(); }
 
+protected:
+    // Column i of the current result set's names or types into out: DB_OK, or DB_ERROR when there is no result
+    // set (open false) or no such column. Shared by the backends' GetColumnName and GetColumnType.
+    template <class T>
+    static int ColumnAt(const std::vector<T>& columns, int column, bool open, T& out) {
+        if (!open || column < 0 || column >= static_cast<int>(columns.size())) return DB_ERROR;
+        out = columns[static_cast<size_t>(column)];
+        return DB_OK;
+    }
+
+public:
     std::wstring m_LastError;
     bool m_Connected = false;
     CONN_INFO m_ConInfo;

@@ -242,15 +242,11 @@ int MySqlConnection::GetColumnCount(int& count, int) {
 }
 
 int MySqlConnection::GetColumnName(int column, std::wstring& name) {
-    if (!m_result || column < 0 || column >= static_cast<int>(m_names.size())) return DB_ERROR;
-    name = m_names[static_cast<size_t>(column)];
-    return DB_OK;
+    return ColumnAt(m_names, column, m_result != nullptr, name);
 }
 
 int MySqlConnection::GetColumnType(int column, int& type, int, int) {
-    if (!m_result || column < 0 || column >= static_cast<int>(m_types.size())) return DB_ERROR;
-    type = m_types[static_cast<size_t>(column)];
-    return DB_OK;
+    return ColumnAt(m_types, column, m_result != nullptr, type);
 }
 
 int MySqlConnection::Fetch(int) {

@@ -261,15 +261,11 @@ int OdbcConnection::GetColumnCount(int& count, int) {
 }
 
 int OdbcConnection::GetColumnName(int column, std::wstring& name) {
-    if (!m_resultOpen || column < 0 || column >= static_cast<int>(m_names.size())) return DB_ERROR;
-    name = m_names[static_cast<size_t>(column)];
-    return DB_OK;
+    return ColumnAt(m_names, column, m_resultOpen, name);
 }
 
 int OdbcConnection::GetColumnType(int column, int& type, int, int) {
-    if (!m_resultOpen || column < 0 || column >= static_cast<int>(m_types.size())) return DB_ERROR;
-    type = m_types[static_cast<size_t>(column)];
-    return DB_OK;
+    return ColumnAt(m_types, column, m_resultOpen, type);
 }
 
 int OdbcConnection::Fetch(int) {

@@ -276,15 +276,11 @@ int PostgreSqlConnection::GetColumnCount(int& count, int) {
 }
 
 int PostgreSqlConnection::GetColumnName(int column, std::wstring& name) {
-    if (column < 0 || column >= static_cast<int>(m_names.size())) return DB_ERROR;
-    name = m_names[static_cast<size_t>(column)];
-    return DB_OK;
+    return ColumnAt(m_names, column, true, name);
 }
 
 int PostgreSqlConnection::GetColumnType(int column, int& type, int, int) {
-    if (column < 0 || column >= static_cast<int>(m_types.size())) return DB_ERROR;
-    type = m_types[static_cast<size_t>(column)];
-    return DB_OK;
+    return ColumnAt(m_types, column, true, type);
 }
 
 int PostgreSqlConnection::Fetch(int) {

@@ -245,9 +245,7 @@ int SqliteConnection::GetColumnName(int column, std::wstring& name) {
 }
 
 int SqliteConnection::GetColumnType(int column, int& type, int, int) {
-    if (column < 0 || column >= static_cast<int>(m_types.size())) return DB_ERROR;
-    type = m_types[static_cast<size_t>(column)];
-    return DB_OK;
+    return ColumnAt(m_types, column, true, type);
 }
 
 int SqliteConnection::Fetch(int) {

@@ -281,7 +281,34 @@ bool AnchoredAtStart(std::wstring_view expression) {
     return expression.find(L'|') == std::wstring_view::npos;
 }
 
+// Every match replaced by the fast matcher, appended to out; false (out as it was) when the value is beyond the
+// matcher's limits and the standard matcher must do the work.
+bool AppendReplacedFast(const rules::SimpleRegex& expression, rules::RegexScratch& scratch,
+                        std::wstring_view replacement, std::wstring_view value, std::wstring& out) {
+    const size_t outStart = out.size();
+    size_t copied = 0;
+    rules::RegexMatches matches(expression, value, scratch);
+    while (true) {
+        const rules::RegexResult result = matches.Next();
+        if (result == rules::RegexResult::TooLong) {
+            out.resize(outStart);
+            return false;
+        }
+        if (result == rules::RegexResult::NotFound) break;
+        const std::span<const rules::RegexCapture> captures = matches.Captures();
+        out.append(value.substr(copied, captures[0].first - copied));
+        AppendSubstitution(out, replacement, captures, value);
+        copied = captures[0].second;
+    }
+    out.append(value.substr(copied));
+    return true;
+}
+
 bool ReplaceMatches(Converter& converter, std::wstring_view value, std::wstring& out) {
+    if (converter.fastCompiled != nullptr &&
+        AppendReplacedFast(*converter.fastCompiled, converter.fastScratch, converter.RegexTo, value, out)) {
+        return true;
+    }
     std::wstring error;
     const size_t stackSize = StackEstimate(value.size(), converter.RegexFrom.size());
     const bool anchored = AnchoredAtStart(converter.RegexFrom);
@@ -291,6 +318,58 @@ bool ReplaceMatches(Converter& converter, std::wstring_view value, std::wstring&
                                                  out, error);
     if (!ok) ReportFailure(converter, error);
     return ok;
+}
+
+// The replacement rules over any form of match: the whole match as offsets into subject, appendGroup(index)
+// appending a group's text (nothing when it did not take part).
+template <class AppendGroup>
+void AppendSubstitutionWith(std::wstring& out, std::wstring_view replacement, size_t groups, size_t matchFirst,
+                            size_t matchSecond, std::wstring_view subject, const AppendGroup& appendGroup) {
+    const size_t length = replacement.size();
+    for (size_t i = 0; i < length; ++i) {
+        const wchar_t c = replacement[i];
+        if (c != L'$' || i + 1 == length) {
+            out += c;
+            continue;
+        }
+        const wchar_t next = replacement[i + 1];
+        if (next == L'$') {
+            out += L'$';
+            ++i;
+        } else if (next == L'&') {
+            out.append(subject.substr(matchFirst, matchSecond - matchFirst));
+            ++i;
+        } else if (next == L'`') {
+            out.append(subject.substr(0, matchFirst));
+            ++i;
+        } else if (next == L'\'') {
+            out.append(subject.substr(matchSecond));
+            ++i;
+        } else if (next >= L'0' && next <= L'9') {
+            // Two digits when they name a group, else one digit followed by a literal one; "$0" and groups
+            // beyond the count stay literal.
+            size_t index = static_cast<size_t>(next - L'0');
+            size_t used = 1;
+            if (i + 2 < length && replacement[i + 2] >= L'0' && replacement[i + 2] <= L'9') {
+                const size_t twoDigit = index * 10 + static_cast<size_t>(replacement[i + 2] - L'0');
+                if (twoDigit >= 1 && twoDigit <= groups) {
+                    index = twoDigit;
+                    used = 2;
+                } else if (twoDigit == 0) {
+                    index = 0;
+                    used = 2;
+                }
+            }
+            if (index >= 1 && index <= groups) {
+                appendGroup(index);
+            } else {
+                out.append(replacement.substr(i, used + 1));
+            }
+            i += used;
+        } else {
+            out += c;
+        }
+    }
 }
 
 }  // namespace
@@ -310,6 +389,7 @@ Converter* FindConverter(std::vector<Converter>& converters, std::wstring_view n
 
 void BeginConverterRun(Converter& converter) {
     converter.compiled.reset();
+    converter.fastCompiled.reset();
     converter.compiledFrom.clear();
     converter.compileError.clear();
     converter.errorReported = false;
@@ -322,10 +402,12 @@ bool PrepareConverter(Converter& converter) {
                          (converter.compiled != nullptr || !converter.compileError.empty());
     if (!current) {
         converter.compiled.reset();
+        converter.fastCompiled.reset();
         converter.compileError.clear();
         converter.compiledFrom = converter.RegexFrom;
         try {
             converter.compiled = std::make_shared<const std::wregex>(converter.RegexFrom, std::regex::ECMAScript);
+            converter.fastCompiled = rules::SimpleRegex::Compile(converter.RegexFrom);
         } catch (const std::regex_error& error) {
             converter.compileError = tw::Utf8ToWide(error.what());
             if (converter.compileError.empty()) converter.compileError = L"Invalid regular expression.";
@@ -336,52 +418,22 @@ bool PrepareConverter(Converter& converter) {
 
 void AppendSubstitution(std::wstring& out, std::wstring_view replacement,
                         const std::match_results<const wchar_t*>& match, std::wstring_view subject) {
-    const size_t groups = match.size() - 1;
-    const size_t length = replacement.size();
-    for (size_t i = 0; i < length; ++i) {
-        const wchar_t c = replacement[i];
-        if (c != L'$' || i + 1 == length) {
-            out += c;
-            continue;
-        }
-        const wchar_t next = replacement[i + 1];
-        if (next == L'$') {
-            out += L'$';
-            ++i;
-        } else if (next == L'&') {
-            out.append(match[0].first, match[0].second);
-            ++i;
-        } else if (next == L'`') {
-            out.append(subject.data(), match[0].first);
-            ++i;
-        } else if (next == L'\'') {
-            out.append(match[0].second, subject.data() + subject.size());
-            ++i;
-        } else if (next >= L'0' && next <= L'9') {
-            // Two digits when they name a group, else one digit followed by a literal one; "$0" and groups
-            // beyond the count stay literal.
-            size_t index = static_cast<size_t>(next - L'0');
-            size_t used = 1;
-            if (i + 2 < length && replacement[i + 2] >= L'0' && replacement[i + 2] <= L'9') {
-                const size_t twoDigit = index * 10 + static_cast<size_t>(replacement[i + 2] - L'0');
-                if (twoDigit >= 1 && twoDigit <= groups) {
-                    index = twoDigit;
-                    used = 2;
-                } else if (twoDigit == 0) {
-                    index = 0;
-                    used = 2;
-                }
-            }
-            if (index >= 1 && index <= groups) {
-                if (match[index].matched) out.append(match[index].first, match[index].second);
-            } else {
-                out.append(replacement.substr(i, used + 1));
-            }
-            i += used;
-        } else {
-            out += c;
-        }
-    }
+    const auto offset = [&](const wchar_t* position) { return static_cast<size_t>(position - subject.data()); };
+    AppendSubstitutionWith(out, replacement, match.size() - 1, offset(match[0].first), offset(match[0].second),
+                           subject, [&](size_t index) {
+                               if (match[index].matched) out.append(match[index].first, match[index].second);
+                           });
+}
+
+void AppendSubstitution(std::wstring& out, std::wstring_view replacement,
+                        std::span<const rules::RegexCapture> captures, std::wstring_view subject) {
+    AppendSubstitutionWith(out, replacement, captures.size() - 1, captures[0].first, captures[0].second, subject,
+                           [&](size_t index) {
+                               const rules::RegexCapture& capture = captures[index];
+                               if (capture.matched) {
+                                   out.append(subject.substr(capture.first, capture.second - capture.first));
+                               }
+                           });
 }
 
 void ApplyConverter(Converter& converter, std::wstring_view value, int type, int& failed, std::wstring& out) {

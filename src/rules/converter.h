@@ -4,11 +4,13 @@
 
 #include <memory>
 #include <regex>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "dates.h"
+#include "simple_regex.h"
 
 struct Converter {
     std::wstring Column;
@@ -23,6 +25,10 @@ struct Converter {
     int Group = 0;
     // The compiled RegexFrom of the current run (never saved); compiled once per run.
     std::shared_ptr<const std::wregex> compiled;
+    // The same expression for the fast matcher when it lies in its subset (null otherwise), with the matcher's
+    // scratch memory; the standard one above still validates the expression and serves every other one.
+    std::shared_ptr<const rules::SimpleRegex> fastCompiled;
+    rules::RegexScratch fastScratch;
     std::wstring compiledFrom;
     std::wstring compileError;
     bool errorReported = false;  // the invalid expression has been shown to the user in this run
@@ -56,3 +62,6 @@ std::wstring ApplyConverter(Converter& converter, std::wstring_view value, int t
 // groups, "$`" the text before the match, "$'" the text after it, "$$" a dollar sign, anything else literal.
 void AppendSubstitution(std::wstring& out, std::wstring_view replacement,
                         const std::match_results<const wchar_t*>& match, std::wstring_view subject);
+// The same with the match as captures of the fast matcher: the whole match first, then every group.
+void AppendSubstitution(std::wstring& out, std::wstring_view replacement,
+                        std::span<const rules::RegexCapture> captures, std::wstring_view subject);

@@ -1,0 +1,756 @@
+#include "simple_regex.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace rules {
+
+namespace {
+
+constexpr uint32_t kNoState = std::numeric_limits<uint32_t>::max();
+constexpr size_t kMaxPatternLength = 4096;
+constexpr int kMaxDepth = 64;
+constexpr int kMaxCount = 1000;
+constexpr size_t kMaxStates = 20000;
+// 16 bytes a frame: 256 MiB at most, about a million characters for a short expression.
+constexpr size_t kMaxFrames = size_t{16} << 20;
+constexpr size_t kKeptFrames = size_t{1} << 16;  // scratch beyond this is given back after the value
+// Subject offsets are kept in 32 bits.
+constexpr size_t kMaxSubject = std::numeric_limits<uint32_t>::max() - 1;
+
+enum FrameKind : uint32_t { kResume, kLazyMore, kRestoreCapture, kRestoreCaptureMatched, kRestoreRepeat };
+
+bool IsSyntaxCharacter(wchar_t c) { return std::wstring_view(L"^$\\.*+?()[]{}|").find(c) != std::wstring_view::npos; }
+
+// The character a control escape stands for; 0 when c names none.
+wchar_t ControlEscape(wchar_t c) {
+    switch (c) {
+        case L'n':
+            return L'\n';
+        case L'r':
+            return L'\r';
+        case L't':
+            return L'\t';
+        case L'f':
+            return L'\f';
+        case L'v':
+            return L'\v';
+        default:
+            return 0;
+    }
+}
+
+bool IsIdentityEscape(wchar_t c) { return IsSyntaxCharacter(c) || c == L'/' || c == L'-'; }
+
+bool IsClassEscape(wchar_t c) { return std::wstring_view(L"dDwWsS").find(c) != std::wstring_view::npos; }
+
+bool MatchesAny(wchar_t c) { return c != L'\n' && c != L'\r' && c != 0x2028 && c != 0x2029; }
+
+}  // namespace
+
+enum class Op : uint8_t { Char, Any, Class, Alternative, Repeat, GroupBegin, GroupEnd, LineBegin, LineEnd, Dummy,
+                          Accept };
+
+struct SimpleRegex::Node {
+    Op op = Op::Dummy;
+    bool lazy = false;
+    uint32_t next = kNoState;
+    uint32_t alt = kNoState;  // Alternative: the left branch; Repeat: the body
+    uint32_t arg = 0;         // Char: the character; Class: its index; GroupBegin/End: the group
+};
+
+using ClassMask = std::regex_traits<wchar_t>::char_class_type;
+
+struct SimpleRegex::CharClass {
+    uint64_t ascii[2] = {};  // the final answer for characters below 128, once asciiReady
+    bool asciiReady = false;
+    std::vector<wchar_t> singles;
+    std::vector<std::pair<wchar_t, wchar_t>> ranges;
+    ClassMask classes{};
+    std::vector<ClassMask> negatedClasses;
+    bool negated = false;
+};
+
+SimpleRegex::SimpleRegex() = default;
+SimpleRegex::~SimpleRegex() = default;
+
+// The pattern read into a tree, then laid out as the same automaton the standard library builds, so that a
+// depth-first walk of it tries the alternatives in the same order.
+class RegexBuilder {
+public:
+    RegexBuilder(std::wstring_view pattern, SimpleRegex& regex) : m_pattern(pattern), m_regex(regex) {}
+
+    bool Build() {
+        if (m_pattern.size() > kMaxPatternLength) return false;
+        std::vector<Sequence> top;
+        if (!ParseDisjunction(top, 0) || m_pos != m_pattern.size()) return false;
+        m_regex.m_groupCount = m_groupCount;
+        Fragment whole = Single(Op::GroupBegin, 0);
+        Fragment body = EmitDisjunction(top);
+        Append(whole, body);
+        Append(whole, Single(Op::GroupEnd, 0));
+        Append(whole, Single(Op::Accept, 0));
+        if (m_tooBig) return false;
+        m_regex.m_start = whole.start;
+        for (uint32_t i = 0; i < m_regex.m_nodes.size(); ++i) {
+            if (m_regex.m_nodes[i].op == Op::Repeat) m_regex.m_repeats.push_back(i);
+        }
+        return true;
+    }
+
+private:
+    enum class Quantifier : uint8_t { None, Star, Plus, Optional, Braces };
+    struct Term;
+    using Sequence = std::vector<Term>;
+    struct Term {
+        Op op = Op::Char;  // Char, Any, Class, LineBegin, LineEnd, or Dummy for a group
+        uint32_t arg = 0;
+        int group = -1;  // a capturing group's number
+        std::vector<Sequence> alternatives;
+        Quantifier quantifier = Quantifier::None;
+        int min = 0, max = 0;  // Braces; max -1 for no limit
+        bool lazy = false;
+    };
+    struct Fragment {
+        uint32_t start, end;
+    };
+
+    bool AtEnd() const { return m_pos >= m_pattern.size(); }
+    wchar_t Peek() const { return m_pattern[m_pos]; }
+
+    bool ParseDisjunction(std::vector<Sequence>& alternatives, int depth) {
+        if (depth > kMaxDepth) return false;
+        alternatives.emplace_back();
+        while (!AtEnd() && Peek() != L')') {
+            if (Peek() == L'|') {
+                ++m_pos;
+                alternatives.emplace_back();
+                continue;
+            }
+            Term term;
+            if (!ParseTerm(term, depth)) return false;
+            alternatives.back().push_back(std::move(term));
+        }
+        return true;
+    }
+
+    bool ParseTerm(Term& term, int depth) {
+        const wchar_t c = Peek();
+        ++m_pos;
+        bool quantifiable = true;
+        if (c == L'^' || c == L'$') {
+            term.op = c == L'^' ? Op::LineBegin : Op::LineEnd;
+            quantifiable = false;
+        } else if (c == L'.') {
+            term.op = Op::Any;
+        } else if (c == L'(') {
+            term.op = Op::Dummy;
+            if (!AtEnd() && Peek() == L'?') {
+                if (m_pos + 1 >= m_pattern.size() || m_pattern[m_pos + 1] != L':') return false;
+                m_pos += 2;
+            } else {
+                term.group = static_cast<int>(++m_groupCount);
+            }
+            if (!ParseDisjunction(term.alternatives, depth + 1) || AtEnd()) return false;
+            ++m_pos;  // ")"
+        } else if (c == L'[') {
+            if (!ParseClass(term)) return false;
+        } else if (c == L'\\') {
+            if (AtEnd()) return false;
+            const wchar_t e = Peek();
+            ++m_pos;
+            if (IsClassEscape(e)) {
+                term.op = Op::Class;
+                term.arg = AddEscapeClass(e);
+            } else if (ControlEscape(e) != 0) {
+                term.arg = static_cast<uint32_t>(ControlEscape(e));
+            } else if (IsIdentityEscape(e)) {
+                term.arg = static_cast<uint32_t>(e);
+            } else {
+                return false;
+            }
+        } else if (c == 0 || IsSyntaxCharacter(c)) {
+            return false;  // a quantifier with nothing before it, "]", "}", ")" and the like
+        } else {
+            term.arg = static_cast<uint32_t>(c);
+        }
+        if (AtEnd()) return true;
+        if (!ParseQuantifier(term)) return false;
+        if (term.quantifier == Quantifier::None) return true;
+        if (!quantifiable) return false;
+        if (!AtEnd() && Peek() == L'?') {
+            term.lazy = true;
+            ++m_pos;
+        }
+        if (!AtEnd() && std::wstring_view(L"*+?{").find(Peek()) != std::wstring_view::npos) return false;
+        if (Repeats(term) && term.op == Op::Dummy && HoldsRepeat(term.alternatives)) return false;
+        return true;
+    }
+
+    bool ParseQuantifier(Term& term) {
+        switch (Peek()) {
+            case L'*':
+                term.quantifier = Quantifier::Star;
+                break;
+            case L'+':
+                term.quantifier = Quantifier::Plus;
+                break;
+            case L'?':
+                term.quantifier = Quantifier::Optional;
+                break;
+            case L'{': {
+                ++m_pos;
+                if (!ReadCount(term.min)) return false;
+                term.max = term.min;
+                if (!AtEnd() && Peek() == L',') {
+                    ++m_pos;
+                    term.max = -1;
+                    if (!AtEnd() && Peek() != L'}' && !ReadCount(term.max)) return false;
+                }
+                if (AtEnd() || Peek() != L'}' || (term.max >= 0 && term.max < term.min)) return false;
+                term.quantifier = Quantifier::Braces;
+                break;
+            }
+            default:
+                return true;
+        }
+        ++m_pos;
+        return true;
+    }
+
+    bool ReadCount(int& count) {
+        count = 0;
+        const size_t first = m_pos;
+        while (!AtEnd() && Peek() >= L'0' && Peek() <= L'9') {
+            count = count * 10 + (Peek() - L'0');
+            if (count > kMaxCount) return false;
+            ++m_pos;
+        }
+        return m_pos > first;
+    }
+
+    static bool Repeats(const Term& term) {
+        switch (term.quantifier) {
+            case Quantifier::Star:
+            case Quantifier::Plus:
+                return true;
+            case Quantifier::Braces:
+                return term.max < 0 || term.max > 1;
+            default:
+                return false;
+        }
+    }
+
+    static bool HoldsRepeat(const std::vector<Sequence>& alternatives) {
+        for (const Sequence& sequence : alternatives) {
+            for (const Term& term : sequence) {
+                if (Repeats(term) || HoldsRepeat(term.alternatives)) return true;
+            }
+        }
+        return false;
+    }
+
+    // A literal inside a class: a plain character or an escape standing for one; 0 when there is none here.
+    wchar_t ClassLiteral(bool& escaped) {
+        escaped = false;
+        const wchar_t c = Peek();
+        if (c == 0 || c == L'[') return 0;
+        if (c != L'\\') {
+            ++m_pos;
+            return c;
+        }
+        if (m_pos + 1 >= m_pattern.size()) return 0;
+        const wchar_t e = m_pattern[m_pos + 1];
+        if (ControlEscape(e) != 0) {
+            m_pos += 2;
+            escaped = true;
+            return ControlEscape(e);
+        }
+        if (IsIdentityEscape(e)) {
+            m_pos += 2;
+            escaped = true;
+            return e;
+        }
+        return 0;
+    }
+
+    bool ParseClass(Term& term) {
+        SimpleRegex::CharClass charClass;
+        if (!AtEnd() && Peek() == L'^') {
+            charClass.negated = true;
+            ++m_pos;
+        }
+        bool first = true;
+        while (true) {
+            if (AtEnd()) return false;
+            const wchar_t c = Peek();
+            if (c == L']') {
+                if (first) return false;  // "[]" and "[^]"
+                ++m_pos;
+                break;
+            }
+            if (c == L'-') {
+                // A literal only first or last; anywhere else its meaning is left to the standard matcher.
+                if (!first && (m_pos + 1 >= m_pattern.size() || m_pattern[m_pos + 1] != L']')) return false;
+                ++m_pos;
+                charClass.singles.push_back(L'-');
+            } else if (c == L'\\' && m_pos + 1 < m_pattern.size() && IsClassEscape(m_pattern[m_pos + 1])) {
+                const wchar_t e = m_pattern[m_pos + 1];
+                m_pos += 2;
+                const ClassMask mask = ClassMaskFor(e);
+                if (e == L'd' || e == L'w' || e == L's') {
+                    charClass.classes |= mask;
+                } else {
+                    charClass.negatedClasses.push_back(mask);
+                }
+            } else {
+                bool escaped = false;
+                const wchar_t low = ClassLiteral(escaped);
+                if (low == 0) return false;
+                if (!AtEnd() && Peek() == L'-' && m_pos + 1 < m_pattern.size() && m_pattern[m_pos + 1] != L']') {
+                    ++m_pos;
+                    if (escaped || AtEnd()) return false;
+                    const wchar_t high = Peek();
+                    if (high == 0 || high == L'\\' || high == L'[' || high == L'-' || high == L'^' ||
+                        low == L'^' || high < low) {
+                        return false;
+                    }
+                    ++m_pos;
+                    charClass.ranges.emplace_back(low, high);
+                } else {
+                    charClass.singles.push_back(low);
+                }
+            }
+            first = false;
+        }
+        term.op = Op::Class;
+        term.arg = AddClass(std::move(charClass));
+        return true;
+    }
+
+    ClassMask ClassMaskFor(wchar_t escape) const {
+        const wchar_t name[1] = {static_cast<wchar_t>(escape | 0x20)};  // "D" names the class "d"
+        return m_regex.m_traits.lookup_classname(name, name + 1);
+    }
+
+    uint32_t AddEscapeClass(wchar_t escape) {
+        SimpleRegex::CharClass charClass;
+        if (escape == L'd' || escape == L'w' || escape == L's') {
+            charClass.classes = ClassMaskFor(escape);
+        } else {
+            charClass.negatedClasses.push_back(ClassMaskFor(escape));
+        }
+        return AddClass(std::move(charClass));
+    }
+
+    uint32_t AddClass(SimpleRegex::CharClass&& charClass) {
+        std::sort(charClass.singles.begin(), charClass.singles.end());
+        for (wchar_t c = 0; c < 128; ++c) {
+            if (m_regex.ClassMatches(charClass, c)) charClass.ascii[c >> 6] |= uint64_t{1} << (c & 63);
+        }
+        charClass.asciiReady = true;
+        m_regex.m_classes.push_back(std::move(charClass));
+        return static_cast<uint32_t>(m_regex.m_classes.size() - 1);
+    }
+
+    uint32_t AddNode(Op op, uint32_t arg = 0) {
+        if (m_regex.m_nodes.size() >= kMaxStates) {
+            m_tooBig = true;
+            return 0;  // the result is thrown away
+        }
+        SimpleRegex::Node node;
+        node.op = op;
+        node.arg = arg;
+        m_regex.m_nodes.push_back(node);
+        return static_cast<uint32_t>(m_regex.m_nodes.size() - 1);
+    }
+
+    Fragment Single(Op op, uint32_t arg) {
+        const uint32_t id = AddNode(op, arg);
+        return {id, id};
+    }
+
+    void Append(Fragment& fragment, Fragment tail) {
+        if (m_tooBig) return;
+        m_regex.m_nodes[fragment.end].next = tail.start;
+        fragment.end = tail.end;
+    }
+
+    uint32_t AddRepeat(uint32_t body, bool lazy) {
+        const uint32_t id = AddNode(Op::Repeat);
+        if (!m_tooBig) {
+            m_regex.m_nodes[id].alt = body;
+            m_regex.m_nodes[id].lazy = lazy;
+        }
+        return id;
+    }
+
+    // Alternatives fold from the left: (a|b)|c, each join ending in a node of its own.
+    Fragment EmitDisjunction(const std::vector<Sequence>& alternatives) {
+        Fragment result = EmitSequence(alternatives[0]);
+        for (size_t i = 1; i < alternatives.size() && !m_tooBig; ++i) {
+            Fragment right = EmitSequence(alternatives[i]);
+            const Fragment join = Single(Op::Dummy, 0);
+            Append(result, join);
+            Append(right, join);
+            const uint32_t choice = AddNode(Op::Alternative);
+            if (m_tooBig) break;
+            m_regex.m_nodes[choice].alt = result.start;
+            m_regex.m_nodes[choice].next = right.start;
+            result = {choice, join.end};
+        }
+        return result;
+    }
+
+    Fragment EmitSequence(const Sequence& sequence) {
+        if (sequence.empty()) return Single(Op::Dummy, 0);
+        Fragment result = EmitTerm(sequence[0]);
+        for (size_t i = 1; i < sequence.size() && !m_tooBig; ++i) Append(result, EmitTerm(sequence[i]));
+        return result;
+    }
+
+    Fragment EmitAtom(const Term& term) {
+        if (term.op != Op::Dummy) return Single(term.op, term.arg);
+        if (term.group < 0) {
+            Fragment result = Single(Op::Dummy, 0);
+            Append(result, EmitDisjunction(term.alternatives));
+            return result;
+        }
+        const auto group = static_cast<uint32_t>(term.group);
+        Fragment result = Single(Op::GroupBegin, group);
+        Append(result, EmitDisjunction(term.alternatives));
+        Append(result, Single(Op::GroupEnd, group));
+        return result;
+    }
+
+    Fragment EmitTerm(const Term& term) {
+        if (m_tooBig) return {0, 0};
+        switch (term.quantifier) {
+            case Quantifier::None:
+                return EmitAtom(term);
+            case Quantifier::Star: {
+                Fragment body = EmitAtom(term);
+                const uint32_t repeat = AddRepeat(body.start, term.lazy);
+                Append(body, {repeat, repeat});
+                return {repeat, repeat};
+            }
+            case Quantifier::Plus: {
+                Fragment body = EmitAtom(term);
+                const uint32_t repeat = AddRepeat(body.start, term.lazy);
+                Append(body, {repeat, repeat});
+                return body;
+            }
+            case Quantifier::Optional: {
+                Fragment body = EmitAtom(term);
+                const Fragment end = Single(Op::Dummy, 0);
+                const uint32_t repeat = AddRepeat(body.start, term.lazy);
+                Append(body, end);
+                Fragment result{repeat, repeat};
+                Append(result, end);
+                return result;
+            }
+            case Quantifier::Braces:
+                break;
+        }
+        // The body written out min times, then a loop, or max - min nested optional copies that all leave to
+        // one shared end.
+        Fragment result = Single(Op::Dummy, 0);
+        for (int i = 0; i < term.min && !m_tooBig; ++i) Append(result, EmitAtom(term));
+        if (term.max < 0) {
+            Fragment body = EmitAtom(term);
+            const uint32_t repeat = AddRepeat(body.start, term.lazy);
+            Append(body, {repeat, repeat});
+            Append(result, {repeat, repeat});
+            return result;
+        }
+        const Fragment end = Single(Op::Dummy, 0);
+        for (int i = term.min; i < term.max && !m_tooBig; ++i) {
+            const Fragment body = EmitAtom(term);
+            const uint32_t repeat = AddRepeat(body.start, term.lazy);
+            if (m_tooBig) break;
+            m_regex.m_nodes[repeat].next = end.start;
+            Append(result, {repeat, body.end});
+        }
+        Append(result, end);
+        return result;
+    }
+
+    std::wstring_view m_pattern;
+    SimpleRegex& m_regex;
+    size_t m_pos = 0;
+    size_t m_groupCount = 0;
+    bool m_tooBig = false;
+};
+
+std::unique_ptr<SimpleRegex> SimpleRegex::Compile(std::wstring_view pattern) {
+    std::unique_ptr<SimpleRegex> regex(new SimpleRegex());
+    RegexBuilder builder(pattern, *regex);
+    if (!builder.Build()) return nullptr;
+    regex->FindStartSet();
+    return regex;
+}
+
+// What can happen before the first character is read: the characters a match can begin with, whether it can
+// accept without reading, and whether every way passes "^" first. Over-approximate on purpose (the counts of
+// repeats are ignored): it only lets the search skip positions where no match can begin.
+void SimpleRegex::FindStartSet() {
+    m_startNonAscii = false;
+    m_nullable = false;
+    bool passesAnchor = true;
+    struct Item {
+        uint32_t state;
+        bool anchored;
+    };
+    std::vector<Item> pending{{m_start, false}};
+    std::vector<uint8_t> seen(m_nodes.size(), 0);  // bit 1: reached without "^", bit 2: reached after it
+    while (!pending.empty()) {
+        const Item item = pending.back();
+        pending.pop_back();
+        const uint8_t bit = item.anchored ? 2 : 1;
+        if (item.state == kNoState || (seen[item.state] & bit) != 0) continue;
+        seen[item.state] |= bit;
+        const Node& node = m_nodes[item.state];
+        switch (node.op) {
+            case Op::Char:
+                if (node.arg < 128) {
+                    m_startAscii[node.arg >> 6] |= uint64_t{1} << (node.arg & 63);
+                } else {
+                    m_startNonAscii = true;
+                }
+                if (!item.anchored) passesAnchor = false;
+                break;
+            case Op::Any:
+            case Op::Class:
+                for (wchar_t c = 0; c < 128; ++c) {
+                    const bool matches =
+                        node.op == Op::Any ? MatchesAny(c) : ClassMatches(m_classes[node.arg], c);
+                    if (matches) m_startAscii[c >> 6] |= uint64_t{1} << (c & 63);
+                }
+                m_startNonAscii = true;
+                if (!item.anchored) passesAnchor = false;
+                break;
+            case Op::Accept:
+                m_nullable = true;
+                if (!item.anchored) passesAnchor = false;
+                break;
+            case Op::Alternative:
+            case Op::Repeat:
+                pending.push_back({node.alt, item.anchored});
+                pending.push_back({node.next, item.anchored});
+                break;
+            case Op::LineBegin:
+                pending.push_back({node.next, true});
+                break;
+            default:
+                pending.push_back({node.next, item.anchored});
+        }
+    }
+    m_anchored = passesAnchor;
+}
+
+bool SimpleRegex::CanStartWith(wchar_t c) const {
+    if (c >= 0 && c < 128) return (m_startAscii[c >> 6] >> (c & 63) & 1) != 0;
+    return m_startNonAscii;
+}
+
+bool SimpleRegex::ClassMatches(const CharClass& charClass, wchar_t c) const {
+    if (c >= 0 && c < 128 && charClass.asciiReady) {
+        return (charClass.ascii[c >> 6] >> (c & 63) & 1) != 0;
+    }
+    bool found = std::binary_search(charClass.singles.begin(), charClass.singles.end(), c);
+    for (size_t i = 0; !found && i < charClass.ranges.size(); ++i) {
+        found = charClass.ranges[i].first <= c && c <= charClass.ranges[i].second;
+    }
+    if (!found && charClass.classes != ClassMask{}) found = m_traits.isctype(c, charClass.classes);
+    for (size_t i = 0; !found && i < charClass.negatedClasses.size(); ++i) {
+        found = !m_traits.isctype(c, charClass.negatedClasses[i]);
+    }
+    return found != charClass.negated;
+}
+
+RegexResult SimpleRegex::Search(std::wstring_view subject, size_t start, unsigned flags,
+                                RegexScratch& scratch) const {
+    if (subject.size() > kMaxSubject) return RegexResult::TooLong;
+    scratch.current.resize(m_groupCount + 1);
+    scratch.found.resize(m_groupCount + 1);
+    scratch.repeatCounts.resize(m_nodes.size());
+    const bool prevAvail = (flags & kPrevAvail) != 0;
+    const bool notNull = (flags & kNotNull) != 0;
+    // Only the first position can be the beginning for "^", and then only without kPrevAvail.
+    const size_t last = (flags & kContinuous) != 0 || m_anchored ? start : subject.size();
+    if (m_anchored && prevAvail) return RegexResult::NotFound;
+    RegexResult result = RegexResult::NotFound;
+    for (size_t position = start; position <= last; ++position) {
+        if (!m_nullable && (position == subject.size() || !CanStartWith(subject[position]))) continue;
+        result = Attempt(subject, position, position == start && !prevAvail, notNull, scratch);
+        if (result != RegexResult::NotFound) break;
+    }
+    if (result != RegexResult::NotFound) {
+        for (const uint32_t repeat : m_repeats) scratch.repeatCounts[repeat] = {0, 0};
+    }
+    if (scratch.frames.capacity() > kKeptFrames) std::vector<RegexFrame>().swap(scratch.frames);
+    return result;
+}
+
+// One depth-first walk of the automaton from position, in the order the standard library's recursive walk
+// takes; the frames stand for the work its recursion would still do when a branch fails.
+RegexResult SimpleRegex::Attempt(std::wstring_view subject, size_t position, bool atBeginning, bool notNull,
+                                 RegexScratch& scratch) const {
+    std::vector<RegexFrame>& frames = scratch.frames;
+    std::vector<RegexCapture>& captures = scratch.current;
+    auto& counts = scratch.repeatCounts;
+    frames.clear();
+    for (RegexCapture& capture : captures) capture = RegexCapture();
+    const wchar_t* const text = subject.data();
+    const auto size = static_cast<uint32_t>(subject.size());
+    const auto begin = static_cast<uint32_t>(position);
+    uint32_t current = begin;
+    uint32_t state = m_start;
+
+    // Enters the body of a repeat once more unless it has already run twice at this position; false if not.
+    auto enterBody = [&](uint32_t repeat) {
+        auto& count = counts[repeat];
+        if (count.second != 0 && count.first == current && count.second >= 2) return false;
+        frames.push_back({kRestoreRepeat, repeat, count.first, count.second});
+        if (count.second == 0 || count.first != current) {
+            count = {current, 1};
+        } else {
+            ++count.second;
+        }
+        state = m_nodes[repeat].alt;
+        return true;
+    };
+
+    while (true) {
+        if (frames.size() > kMaxFrames) return RegexResult::TooLong;
+        const Node& node = m_nodes[state];
+        bool advance = true;
+        switch (node.op) {
+            case Op::Char:
+                advance = current < size && static_cast<uint32_t>(text[current]) == node.arg;
+                if (advance) ++current;
+                state = node.next;
+                break;
+            case Op::Any:
+                advance = current < size && MatchesAny(text[current]);
+                if (advance) ++current;
+                state = node.next;
+                break;
+            case Op::Class:
+                advance = current < size && ClassMatches(m_classes[node.arg], text[current]);
+                if (advance) ++current;
+                state = node.next;
+                break;
+            case Op::Dummy:
+                state = node.next;
+                break;
+            case Op::LineBegin:
+                advance = atBeginning && current == begin;
+                state = node.next;
+                break;
+            case Op::LineEnd:
+                advance = current == size;
+                state = node.next;
+                break;
+            case Op::GroupBegin: {
+                RegexCapture& capture = captures[node.arg];
+                frames.push_back({capture.matched ? kRestoreCaptureMatched : kRestoreCapture, node.arg,
+                                  static_cast<uint32_t>(capture.first), static_cast<uint32_t>(capture.second)});
+                capture.first = current;
+                state = node.next;
+                break;
+            }
+            case Op::GroupEnd: {
+                RegexCapture& capture = captures[node.arg];
+                frames.push_back({capture.matched ? kRestoreCaptureMatched : kRestoreCapture, node.arg,
+                                  static_cast<uint32_t>(capture.first), static_cast<uint32_t>(capture.second)});
+                capture.second = current;
+                capture.matched = true;
+                state = node.next;
+                break;
+            }
+            case Op::Alternative:
+                frames.push_back({kResume, node.next, current, 0});
+                state = node.alt;
+                break;
+            case Op::Repeat: {
+                const uint32_t repeat = state;
+                if (node.lazy) {
+                    frames.push_back({kLazyMore, repeat, current, 0});
+                    state = node.next;
+                } else {
+                    frames.push_back({kResume, node.next, current, 0});
+                    if (!enterBody(repeat)) {
+                        frames.pop_back();
+                        state = node.next;
+                    }
+                }
+                break;
+            }
+            case Op::Accept:
+                advance = !(notNull && current == begin);
+                if (advance) {
+                    scratch.found = captures;
+                    return RegexResult::Found;
+                }
+                break;
+        }
+        if (advance) continue;
+
+        // Backtrack: undo what the failed branch changed, up to the most recent choice still open.
+        bool resumed = false;
+        while (!resumed && !frames.empty()) {
+            const RegexFrame frame = frames.back();
+            frames.pop_back();
+            switch (frame.kind) {
+                case kResume:
+                    state = frame.id;
+                    current = frame.a;
+                    resumed = true;
+                    break;
+                case kLazyMore:
+                    current = frame.a;
+                    resumed = enterBody(frame.id);
+                    break;
+                case kRestoreCapture:
+                case kRestoreCaptureMatched:
+                    captures[frame.id] = {frame.a, frame.b, frame.kind == kRestoreCaptureMatched};
+                    break;
+                default:
+                    counts[frame.id] = {frame.a, frame.b};
+            }
+        }
+        if (!resumed) return RegexResult::NotFound;
+    }
+}
+
+RegexResult RegexMatches::Next() {
+    if (m_done) return RegexResult::NotFound;
+    RegexResult result;
+    if (!m_started) {
+        m_started = true;
+        result = m_regex.Search(m_subject, 0, 0, m_scratch);
+    } else {
+        const RegexCapture whole = m_scratch.found[0];
+        size_t start = whole.second;
+        if (whole.first == whole.second) {
+            if (start == m_subject.size()) {
+                m_done = true;
+                return RegexResult::NotFound;
+            }
+            const unsigned flags = (m_prevAvail ? kPrevAvail : 0u) | kNotNull | kContinuous;
+            result = m_regex.Search(m_subject, start, flags, m_scratch);
+            if (result != RegexResult::NotFound) {
+                if (result == RegexResult::TooLong) m_done = true;
+                return result;
+            }
+            ++start;
+        }
+        m_prevAvail = true;
+        result = m_regex.Search(m_subject, start, kPrevAvail, m_scratch);
+    }
+    if (result != RegexResult::Found) m_done = true;
+    return result;
+}
+
+}  // namespace rules

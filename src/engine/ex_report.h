@@ -66,6 +66,11 @@ private:
         bool hidden = false;
         std::wstring propertyAttributes;  // StyleAttributes of the property
         std::wstring markerAttributes;    // StyleAttributes of the column's own marker
+        // Prepared cell formats: without a marker, under the column's own marker, and under the whole-row
+        // marker of each column that has one (by that column's slot in m_rowMarkerSlots; -2 until first used).
+        int plainCell = -1;
+        int ownMarkerCell = -1;
+        std::vector<int> rowMarkerCells;
     };
     // What the steps of one run share.
     struct RunSettings {
@@ -87,6 +92,8 @@ private:
     SetEnd WriteResultSet(CtwDoc& project, CDB& db);
     void PlanColumns(CtwDoc& project, CDB& db, int columnCount);
     bool WriteRow(int& rowMarkerColumn);
+    // The prepared format of column's cells when markerOwner's marker (null: none) is active.
+    int PrepareColumnCell(const ColumnPlan& column, const ColumnPlan* markerOwner);
     void WriteHeader(CtwDoc& project);
     void WriteFooter(CtwDoc& project);
     void ErrorParagraph(const std::wstring& text);
@@ -98,6 +105,7 @@ private:
     std::vector<ColumnPlan> m_columns;
     std::vector<std::wstring> m_rowValues;
     std::vector<char> m_markerHolds;
+    std::vector<int> m_rowMarkerSlots;  // per column: its slot among the whole-row marker columns, or -1
     std::wstring m_convertedText;
     PrivateTempFolder m_chmFolder;
     PrivateTempFolder m_previewFolder;

@@ -15,8 +15,6 @@
 
 namespace {
 constexpr long long kPreviewRows = 50;
-// Style codes of BeginStyle and EndStyle.
-constexpr int kBold = 0, kItalic = 1, kSize = 2;
 }  // namespace
 
 void ExReport::WriteHeader(CtwDoc& project) {
@@ -101,6 +99,17 @@ void ExReport::PlanColumns(CtwDoc& project, CDB& db, int columnCount) {
     for (ColumnPlan& column : m_columns) {
         if (column.marker) PrepareMarker(*column.marker, names, types);
     }
+    // The cell formats of every column, those under another column's whole-row marker on first use.
+    m_rowMarkerSlots.assign(m_columns.size(), -1);
+    int wholeRowMarkers = 0;
+    for (size_t index = 0; index < m_columns.size(); ++index) {
+        if (m_columns[index].marker && m_columns[index].marker->IsWholeRow) m_rowMarkerSlots[index] = wholeRowMarkers++;
+    }
+    for (ColumnPlan& column : m_columns) {
+        column.plainCell = PrepareColumnCell(column, nullptr);
+        column.ownMarkerCell = column.marker ? PrepareColumnCell(column, &column) : column.plainCell;
+        column.rowMarkerCells.assign(static_cast<size_t>(wholeRowMarkers), -2);
+    }
 }
 
 // Steps 21 to 31 for the current result set.
@@ -161,6 +170,29 @@ ExReport::SetEnd ExReport::WriteResultSet(CtwDoc& project, CDB& db) {
     return end;
 }
 
+int ExReport::PrepareColumnCell(const ColumnPlan& column, const ColumnPlan* markerOwner) {
+    const ValueMarker* active = markerOwner ? markerOwner->marker : nullptr;
+    const ColumnProperty* property = column.property;
+    CellFormat format;
+    format.bold = (property && property->style.IsBold) || (active && active->style.IsBold);
+    format.italic = (property && property->style.IsItalic) || (active && active->style.IsItalic);
+    if (active && active->style.FontSize != 0) {
+        format.size = 10 + 2 * active->style.FontSize;
+    } else if (property && property->style.FontSize != 0) {
+        format.size = 10 + 2 * property->style.FontSize;
+    }
+    if (active) {
+        format.attributes = markerOwner->markerAttributes;
+        format.styleName = active->style.StyleName;
+        format.setsStyle = true;
+    } else if (property) {
+        format.attributes = column.propertyAttributes;
+        format.styleName = property->style.StyleName;
+        format.setsStyle = true;
+    }
+    return PrepareCell(format);
+}
+
 // Steps 28 and 29 for the fetched row in m_rowValues; false when a converter failed.
 bool ExReport::WriteRow(int& rowMarkerColumn) {
     const size_t columnCount = m_columns.size();
@@ -172,14 +204,17 @@ bool ExReport::WriteRow(int& rowMarkerColumn) {
         if (holds && rowMarkerColumn < 0 && marker->IsWholeRow) rowMarkerColumn = static_cast<int>(index);
     }
     for (size_t index = 0; index < columnCount; ++index) {
-        const ColumnPlan& column = m_columns[index];
+        ColumnPlan& column = m_columns[index];
         if (column.hidden) continue;
-        const ColumnPlan* markerOwner = m_markerHolds[index] ? &column
-                                        : rowMarkerColumn >= 0 ? &m_columns[static_cast<size_t>(rowMarkerColumn)]
-                                                               : nullptr;
-        const ValueMarker* active = markerOwner ? markerOwner->marker : nullptr;
-        const ColumnProperty* property = column.property;
-
+        int cell = column.plainCell;
+        if (m_markerHolds[index]) {
+            cell = column.ownMarkerCell;
+        } else if (rowMarkerColumn >= 0) {
+            const auto slot = static_cast<size_t>(m_rowMarkerSlots[static_cast<size_t>(rowMarkerColumn)]);
+            int& prepared = column.rowMarkerCells[slot];
+            if (prepared == -2) prepared = PrepareColumnCell(column, &m_columns[static_cast<size_t>(rowMarkerColumn)]);
+            cell = prepared;
+        }
         std::wstring_view text = m_rowValues[index];
         if (column.converter) {
             int failed = 0;
@@ -187,32 +222,7 @@ bool ExReport::WriteRow(int& rowMarkerColumn) {
             if (failed) return false;
             text = m_convertedText;
         }
-        const bool bold = (property && property->style.IsBold) || (active && active->style.IsBold);
-        const bool italic = (property && property->style.IsItalic) || (active && active->style.IsItalic);
-        int size = 0;
-        if (active && active->style.FontSize != 0) {
-            size = 10 + 2 * active->style.FontSize;
-        } else if (property && property->style.FontSize != 0) {
-            size = 10 + 2 * property->style.FontSize;
-        }
-        const std::wstring* attributes = active     ? &markerOwner->markerAttributes
-                                         : property ? &column.propertyAttributes
-                                                    : nullptr;
-        if (active) {
-            SetCellColor(active->style.StyleName);
-        } else if (property) {
-            SetCellColor(property->style.StyleName);
-        }
-        BeginCell(column.name, 0, attributes ? std::wstring_view(*attributes) : std::wstring_view());
-        if (size) BeginStyle(kSize, size);
-        if (bold) BeginStyle(kBold, 0);
-        if (italic) BeginStyle(kItalic, 0);
-        Text(text, 0, {}, 0);
-        if (italic) EndStyle(kItalic, 0);
-        if (bold) EndStyle(kBold, 0);
-        EndCell(column.name, 0);
-        SetCellColor({});
-        if (size) EndStyle(kSize, 0);
+        FormattedCell(cell, column.name, text);
     }
     return true;
 }

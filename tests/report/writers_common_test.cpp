@@ -125,4 +125,58 @@ TEST(Writers, ContentBeforeOpenIsIgnored) {
     EXPECT_EQ(rt::ReadFile(dir.Path() / "t.txt"), "on time\n");
 }
 
+// A prepared cell writes what the element calls write, in every format (HTML has a fast path of its own),
+// inside a row and where no row is open; equal formats share a handle.
+TEST(Writers, PreparedCellsMatchTheElementCalls) {
+    const CellFormat formats[] = {
+        {},
+        {L"align=\"Right\"", L"Pr0", true, 0, false, false},
+        {L"style=\"color: #800000;\" style=\"font-size: 120%;\"", L"Mar1", true, 12, true, true},
+        {L" class=\"x<&>\"", L"", true, -2, false, true},
+        {L"", L"Pr2", true, 14, true, false},
+    };
+    const wchar_t* texts[] = {L"plain", L"<a & \"b\">", L"", L"Łódź 𝄞"};
+    for (const int format : {RF_HTML, RF_XML, RF_TEXT, RF_EXCEL, RF_RTF}) {
+        rt::TempDir dir;
+        const auto write = [&](const std::wstring& file, bool prepared) {
+            MultiReport report;
+            report.AddReport(format, file, L"");
+            ASSERT_EQ(report.Open(), RE_OK);
+            report.BeginTable(L"ResultSet", {});
+            report.BeginRow(L"row", {}, 5);
+            std::vector<int> handles;
+            for (const CellFormat& cell : formats) handles.push_back(report.PrepareCell(cell));
+            EXPECT_EQ(report.PrepareCell(formats[2]), handles[2]);
+            for (int pass = 0; pass < 2; ++pass) {
+                for (size_t i = 0; i < std::size(formats); ++i) {
+                    const CellFormat& cell = formats[i];
+                    const wchar_t* text = texts[i % std::size(texts)];
+                    if (prepared) {
+                        report.FormattedCell(handles[i], L"c", text);
+                        continue;
+                    }
+                    if (cell.setsStyle) report.SetCellColor(cell.styleName);
+                    report.BeginCell(L"c", 0, cell.attributes);
+                    if (cell.size) report.BeginStyle(RS_SIZE, cell.size);
+                    if (cell.bold) report.BeginStyle(RS_BOLD, 0);
+                    if (cell.italic) report.BeginStyle(RS_ITALIC, 0);
+                    report.Text(text, 0, {}, 0);
+                    if (cell.italic) report.EndStyle(RS_ITALIC, 0);
+                    if (cell.bold) report.EndStyle(RS_BOLD, 0);
+                    report.EndCell(L"c", 0);
+                    report.SetCellColor({});
+                    if (cell.size) report.EndStyle(RS_SIZE, 0);
+                }
+                // The second pass starts where no row is open.
+                report.EndRow(L"row");
+            }
+            report.EndTable(L"ResultSet");
+            ASSERT_EQ(report.Close(), RE_OK);
+        };
+        write(dir.File("calls"), false);
+        write(dir.File("prepared"), true);
+        EXPECT_EQ(rt::ReadFile(dir.Path() / "prepared"), rt::ReadFile(dir.Path() / "calls")) << "format " << format;
+    }
+}
+
 }  // namespace

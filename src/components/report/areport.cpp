@@ -27,6 +27,37 @@ void AReport::SetCellColor(std::wstring_view styleName) {
     if (m_usesCellColor) m_cellStyle = styleName;
 }
 
+int AReport::PrepareCell(const CellFormat& format) {
+    for (size_t handle = 0; handle < m_cellFormats.size(); ++handle) {
+        if (m_cellFormats[handle] == format) return static_cast<int>(handle);
+    }
+    m_cellFormats.push_back(format);
+    return static_cast<int>(m_cellFormats.size() - 1);
+}
+
+void AReport::FormattedCell(int handle, std::wstring_view columnName, std::wstring_view text) {
+    if (handle < 0 || static_cast<size_t>(handle) >= m_cellFormats.size()) {
+        BeginCell(columnName, 0, {});
+        Text(text, 0, {}, 0);
+        EndCell(columnName, 0);
+        return;
+    }
+    const CellFormat& format = m_cellFormats[static_cast<size_t>(handle)];
+    const int size = format.size;
+    const bool bold = format.bold, italic = format.italic;
+    if (format.setsStyle) SetCellColor(format.styleName);
+    BeginCell(columnName, 0, format.attributes);
+    if (size) BeginStyle(RS_SIZE, size);
+    if (bold) BeginStyle(RS_BOLD, 0);
+    if (italic) BeginStyle(RS_ITALIC, 0);
+    Text(text, 0, {}, 0);
+    if (italic) EndStyle(RS_ITALIC, 0);
+    if (bold) EndStyle(RS_BOLD, 0);
+    EndCell(columnName, 0);
+    SetCellColor({});
+    if (size) EndStyle(RS_SIZE, 0);
+}
+
 void AReport::SetReportOption(int option, int value) {
     if (option == RO_LANDSCAPE) m_setup.landscape = value != 0;
 }

@@ -13,6 +13,17 @@ enum REPORT_ERRORS { RE_OK = 0, RE_OPEN = 1, RE_WRITE = 2, RE_FORMAT = 3 };
 // Paragraph types: 0 plain text, 1 to 6 heading levels.
 using PARAGRAPH_TYPE = int;
 
+// How the column rules dress one body cell: what SetCellColor, BeginCell and BeginStyle would be given.
+struct CellFormat {
+    std::wstring attributes;  // the attribute text of BeginCell
+    std::wstring styleName;   // the SetCellColor name
+    bool setsStyle = false;   // SetCellColor(styleName) comes before the cell (a rule applies)
+    int size = 0;             // BeginStyle(RS_SIZE, size) when not 0
+    bool bold = false;
+    bool italic = false;
+    bool operator==(const CellFormat&) const = default;
+};
+
 // What a writer is told before Open.
 struct ReportSetup {
     int format = RF_HTML;
@@ -68,6 +79,13 @@ public:
     virtual void SetCellColor(std::wstring_view styleName);
     // False for writers that never look at the SetCellColor name, so that callers may skip it per cell.
     bool UsesCellColor() const { return m_usesCellColor; }
+    // A handle for a body-cell format, valid for the life of the writer; equal formats share a handle. A writer
+    // may prepare the cell's markup here once instead of per cell.
+    virtual int PrepareCell(const CellFormat& format);
+    // A whole body cell of text in a prepared format. Writes what SetCellColor(styleName) (when setsStyle), BeginCell(columnName,
+    // 0, attributes), BeginStyle for size, bold and italic, Text(text), EndStyle for italic and bold, EndCell,
+    // SetCellColor({}) and EndStyle for size write, in that order.
+    virtual void FormattedCell(int handle, std::wstring_view columnName, std::wstring_view text);
     virtual void Link(std::wstring_view target, std::wstring_view text) { Text(text, 0, target, 0); }
     virtual void SetReportOption(int option, int value);
     virtual void SetStyles(std::wstring_view styles);
@@ -90,5 +108,6 @@ protected:
     ReportSetup m_setup;
     std::wstring m_error;
     std::wstring m_cellStyle;  // current SetCellColor name
+    std::vector<CellFormat> m_cellFormats;  // by PrepareCell handle
     bool m_usesCellColor = true;  // a writer that ignores m_cellStyle sets this false
 };

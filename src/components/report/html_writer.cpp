@@ -450,6 +450,46 @@ void HtmlReport::EndCell(std::wstring_view, int header) {
     if (!CloseTo(header ? Element::HeaderCell : Element::Cell)) CloseTo(header ? Element::Cell : Element::HeaderCell);
 }
 
+int HtmlReport::PrepareCell(const CellFormat& format) {
+    const int handle = AReport::PrepareCell(format);
+    while (m_cellMarkup.size() < m_cellFormats.size()) {
+        const CellFormat& prepared = m_cellFormats[m_cellMarkup.size()];
+        CellMarkup& markup = m_cellMarkup.emplace_back();
+        // The bytes BeginCell, BeginStyle, EndStyle and EndCell write for this format.
+        markup.open = "<td";
+        if (!prepared.attributes.empty()) EncodeAttributes(markup.open, prepared.attributes);
+        markup.open += '>';
+        if (prepared.size > 0) {
+            markup.open += "<span style=\"font-size: " + std::to_string(prepared.size) + "pt\">";
+        } else if (prepared.size < 0) {
+            markup.open += "<span>";
+        }
+        if (prepared.bold) markup.open += "<b>";
+        if (prepared.italic) markup.open += "<i>";
+        if (prepared.italic) markup.close += "</i>";
+        if (prepared.bold) markup.close += "</b>";
+        if (prepared.size) markup.close += "</span>";
+        markup.close += "</td>";
+    }
+    return handle;
+}
+
+void HtmlReport::FormattedCell(int handle, std::wstring_view columnName, std::wstring_view text) {
+    // Inside a row, the common case, the whole cell is appended in one go; anywhere else the element calls
+    // sort out what is open.
+    if (handle < 0 || static_cast<size_t>(handle) >= m_cellMarkup.size() || m_open.empty() ||
+        m_open.back().kind != Element::Row) {
+        AReport::FormattedCell(handle, columnName, text);
+        return;
+    }
+    const CellMarkup& markup = m_cellMarkup[static_cast<size_t>(handle)];
+    std::string& buffer = m_out->Buffer();
+    buffer.append(markup.open);
+    m_encoder.Append(buffer, text, true);
+    buffer.append(markup.close);
+    m_out->MaybeFlush();
+}
+
 void HtmlReport::Cell(std::wstring_view text, int header, std::wstring_view attributes) {
     BeginCell({}, header, attributes);
     WriteEscaped(text);

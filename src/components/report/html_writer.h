@@ -38,6 +38,8 @@ public:
     void BeginCell(std::wstring_view columnName, int header, std::wstring_view attributes) override;
     void EndCell(std::wstring_view columnName, int header) override;
     void Cell(std::wstring_view text, int header, std::wstring_view attributes) override;
+    int PrepareCell(const CellFormat& format) override;
+    void FormattedCell(int handle, std::wstring_view columnName, std::wstring_view text) override;
 
     // Appends to list the report styles in folder: the names of its *.htm files without the extension,
     // "Default" first and the rest in alphabetical order. Returns how many were added (0 for a missing folder).
@@ -113,4 +115,9 @@ private:
     static constexpr size_t kAttributeCacheSize = 32;
     std::vector<AttributeBytes> m_attributeCache;
     size_t m_attributeCacheNext = 0;
+    // The encoded opening tags (cell, size, bold, italic) and closing tags of each prepared cell format.
+    struct CellMarkup {
+        std::string open, close;
+    };
+    std::vector<CellMarkup> m_cellMarkup;
 };

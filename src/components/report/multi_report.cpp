@@ -97,6 +97,10 @@ void MultiReport::SetCellColor(std::wstring_view styleName) {
     // Called twice per cell: not even forwarded to a writer that ignores it.
     if (m_open && m_writer->UsesCellColor()) m_writer->SetCellColor(styleName);
 }
+int MultiReport::PrepareCell(const CellFormat& format) { return m_open ? m_writer->PrepareCell(format) : -1; }
+void MultiReport::FormattedCell(int handle, std::wstring_view columnName, std::wstring_view text) {
+    TW_FORWARD(FormattedCell(handle, columnName, text));
+}
 void MultiReport::Link(std::wstring_view target, std::wstring_view text) { TW_FORWARD(Link(target, text)); }
 
 #undef TW_FORWARD

@@ -44,6 +44,8 @@ public:
     void EndCell(std::wstring_view columnName, int header) final;
     void Cell(std::wstring_view text, int header, std::wstring_view attributes) final;
     void SetCellColor(std::wstring_view styleName) final;
+    int PrepareCell(const CellFormat& format) final;
+    void FormattedCell(int handle, std::wstring_view columnName, std::wstring_view text) final;
     void Link(std::wstring_view target, std::wstring_view text) final;
     void SetReportOption(int option, int value) final;
     void SetStyles(std::wstring_view styles) final;

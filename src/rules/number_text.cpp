@@ -77,17 +77,21 @@ double ReadNumber(std::wstring_view text) {
             negativeExponent = false;
         }
     }
-    // Few digits and a small exponent: mantissa and power of ten are exact doubles, so one correctly rounded
-    // division or multiplication gives the same value as a full conversion.
-    if (intDigits + fracDigits <= 15 && !hasExponent) {
+    // Without an exponent, a mantissa of at most 2^53 and at most 22 decimals, mantissa and power of ten are
+    // exact doubles, so one correctly rounded division gives the same value as a full conversion. That covers
+    // the 16-digit values that databases print for most doubles.
+    if (intDigits + fracDigits <= 19 && fracDigits <= 22 && !hasExponent) {
         unsigned long long mantissa = 0;
         for (size_t i = start; i < pos; ++i) {
             if (text[i] != L'.') mantissa = mantissa * 10 + static_cast<unsigned>(text[i] - L'0');
         }
-        static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7,
-                                             1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-        const double value = static_cast<double>(mantissa) / kPowers[fracDigits];
-        return negative ? -value : value;
+        if (mantissa <= (1ULL << 53)) {
+            static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                 1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                                 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+            const double value = static_cast<double>(mantissa) / kPowers[fracDigits];
+            return negative ? -value : value;
+        }
     }
     // The scanned part is plain ASCII; narrow it for from_chars, on the stack unless it is unusually long.
     const size_t length = pos - start;

@@ -44,25 +44,27 @@ size_t ValidSequence(const unsigned char* p, size_t left, char32_t& cp) {
 }  // namespace
 
 void Utf8ToWide(std::string_view bytes, std::wstring& out) {
-    out.clear();
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const size_t n = bytes.size();
-    out.reserve(n);
+    // Never more characters than bytes: written through a pointer, then cut to what was written.
+    out.resize(n);
+    wchar_t* const first = out.data();
+    wchar_t* target = first;
     size_t i = 0;
     while (i < n) {
-        // Fast path for runs of ASCII.
-        while (i < n && p[i] < 0x80) out.push_back(static_cast<wchar_t>(p[i++]));
+        while (i < n && p[i] < 0x80) *target++ = static_cast<wchar_t>(p[i++]);
         if (i >= n) break;
         char32_t cp;
         const size_t len = ValidSequence(p + i, n - i, cp);
         if (len == 0) {
-            out.push_back(Cp1252(p[i]));
+            *target++ = Cp1252(p[i]);
             ++i;
         } else {
-            out.push_back(static_cast<wchar_t>(cp));
+            *target++ = static_cast<wchar_t>(cp);
             i += len;
         }
     }
+    out.resize(static_cast<size_t>(target - first));
 }
 
 std::wstring Utf8ToWide(std::string_view bytes) {

@@ -3,6 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <cwctype>
 #include <random>
 #include <string>
 #include <vector>
@@ -95,9 +96,11 @@ void BM_TestMarker(benchmark::State& state, const MarkerSetup& setup, const wcha
 }
 
 void BM_ApplyConverter(benchmark::State& state, Converter converter, int type,
-                       std::vector<std::wstring> (*makeValues)()) {
+                       std::vector<std::wstring> (*makeValues)(), bool standardMatcher) {
     const std::vector<std::wstring> values = makeValues();
     PrepareConverter(converter);
+    // For comparison: std::wregex alone, as every expression was matched before the fast matcher.
+    if (standardMatcher) converter.fastCompiled.reset();
     std::wstring out;
     size_t index = 0;
     int failed = 0;
@@ -134,6 +137,46 @@ std::vector<std::wstring> RangeTexts() {
     return values;
 }
 
+// Twenty characters with runs of digits among letters.
+std::vector<std::wstring> DigitRunTexts() {
+    std::mt19937 random(6);
+    std::vector<std::wstring> values;
+    for (size_t i = 0; i < kValueCount; ++i) {
+        std::wstring value;
+        while (value.size() < 20) {
+            const bool digits = value.empty() ? random() % 2 == 0 : !std::iswdigit(value.back());
+            for (size_t run = 1 + random() % 4; run > 0 && value.size() < 20; --run) {
+                const auto offset = static_cast<wchar_t>(random() % (digits ? 10 : 26));
+                value += static_cast<wchar_t>((digits ? L'0' : L'a') + offset);
+            }
+        }
+        values.push_back(value);
+    }
+    return values;
+}
+
+std::vector<std::wstring> MailTexts() {
+    const wchar_t* const users[] = {L"jane", L"bob_smith", L"info", L"k2"};
+    const wchar_t* const hosts[] = {L"example", L"shop", L"mail_server"};
+    std::mt19937 random(7);
+    std::vector<std::wstring> values;
+    for (size_t i = 0; i < kValueCount; ++i) {
+        values.push_back(std::wstring(users[random() % 4]) + L"@" + hosts[random() % 3] + L".com");
+    }
+    return values;
+}
+
+void RegisterRegex(const char* name, const wchar_t* from, const wchar_t* to,
+                   std::vector<std::wstring> (*makeValues)()) {
+    Converter converter;
+    converter.RegexFrom = from;
+    converter.RegexTo = to;
+    benchmark::RegisterBenchmark((std::string("ApplyConverter/regex_std/") + name).c_str(), BM_ApplyConverter,
+                                 converter, TC_VARCHAR, makeValues, true);
+    benchmark::RegisterBenchmark((std::string("ApplyConverter/regex_fast/") + name).c_str(), BM_ApplyConverter,
+                                 converter, TC_VARCHAR, makeValues, false);
+}
+
 void BM_StyleAttributes(benchmark::State& state) {
     RuleStyle style;
     style.Align = L"Right";
@@ -160,29 +203,36 @@ void RegisterAll() {
     Converter regex;
     regex.RegexFrom = L"(\\d+)-(\\d+)";
     regex.RegexTo = L"$2/$1";
-    benchmark::RegisterBenchmark("ApplyConverter/regex", BM_ApplyConverter, regex, TC_VARCHAR, RangeTexts);
+    benchmark::RegisterBenchmark("ApplyConverter/regex", BM_ApplyConverter, regex, TC_VARCHAR, RangeTexts, false);
     benchmark::RegisterBenchmark("ApplyConverter/regex_compiled_per_value", BM_RegexCompiledPerValue, regex,
                                  RangeTexts);
+    // The same expressions on std::wregex alone and on the fast matcher.
+    RegisterRegex("ranges", L"(\\d+)-(\\d+)", L"$2/$1", RangeTexts);
+    RegisterRegex("date_anchored", L"^([0-9]{4})-([0-9]{2})", L"$2/$1", DateValues);
+    RegisterRegex("digit_runs", L"[0-9]+", L"<$&>", DigitRunTexts);
+    RegisterRegex("mail_host", L"(\\w+)@(\\w+)\\.com", L"$2", MailTexts);
 
     Converter group;
     group.Group = 1;
-    benchmark::RegisterBenchmark("ApplyConverter/group", BM_ApplyConverter, group, TC_INTEGER, IntegerValues);
+    benchmark::RegisterBenchmark("ApplyConverter/group", BM_ApplyConverter, group, TC_INTEGER, IntegerValues,
+                                 false);
 
     Converter fixed;
     fixed.Digits = 12;
     fixed.Pres = 2;
-    benchmark::RegisterBenchmark("ApplyConverter/fixed", BM_ApplyConverter, fixed, TC_DOUBLE, NumberValues);
+    benchmark::RegisterBenchmark("ApplyConverter/fixed", BM_ApplyConverter, fixed, TC_DOUBLE, NumberValues,
+                                 false);
 
     Converter date;
     date.DateFrom = L"YYYY-MM-DD";
     date.DateTo = L"DD MON YYYY";
-    benchmark::RegisterBenchmark("ApplyConverter/date", BM_ApplyConverter, date, TC_TIMESTAMP, DateValues);
+    benchmark::RegisterBenchmark("ApplyConverter/date", BM_ApplyConverter, date, TC_TIMESTAMP, DateValues, false);
 
     Converter affixes;
     affixes.Prefix = L"€ ";
     affixes.Suffix = L" net";
     benchmark::RegisterBenchmark("ApplyConverter/prefix_suffix", BM_ApplyConverter, affixes, TC_VARCHAR,
-                                 TextValues);
+                                 TextValues, false);
 
     benchmark::RegisterBenchmark("StyleAttributes/html", BM_StyleAttributes);
 }

@@ -92,6 +92,7 @@ public:
         Append(whole, Single(Op::Accept, 0));
         if (m_tooBig) return false;
         m_regex.m_start = whole.start;
+        SkipDummies();
         for (uint32_t i = 0; i < m_regex.m_nodes.size(); ++i) {
             if (m_regex.m_nodes[i].op == Op::Repeat) m_regex.m_repeats.push_back(i);
         }
@@ -99,6 +100,20 @@ public:
     }
 
 private:
+    // Links past the empty nodes that joins and counted repeats leave, so that the walk need not step on them.
+    // No loop consists of empty nodes alone: every loop passes a repeat.
+    void SkipDummies() {
+        std::vector<SimpleRegex::Node>& nodes = m_regex.m_nodes;
+        auto skip = [&](uint32_t& link) {
+            while (link != kNoState && nodes[link].op == Op::Dummy) link = nodes[link].next;
+        };
+        for (SimpleRegex::Node& node : nodes) {
+            skip(node.next);
+            skip(node.alt);
+        }
+        skip(m_regex.m_start);
+    }
+
     enum class Quantifier : uint8_t { None, Star, Plus, Optional, Braces };
     struct Term;
     using Sequence = std::vector<Term>;
@@ -553,6 +568,11 @@ bool SimpleRegex::CanStartWith(wchar_t c) const {
     return m_startNonAscii;
 }
 
+inline bool SimpleRegex::ClassHas(const CharClass& charClass, wchar_t c) const {
+    if (c >= 0 && c < 128) return (charClass.ascii[c >> 6] >> (c & 63) & 1) != 0;
+    return ClassMatches(charClass, c);
+}
+
 bool SimpleRegex::ClassMatches(const CharClass& charClass, wchar_t c) const {
     if (c >= 0 && c < 128 && charClass.asciiReady) {
         return (charClass.ascii[c >> 6] >> (c & 63) & 1) != 0;
@@ -585,9 +605,6 @@ RegexResult SimpleRegex::Search(std::wstring_view subject, size_t start, unsigne
         result = Attempt(subject, position, position == start && !prevAvail, notNull, scratch);
         if (result != RegexResult::NotFound) break;
     }
-    if (result != RegexResult::NotFound) {
-        for (const uint32_t repeat : m_repeats) scratch.repeatCounts[repeat] = {0, 0};
-    }
     if (scratch.frames.capacity() > kKeptFrames) std::vector<RegexFrame>().swap(scratch.frames);
     return result;
 }
@@ -601,6 +618,10 @@ RegexResult SimpleRegex::Attempt(std::wstring_view subject, size_t position, boo
     auto& counts = scratch.repeatCounts;
     frames.clear();
     for (RegexCapture& capture : captures) capture = RegexCapture();
+    for (const uint32_t repeat : m_repeats) counts[repeat] = {0, 0};
+    // Values changed while no choice is open need no restoring: a failure then ends the attempt, and the next
+    // attempt starts afresh.
+    size_t choices = 0;
     const wchar_t* const text = subject.data();
     const auto size = static_cast<uint32_t>(subject.size());
     const auto begin = static_cast<uint32_t>(position);
@@ -611,7 +632,7 @@ RegexResult SimpleRegex::Attempt(std::wstring_view subject, size_t position, boo
     auto enterBody = [&](uint32_t repeat) {
         auto& count = counts[repeat];
         if (count.second != 0 && count.first == current && count.second >= 2) return false;
-        frames.push_back({kRestoreRepeat, repeat, count.first, count.second});
+        if (choices != 0) frames.push_back({kRestoreRepeat, repeat, count.first, count.second});
         if (count.second == 0 || count.first != current) {
             count = {current, 1};
         } else {
@@ -622,7 +643,6 @@ RegexResult SimpleRegex::Attempt(std::wstring_view subject, size_t position, boo
     };
 
     while (true) {
-        if (frames.size() > kMaxFrames) return RegexResult::TooLong;
         const Node& node = m_nodes[state];
         bool advance = true;
         switch (node.op) {
@@ -637,7 +657,7 @@ RegexResult SimpleRegex::Attempt(std::wstring_view subject, size_t position, boo
                 state = node.next;
                 break;
             case Op::Class:
-                advance = current < size && ClassMatches(m_classes[node.arg], text[current]);
+                advance = current < size && ClassHas(m_classes[node.arg], text[current]);
                 if (advance) ++current;
                 state = node.next;
                 break;
@@ -654,16 +674,20 @@ RegexResult SimpleRegex::Attempt(std::wstring_view subject, size_t position, boo
                 break;
             case Op::GroupBegin: {
                 RegexCapture& capture = captures[node.arg];
-                frames.push_back({capture.matched ? kRestoreCaptureMatched : kRestoreCapture, node.arg,
-                                  static_cast<uint32_t>(capture.first), static_cast<uint32_t>(capture.second)});
+                if (choices != 0) {
+                    frames.push_back({capture.matched ? kRestoreCaptureMatched : kRestoreCapture, node.arg,
+                                      static_cast<uint32_t>(capture.first), static_cast<uint32_t>(capture.second)});
+                }
                 capture.first = current;
                 state = node.next;
                 break;
             }
             case Op::GroupEnd: {
                 RegexCapture& capture = captures[node.arg];
-                frames.push_back({capture.matched ? kRestoreCaptureMatched : kRestoreCapture, node.arg,
-                                  static_cast<uint32_t>(capture.first), static_cast<uint32_t>(capture.second)});
+                if (choices != 0) {
+                    frames.push_back({capture.matched ? kRestoreCaptureMatched : kRestoreCapture, node.arg,
+                                      static_cast<uint32_t>(capture.first), static_cast<uint32_t>(capture.second)});
+                }
                 capture.second = current;
                 capture.matched = true;
                 state = node.next;
@@ -671,17 +695,23 @@ RegexResult SimpleRegex::Attempt(std::wstring_view subject, size_t position, boo
             }
             case Op::Alternative:
                 frames.push_back({kResume, node.next, current, 0});
+                ++choices;
                 state = node.alt;
                 break;
             case Op::Repeat: {
+                // Every way to grow the stack without limit passes a repeat, so the limit is checked here.
+                if (frames.size() > kMaxFrames) return RegexResult::TooLong;
                 const uint32_t repeat = state;
                 if (node.lazy) {
                     frames.push_back({kLazyMore, repeat, current, 0});
+                    ++choices;
                     state = node.next;
                 } else {
                     frames.push_back({kResume, node.next, current, 0});
+                    ++choices;
                     if (!enterBody(repeat)) {
                         frames.pop_back();
+                        --choices;
                         state = node.next;
                     }
                 }
@@ -704,11 +734,13 @@ RegexResult SimpleRegex::Attempt(std::wstring_view subject, size_t position, boo
             frames.pop_back();
             switch (frame.kind) {
                 case kResume:
+                    --choices;
                     state = frame.id;
                     current = frame.a;
                     resumed = true;
                     break;
                 case kLazyMore:
+                    --choices;
                     current = frame.a;
                     resumed = enterBody(frame.id);
                     break;

@@ -54,7 +54,8 @@ struct RegexScratch {
     std::vector<RegexFrame> frames;
     std::vector<RegexCapture> current;
     std::vector<RegexCapture> found;
-    std::vector<std::pair<uint32_t, uint32_t>> repeatCounts;  // per state: position of the last pass, passes there
+    // Per state: where the body of a repeat last began, and how often it began there.
+    std::vector<std::pair<uint32_t, uint32_t>> repeatCounts;
 };
 
 enum class RegexResult {
@@ -94,13 +95,14 @@ private:
     RegexResult Attempt(std::wstring_view subject, size_t position, bool atBeginning, bool notNull,
                         RegexScratch& scratch) const;
     bool ClassMatches(const CharClass& charClass, wchar_t c) const;
+    bool ClassHas(const CharClass& charClass, wchar_t c) const;
     bool CanStartWith(wchar_t c) const;
     void FindStartSet();
     friend class RegexBuilder;
 
     std::vector<Node> m_nodes;
     std::vector<CharClass> m_classes;
-    std::vector<uint32_t> m_repeats;  // the repeat states, whose counts are cleared after a match
+    std::vector<uint32_t> m_repeats;  // the repeat states, whose counts each attempt clears
     std::regex_traits<wchar_t> m_traits;
     size_t m_groupCount = 0;
     uint32_t m_start = 0;

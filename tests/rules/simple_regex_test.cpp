@@ -249,6 +249,7 @@ TEST(SimpleRegex, LongValuesAndReusedBuffers) {
     ASSERT_TRUE(PrepareConverter(converter));
     ASSERT_NE(converter.fastCompiled, nullptr);
     EXPECT_EQ(ApplyWith(converter, L"12-34 and 5-6"), L"34/12 and 6/5");
+    EXPECT_EQ(ApplyWith(converter, L"order 1234-56 shipped"), L"order 56/1234 shipped");
     const rules::RegexFrame* frames = converter.fastScratch.frames.data();
     const RegexCapture* found = converter.fastScratch.found.data();
     for (int i = 0; i < 100; ++i) EXPECT_EQ(ApplyWith(converter, L"order 1234-56 shipped"), L"order 56/1234 shipped");

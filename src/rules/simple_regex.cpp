@@ -12,8 +12,6 @@ constexpr size_t kMaxPatternLength = 4096;
 constexpr int kMaxDepth = 64;
 constexpr int kMaxCount = 1000;
 constexpr size_t kMaxStates = 20000;
-// 16 bytes a frame: 256 MiB at most, about a million characters for a short expression.
-constexpr size_t kMaxFrames = size_t{16} << 20;
 constexpr size_t kKeptFrames = size_t{1} << 16;  // scratch beyond this is given back after the value
 // Subject offsets are kept in 32 bits.
 constexpr size_t kMaxSubject = std::numeric_limits<uint32_t>::max() - 1;
@@ -700,7 +698,7 @@ RegexResult SimpleRegex::Attempt(std::wstring_view subject, size_t position, boo
                 break;
             case Op::Repeat: {
                 // Every way to grow the stack without limit passes a repeat, so the limit is checked here.
-                if (frames.size() > kMaxFrames) return RegexResult::TooLong;
+                if (frames.size() > scratch.maxFrames) return RegexResult::TooLong;
                 const uint32_t repeat = state;
                 if (node.lazy) {
                     frames.push_back({kLazyMore, repeat, current, 0});

@@ -56,6 +56,9 @@ struct RegexScratch {
     std::vector<RegexCapture> found;
     // Per state: where the body of a repeat last began, and how often it began there.
     std::vector<std::pair<uint32_t, uint32_t>> repeatCounts;
+    // Beyond this many frames a search gives up with TooLong: 16 bytes a frame, 256 MiB by default, enough for
+    // about a million characters under a short expression.
+    size_t maxFrames = size_t{16} << 20;
 };
 
 enum class RegexResult {

@@ -256,6 +256,17 @@ TEST(SimpleRegex, LongValuesAndReusedBuffers) {
     EXPECT_EQ(converter.fastScratch.frames.data(), frames);
     EXPECT_EQ(converter.fastScratch.found.data(), found);
 
+    // A value that needs more backtracking than the scratch allows goes to the standard matcher instead.
+    converter.RegexFrom = L"(\\d)*x";
+    converter.fastScratch.maxFrames = 100;
+    ASSERT_TRUE(PrepareConverter(converter));
+    ASSERT_NE(converter.fastCompiled, nullptr);
+    const std::wstring digits(1000, L'7');
+    RegexMatches matches(*converter.fastCompiled, digits, converter.fastScratch);
+    EXPECT_EQ(matches.Next(), RegexResult::TooLong);
+    EXPECT_EQ(matches.Next(), RegexResult::NotFound);
+    EXPECT_EQ(ApplyWith(converter, L"1x" + digits + L"2x"), L"$2/1$2/2");
+
     BeginConverterRun(converter);
     EXPECT_EQ(converter.fastCompiled, nullptr);
     converter.RegexFrom = L"(\\d+)\\1";  // outside the subset: the standard matcher alone

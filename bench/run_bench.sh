@@ -126,6 +126,8 @@ measure() {  # output-file command...
   shift
   local times=() rss=() cpu=()
   for _ in $(seq "$RUNS"); do
+    # Every run starts without the file it writes, so that none pays for truncating the last run's.
+    rm -f "$output" ${REPORT:+"$REPORT"}
     "$TIME" -v -o "$WORK/time.txt" "$@" >"$output" 2>"$WORK/stderr.txt" || {
       echo "failed: $*" >&2
       cat "$WORK/stderr.txt" >&2
@@ -155,7 +157,9 @@ for n in "${ROWS[@]}"; do
   read -r t r c < <(measure "$WORK/out/sqlite_$n.csv" sqlite3 -header -csv "$DB" "SELECT * FROM bench_$n")
   T[sqlite_csv_$n]=$t; R[sqlite_csv_$n]=$r; C[sqlite_csv_$n]=$c; report_row "sqlite3 -header -csv" "$t" "$r" "$c"
   for kind in html text rules light; do
-    read -r t r c < <(measure "$WORK/out/console_$kind.txt" "$TW" -c "$WORK/${kind}_$n.twp")
+    report="$WORK/out/${kind}_$n.htm"
+    [ "$kind" = text ] && report="$WORK/out/text_$n.txt"
+    read -r t r c < <(REPORT=$report measure "$WORK/out/console_$kind.txt" "$TW" -c "$WORK/${kind}_$n.twp")
     T[${kind}_$n]=$t; R[${kind}_$n]=$r; C[${kind}_$n]=$c; report_row "tablewright -c ($kind)" "$t" "$r" "$c"
   done
   echo "ratios (wall, cpu):"
@@ -200,7 +204,7 @@ SQL
     echo "-- $n rows"
     read -r t r c < <(measure "$WORK/out/psql_$n.html" psql "$TW_TEST_PG" -H -c "SELECT * FROM bench_$n")
     T[psql_$n]=$t; C[psql_$n]=$c; report_row "psql -H" "$t" "$r" "$c"
-    read -r t r c < <(measure "$WORK/out/console_pg.txt" "$TW" -c "$WORK/pg_$n.twp")
+    read -r t r c < <(REPORT="$WORK/out/pg_$n.htm" measure "$WORK/out/console_pg.txt" "$TW" -c "$WORK/pg_$n.twp")
     T[pg_$n]=$t; R[pg_$n]=$r; C[pg_$n]=$c; report_row "tablewright -c (html, postgresql)" "$t" "$r" "$c"
     echo "ratio HTML / psql -H (wall, cpu): $(ratio "${T[pg_$n]}" "${T[psql_$n]}")  $(ratio "${C[pg_$n]}" "${C[psql_$n]}")"
     psql "$TW_TEST_PG" -q -c "DROP TABLE bench_$n" >/dev/null

@@ -54,11 +54,19 @@ double ReadNumber(std::wstring_view text) {
     bool negative = false;
     if (pos < text.size() && (text[pos] == L'+' || text[pos] == L'-')) negative = text[pos++] == L'-';
     const size_t start = pos;
+    // The digits are gathered into a mantissa while they are scanned (the first 19 fit in 64 bits).
     size_t intDigits = 0, fracDigits = 0;
-    while (pos < text.size() && IsDigit(text[pos])) ++pos, ++intDigits;
+    unsigned long long mantissa = 0;
+    while (pos < text.size() && IsDigit(text[pos])) {
+        mantissa = mantissa * 10 + static_cast<unsigned>(text[pos++] - L'0');
+        ++intDigits;
+    }
     if (pos < text.size() && text[pos] == L'.') {
         size_t after = pos + 1;
-        while (after < text.size() && IsDigit(text[after])) ++after, ++fracDigits;
+        while (after < text.size() && IsDigit(text[after])) {
+            mantissa = mantissa * 10 + static_cast<unsigned>(text[after++] - L'0');
+            ++fracDigits;
+        }
         if (intDigits + fracDigits > 0) pos = after;
     }
     if (intDigits + fracDigits == 0) return 0.0;
@@ -80,18 +88,11 @@ double ReadNumber(std::wstring_view text) {
     // Without an exponent, a mantissa of at most 2^53 and at most 22 decimals, mantissa and power of ten are
     // exact doubles, so one correctly rounded division gives the same value as a full conversion. That covers
     // the 16-digit values that databases print for most doubles.
-    if (intDigits + fracDigits <= 19 && fracDigits <= 22 && !hasExponent) {
-        unsigned long long mantissa = 0;
-        for (size_t i = start; i < pos; ++i) {
-            if (text[i] != L'.') mantissa = mantissa * 10 + static_cast<unsigned>(text[i] - L'0');
-        }
-        if (mantissa <= (1ULL << 53)) {
-            static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                                 1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                                 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-            const double value = static_cast<double>(mantissa) / kPowers[fracDigits];
-            return negative ? -value : value;
-        }
+    if (!hasExponent && intDigits + fracDigits <= 19 && fracDigits <= 22 && mantissa <= (1ULL << 53)) {
+        static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                             1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+        const double value = static_cast<double>(mantissa) / kPowers[fracDigits];
+        return negative ? -value : value;
     }
     // The scanned part is plain ASCII; narrow it for from_chars, on the stack unless it is unusually long.
     const size_t length = pos - start;

@@ -37,7 +37,7 @@ public:
     unsigned long long Size() const { return m_written + m_buffer.size(); }
 
 private:
-    static constexpr size_t kFlushAt = 1 << 16;
+    static constexpr size_t kFlushAt = 1 << 18;
     int m_fd = -1;
     std::string m_buffer;
     std::wstring m_path;

@@ -69,7 +69,7 @@ struct SimpleRegex::CharClass {
     bool negated = false;
 };
 
-SimpleRegex::SimpleRegex() = default;
+SimpleRegex::SimpleRegex(Key) {}
 SimpleRegex::~SimpleRegex() = default;
 
 // The pattern read into a tree, then laid out as the same automaton the standard library builds, so that a
@@ -496,7 +496,7 @@ private:
 };
 
 std::unique_ptr<SimpleRegex> SimpleRegex::Compile(std::wstring_view pattern) {
-    std::unique_ptr<SimpleRegex> regex(new SimpleRegex());
+    auto regex = std::make_unique<SimpleRegex>(Key());
     RegexBuilder builder(pattern, *regex);
     if (!builder.Build()) return nullptr;
     regex->FindStartSet();

@@ -19,9 +19,11 @@
 //   nested repetition may backtrack exponentially, and is left to the standard matcher as it is.
 // Backreferences, lookahead, \b \B, \0 \c \x \u, other identity escapes and flags are all outside the subset.
 //
-// The semantics are those of libstdc++, which differ from the ECMAScript standard in two ways that show in the
-// captures: a group inside a repeated group keeps its value from an earlier pass (no reset per pass), and a
-// repeated group may match empty (twice at the same position) where the standard would reject the pass.
+// The walk is the standard library's, step for step, so its running time grows as that one's does; only the
+// constant is smaller. The semantics are those of libstdc++, which differ from the ECMAScript standard in two
+// ways that show in the captures: a group inside a repeated group keeps its value from an earlier pass (no
+// reset per pass), and a repeated group may match empty (twice at the same position) where the standard would
+// reject the pass.
 
 #include <cstddef>
 #include <cstdint>
@@ -87,14 +89,20 @@ public:
     // match and every group.
     RegexResult Search(std::wstring_view subject, size_t start, unsigned flags, RegexScratch& scratch) const;
 
-    struct Node;
-    struct CharClass;
+private:
+    struct Key {
+        explicit Key() = default;
+    };
+
+public:
+    explicit SimpleRegex(Key);  // only through Compile
     ~SimpleRegex();
     SimpleRegex(const SimpleRegex&) = delete;
     SimpleRegex& operator=(const SimpleRegex&) = delete;
 
 private:
-    SimpleRegex();
+    struct Node;
+    struct CharClass;
     RegexResult Attempt(std::wstring_view subject, size_t position, bool atBeginning, bool notNull,
                         RegexScratch& scratch) const;
     bool ClassMatches(const CharClass& charClass, wchar_t c) const;

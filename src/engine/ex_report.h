@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cparse.h"
+#include "number_text.h"
 #include "multi_report.h"
 #include "temp_folder.h"
 
@@ -104,6 +105,7 @@ private:
     bool m_failed = false;
     std::vector<ColumnPlan> m_columns;
     std::vector<std::wstring> m_rowValues;
+    std::vector<rules::CellValue> m_rowCells;  // m_rowValues with their number readings, for the rules
     std::vector<char> m_markerHolds;
     std::vector<int> m_rowMarkerSlots;  // per column: its slot among the whole-row marker columns, or -1
     std::wstring m_convertedText;

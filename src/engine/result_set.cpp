@@ -197,9 +197,11 @@ int ExReport::PrepareColumnCell(const ColumnPlan& column, const ColumnPlan* mark
 bool ExReport::WriteRow(int& rowMarkerColumn) {
     const size_t columnCount = m_columns.size();
     rowMarkerColumn = -1;
+    m_rowCells.resize(columnCount);
+    for (size_t index = 0; index < columnCount; ++index) m_rowCells[index].Reset(m_rowValues[index]);
     for (size_t index = 0; index < columnCount; ++index) {
         const ValueMarker* marker = m_columns[index].marker;
-        const bool holds = marker != nullptr && MarkerHolds(*marker, m_rowValues);
+        const bool holds = marker != nullptr && MarkerHoldsInRow(*marker, m_rowCells);
         m_markerHolds[index] = holds ? 1 : 0;
         if (holds && rowMarkerColumn < 0 && marker->IsWholeRow) rowMarkerColumn = static_cast<int>(index);
     }
@@ -218,7 +220,7 @@ bool ExReport::WriteRow(int& rowMarkerColumn) {
         std::wstring_view text = m_rowValues[index];
         if (column.converter) {
             int failed = 0;
-            ApplyConverter(*column.converter, text, column.type, failed, m_convertedText);
+            ApplyConverter(*column.converter, m_rowCells[index], column.type, failed, m_convertedText);
             if (failed) return false;
             text = m_convertedText;
         }

@@ -56,6 +56,12 @@ void AppendGrouped(std::wstring& out, long long value) {
 // printf's "%<Digits>.<Pres>f" with "." as the decimal point whatever the locale.
 void AppendFixed(std::wstring& out, double value, int digits, int pres) {
     const int precision = pres > 0 ? pres : 6;
+    char quick[32];
+    if (const size_t length = rules::FormatFixedQuick(value, precision, quick)) {
+        if (digits > static_cast<int>(length)) out.append(static_cast<size_t>(digits) - length, L' ');
+        out.append(quick, quick + length);
+        return;
+    }
     char small[400];
     std::string large;
     char* begin = small;
@@ -436,7 +442,8 @@ void AppendSubstitution(std::wstring& out, std::wstring_view replacement,
                            });
 }
 
-void ApplyConverter(Converter& converter, std::wstring_view value, int type, int& failed, std::wstring& out) {
+void ApplyConverter(Converter& converter, const rules::CellValue& cell, int type, int& failed, std::wstring& out) {
+    const std::wstring_view value = cell.Text();
     failed = 0;
     out.assign(converter.Prefix);
     if (!converter.RegexFrom.empty() && !converter.RegexTo.empty()) {
@@ -456,18 +463,24 @@ void ApplyConverter(Converter& converter, std::wstring_view value, int type, int
         }
     } else if (FLD_DESC::IsNumber(type) && value.find(L'.') == std::wstring_view::npos) {
         if (converter.Group != 0) {
-            AppendGrouped(out, rules::ReadInteger(value));
+            AppendGrouped(out, cell.Integer());
         } else {
             out += value;
         }
     } else if (FLD_DESC::IsDouble(type)) {
-        AppendFixed(out, rules::ReadNumber(value), converter.Digits, converter.Pres);
+        AppendFixed(out, cell.Number(), converter.Digits, converter.Pres);
     } else if (FLD_DESC::IsDate(type) && !converter.DateFrom.empty() && !converter.DateTo.empty()) {
         if (!AppendDate(converter, value, out)) out += value;
     } else {
         out += value;
     }
     out += converter.Suffix;
+}
+
+void ApplyConverter(Converter& converter, std::wstring_view value, int type, int& failed, std::wstring& out) {
+    rules::CellValue cell;
+    cell.Reset(value);
+    ApplyConverter(converter, cell, type, failed, out);
 }
 
 std::wstring ApplyConverter(Converter& converter, std::wstring_view value, int type, int& failed) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "dates.h"
+#include "number_text.h"
 #include "simple_regex.h"
 
 struct Converter {
@@ -57,6 +58,8 @@ bool PrepareConverter(Converter& converter);
 // ends the result set).
 void ApplyConverter(Converter& converter, std::wstring_view value, int type, int& failed, std::wstring& out);
 std::wstring ApplyConverter(Converter& converter, std::wstring_view value, int type, int& failed);
+// The same for a cell whose number readings may already have been made (by a marker on the same column).
+void ApplyConverter(Converter& converter, const rules::CellValue& value, int type, int& failed, std::wstring& out);
 
 // Appends to out the replacement text for one match by the ECMAScript rules: "$&" the match, "$1".."$99" the
 // groups, "$`" the text before the match, "$'" the text after it, "$$" a dollar sign, anything else literal.

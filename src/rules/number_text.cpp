@@ -1,6 +1,8 @@
 #include "number_text.h"
 
+#include <bit>
 #include <charconv>
+#include <cstdint>
 #include <climits>
 #include <cmath>
 #include <limits>
@@ -110,6 +112,73 @@ double ReadNumber(std::wstring_view text) {
         value = negativeExponent ? 0.0 : std::numeric_limits<double>::infinity();
     }
     return negative ? -value : value;
+}
+
+// GCC and Clang's 128-bit integer; __extension__ keeps -Wpedantic quiet about it.
+__extension__ typedef unsigned __int128 Uint128;
+
+size_t FormatFixedQuick(double value, int precision, char* out) {
+    static constexpr std::uint64_t kPowers[] = {1ULL,
+                                                10ULL,
+                                                100ULL,
+                                                1000ULL,
+                                                10000ULL,
+                                                100000ULL,
+                                                1000000ULL,
+                                                10000000ULL,
+                                                100000000ULL,
+                                                1000000000ULL,
+                                                10000000000ULL,
+                                                100000000000ULL,
+                                                1000000000000ULL,
+                                                10000000000000ULL,
+                                                100000000000000ULL,
+                                                1000000000000000ULL,
+                                                10000000000000000ULL,
+                                                100000000000000000ULL};
+    if (!std::isfinite(value) || precision < 0 || precision > 17) return 0;
+    const bool negative = std::signbit(value);
+    const double magnitude = std::fabs(value);
+    // The rounded result times 10^precision must stay below 10^18 (18 digits, well within 64 bits).
+    if (magnitude >= 1e18 / static_cast<double>(kPowers[precision])) return 0;
+
+    // magnitude = mantissa * 2^exponent exactly; the scaled value mantissa * 10^precision fits in 128 bits.
+    const auto bits = std::bit_cast<std::uint64_t>(magnitude);
+    const auto biased = static_cast<int>(bits >> 52);
+    const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
+    const std::uint64_t mantissa = biased == 0 ? fraction : fraction | (std::uint64_t{1} << 52);
+    const int exponent = biased == 0 ? -1074 : biased - 1075;
+    const Uint128 scaled = static_cast<Uint128>(mantissa) * kPowers[precision];
+    std::uint64_t rounded;
+    if (exponent >= 0) {
+        // An integer below 10^18: the exponent is small.
+        rounded = static_cast<std::uint64_t>(scaled << exponent);
+    } else if (-exponent >= 128) {
+        rounded = 0;  // below 2^-1074+110: far under half a unit of the last decimal
+    } else {
+        const int shift = -exponent;
+        const Uint128 one = 1;
+        const Uint128 remainder = scaled & ((one << shift) - 1);
+        const Uint128 half = one << (shift - 1);
+        rounded = static_cast<std::uint64_t>(scaled >> shift);
+        if (remainder > half || (remainder == half && (rounded & 1) != 0)) ++rounded;
+    }
+
+    // The digits, at least precision + 1 of them, with the point before the last precision.
+    char digits[24];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + rounded % 10);
+        rounded /= 10;
+    } while (rounded != 0);
+    while (count < precision + 1) digits[count++] = '0';
+    size_t length = 0;
+    if (negative) out[length++] = '-';
+    for (int i = count - 1; i >= 0; --i) {
+        out[length++] = digits[i];
+        if (i == precision && precision > 0) out[length++] = '.';
+    }
+    return length;
 }
 
 int CompareOrdinal(std::wstring_view a, std::wstring_view b) {

@@ -2,6 +2,7 @@
 // Reading numbers from the leading part of a value text, as markers and converters do. Locale-independent: "."
 // is always the decimal point, whatever LC_NUMERIC the GUI has set.
 
+#include <cstddef>
 #include <string_view>
 
 namespace rules {
@@ -13,6 +14,38 @@ long long ReadInteger(std::wstring_view text);
 // The longest leading part that forms a decimal number (blanks skipped, optional sign, digits with "." as the
 // decimal point, optional exponent); 0 when there is none. Overflow gives an infinity, underflow zero.
 double ReadNumber(std::wstring_view text);
+
+// A cell's text with its integer and decimal readings made at most once each: a marker and a converter on one
+// column read the same value.
+class CellValue {
+public:
+    void Reset(std::wstring_view text) {
+        m_text = text;
+        m_read = 0;
+    }
+    std::wstring_view Text() const { return m_text; }
+    long long Integer() const {
+        if (!(m_read & kInteger)) m_integer = ReadInteger(m_text), m_read |= kInteger;
+        return m_integer;
+    }
+    double Number() const {
+        if (!(m_read & kNumber)) m_number = ReadNumber(m_text), m_read |= kNumber;
+        return m_number;
+    }
+
+private:
+    static constexpr unsigned kInteger = 1, kNumber = 2;
+    std::wstring_view m_text;
+    mutable unsigned m_read = 0;
+    mutable long long m_integer = 0;
+    mutable double m_number = 0;
+};
+
+// value with precision decimals, as printf's "%.<precision>f" and std::to_chars(fixed) write it (the exact
+// binary value rounded half to even), into out (room for 32 characters). Returns the length, or 0 when the
+// value lies outside the quick path (not finite, precision above 17, or more than 18 digits in all); the caller
+// then formats it the general way.
+size_t FormatFixedQuick(double value, int precision, char* out);
 
 // Ordinal comparison as UTF-16 code units would order the texts, case-sensitive, a proper prefix first:
 // negative, zero or positive.

@@ -93,7 +93,8 @@ void PrepareMarker(ValueMarker& marker, const std::vector<std::wstring>& names, 
     ReadOperands(marker);
 }
 
-bool TestMarker(const ValueMarker& marker, std::wstring_view value) {
+bool TestMarker(const ValueMarker& marker, const rules::CellValue& cell) {
+    const std::wstring_view value = cell.Text();
     switch (marker.operation) {
     case MO_CONTAINS: return value.find(marker.ConditionOperand) != std::wstring_view::npos;
     case MO_STARTS_WITH: return value.starts_with(marker.ConditionOperand);
@@ -101,18 +102,28 @@ bool TestMarker(const ValueMarker& marker, std::wstring_view value) {
     default: break;
     }
     switch (marker.kind) {
-    case MK_INTEGER:
-        return Compare(marker.operation, rules::ReadInteger(value), marker.operandLow, marker.operandHigh);
-    case MK_NUMBER:
-        return Compare(marker.operation, rules::ReadNumber(value), marker.numberLow, marker.numberHigh);
+    case MK_INTEGER: return Compare(marker.operation, cell.Integer(), marker.operandLow, marker.operandHigh);
+    case MK_NUMBER: return Compare(marker.operation, cell.Number(), marker.numberLow, marker.numberHigh);
     default: return CompareText(marker, value);
     }
+}
+
+bool TestMarker(const ValueMarker& marker, std::wstring_view value) {
+    rules::CellValue cell;
+    cell.Reset(value);
+    return TestMarker(marker, cell);
 }
 
 bool MarkerHolds(const ValueMarker& marker, const std::vector<std::wstring>& rowValues) {
     const int position = marker.conditionPosition;
     return position >= 0 && static_cast<size_t>(position) < rowValues.size() &&
            TestMarker(marker, rowValues[static_cast<size_t>(position)]);
+}
+
+bool MarkerHoldsInRow(const ValueMarker& marker, const std::vector<rules::CellValue>& row) {
+    const int position = marker.conditionPosition;
+    return position >= 0 && static_cast<size_t>(position) < row.size() &&
+           TestMarker(marker, row[static_cast<size_t>(position)]);
 }
 
 const ValueMarker* RowMarker(const std::vector<const ValueMarker*>& columnMarkers,

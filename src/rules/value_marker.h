@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "number_text.h"
 #include "rule_style.h"
 
 enum MarkerOperation {
@@ -40,8 +41,11 @@ void PrepareMarker(ValueMarker& marker, const std::vector<std::wstring>& names, 
 void ParseOperation(ValueMarker& marker);
 // Whether the condition holds for the value of the condition column.
 bool TestMarker(const ValueMarker& marker, std::wstring_view value);
+bool TestMarker(const ValueMarker& marker, const rules::CellValue& value);
 // Whether the marker holds for a row (its condition position inside the row and TestMarker true).
 bool MarkerHolds(const ValueMarker& marker, const std::vector<std::wstring>& rowValues);
+// The same over a row whose number readings are shared with the converters.
+bool MarkerHoldsInRow(const ValueMarker& marker, const std::vector<rules::CellValue>& row);
 // The row marker: the first column's whole-row marker, in column order, that holds; null when none.
 // columnMarkers has one entry (or null) per column.
 const ValueMarker* RowMarker(const std::vector<const ValueMarker*>& columnMarkers,

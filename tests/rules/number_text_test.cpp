@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <charconv>
 #include <climits>
+#include <cmath>
+#include <limits>
 #include <cstdlib>
 #include <random>
 #include <string>
@@ -29,6 +33,41 @@ TEST(ReadNumber, AgreesWithStrtod) {
         EXPECT_EQ(rules::ReadNumber(std::wstring(text.begin(), text.end())), std::strtod(text.c_str(), nullptr))
             << text;
     }
+}
+
+// The quick fixed format must write what to_chars writes, ties (0.125, 2.5) and values just off them (1.005)
+// included; it declines what it cannot do exactly.
+TEST(FormatFixedQuick, AgreesWithToChars) {
+    const auto check = [](double value, int precision) -> bool {
+        char quick[32], full[400];
+        const size_t length = rules::FormatFixedQuick(value, precision, quick);
+        const auto result = std::to_chars(full, full + sizeof full, value, std::chars_format::fixed, precision);
+        EXPECT_EQ(result.ec, std::errc());
+        if (length == 0 || result.ec != std::errc()) return false;
+        EXPECT_EQ(std::string(quick, length), std::string(full, result.ptr)) << value << " %." << precision << "f";
+        return true;
+    };
+    for (const double value : {0.0, -0.0, 0.125, 0.375, 2.5, 3.5, -2.5, 1.005, 0.045, 1e-300, 5e-324, -0.001, 0.5,
+                               1.5, 123456789.125, 999999999999.995, 0.1, 1e17, 9.5}) {
+        for (int precision = 0; precision <= 17; ++precision) check(value, precision);
+    }
+    std::mt19937_64 random(11);
+    int quick = 0;
+    for (int i = 0; i < 200000; ++i) {
+        double value;
+        switch (i % 3) {
+            case 0: value = static_cast<double>(static_cast<long long>(random() % 20000000) - 10000000) / 8192.0; break;
+            case 1: value = std::bit_cast<double>(random()); break;
+            default: value = static_cast<double>(random() % 1000000) / 1000.0 + 0.0005; break;
+        }
+        if (!std::isfinite(value)) continue;
+        quick += check(value, static_cast<int>(random() % 18)) ? 1 : 0;
+    }
+    EXPECT_GT(quick, 100000);
+    char out[32];
+    EXPECT_EQ(rules::FormatFixedQuick(1e300, 2, out), 0u);
+    EXPECT_EQ(rules::FormatFixedQuick(std::numeric_limits<double>::quiet_NaN(), 2, out), 0u);
+    EXPECT_EQ(rules::FormatFixedQuick(1.0, 18, out), 0u);
 }
 
 }  // namespace

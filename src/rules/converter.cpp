@@ -59,7 +59,10 @@ void AppendFixed(std::wstring& out, double value, int digits, int pres) {
     char quick[32];
     if (const size_t length = rules::FormatFixedQuick(value, precision, quick)) {
         if (digits > static_cast<int>(length)) out.append(static_cast<size_t>(digits) - length, L' ');
-        out.append(quick, quick + length);
+        // Widened in place: append(first, last) of narrow characters would build a temporary string.
+        const size_t start = out.size();
+        out.resize(start + length);
+        for (size_t i = 0; i < length; ++i) out[start + i] = static_cast<wchar_t>(quick[i]);
         return;
     }
     char small[400];

@@ -20,6 +20,16 @@ using MatchIterator = std::regex_iterator<const wchar_t*>;
 
 // printf's "%0<width>d" into buffer (room for 16 characters).
 std::wstring_view FormatPadded(wchar_t* buffer, int number, int width) {
+    if (number >= 0 && number < 10000 && width <= 4) {
+        // Days, months and years: at most four digits, written from the right with the zeros of the padding.
+        const int count = number >= 1000 ? 4 : number >= 100 ? 3 : number >= 10 ? 2 : 1;
+        const int length = count > width ? count : width;
+        for (int i = length - 1; i >= 0; --i) {
+            buffer[i] = static_cast<wchar_t>(L'0' + number % 10);
+            number /= 10;
+        }
+        return {buffer, static_cast<size_t>(length)};
+    }
     wchar_t digits[16];
     int count = 0;
     unsigned magnitude = number < 0 ? 0U - static_cast<unsigned>(number) : static_cast<unsigned>(number);

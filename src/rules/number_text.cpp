@@ -140,7 +140,9 @@ size_t FormatFixedQuick(double value, int precision, char* out) {
     const bool negative = std::signbit(value);
     const double magnitude = std::fabs(value);
     // The rounded result times 10^precision must stay below 10^18 (18 digits, well within 64 bits).
-    if (magnitude >= 1e18 / static_cast<double>(kPowers[precision])) return 0;
+    static constexpr double kLimits[] = {1e18, 1e17, 1e16, 1e15, 1e14, 1e13, 1e12, 1e11, 1e10,
+                                         1e9,  1e8,  1e7,  1e6,  1e5,  1e4,  1e3,  1e2,  1e1};
+    if (magnitude >= kLimits[precision]) return 0;
 
     // magnitude = mantissa * 2^exponent exactly; the scaled value mantissa * 10^precision fits in 128 bits.
     const auto bits = std::bit_cast<std::uint64_t>(magnitude);

@@ -119,47 +119,67 @@ write_project() {  # file format table report rules connection-type connection
   } >"$file"
 }
 
-# Runs a command RUNS times under GNU time; prints "median-wall-seconds peak-rss-kB median-cpu-seconds". CPU time
-# (user + system) is printed beside wall time because a shared machine makes wall time noisy.
-measure() {  # output-file command...
-  local output=$1
-  shift
-  local times=() rss=() cpu=()
-  for _ in $(seq "$RUNS"); do
-    # Every run starts without the file it writes, so that none pays for truncating the last run's.
-    rm -f "$output" ${REPORT:+"$REPORT"}
-    "$TIME" -v -o "$WORK/time.txt" "$@" >"$output" 2>"$WORK/stderr.txt" || {
-      echo "failed: $*" >&2
-      cat "$WORK/stderr.txt" >&2
-      exit 1
-    }
-    times+=("$(awk -F': ' '/Elapsed \(wall clock\)/ { n = split($2, p, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + p[i]; print s }' "$WORK/time.txt")")
-    rss+=("$(awk -F': ' '/Maximum resident set size/ { print $2 }' "$WORK/time.txt")")
-    cpu+=("$(awk -F': ' '/User time|System time/ { s += $2 } END { print s }' "$WORK/time.txt")")
-  done
-  echo "$(median "${times[@]}") $(median "${rss[@]}") $(median "${cpu[@]}")"
+# One run of a command under GNU time, its standard output into output-file; appends "wall-seconds peak-rss-kB
+# cpu-seconds" to the file samples. CPU time (user + system) is kept beside wall time because a shared machine makes
+# wall time noisy.
+run_once() {  # samples output-file report-file command...
+  local samples=$1 output=$2 report=$3
+  shift 3
+  # Every run starts without the file it writes, so that none pays for truncating the last run's, and after the
+  # previous runs' files reached the disk, so that none shares the machine with their write-back.
+  rm -f "$output" ${report:+"$report"}
+  sync
+  "$TIME" -v -o "$WORK/time.txt" "$@" >"$output" 2>"$WORK/stderr.txt" || {
+    echo "failed: $*" >&2
+    cat "$WORK/stderr.txt" >&2
+    exit 1
+  }
+  awk -F': ' '
+    /Elapsed \(wall clock\)/ { n = split($2, p, ":"); w = 0; for (i = 1; i <= n; i++) w = w * 60 + p[i] }
+    /Maximum resident set size/ { r = $2 }
+    /User time|System time/ { c += $2 }
+    END { print w, r, c }' "$WORK/time.txt" >>"$samples"
 }
 
-median() { printf "%s\n" "$@" | sort -g | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'; }
+# "median-wall median-rss median-cpu" of a samples file.
+medians() {
+  local w r c
+  w=$(awk '{ print $1 }' "$1" | median_of)
+  r=$(awk '{ print $2 }' "$1" | median_of)
+  c=$(awk '{ print $3 }' "$1" | median_of)
+  echo "$w $r $c"
+}
+median_of() { sort -g | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "n/a" }'; }
 
 declare -A T R C
 report_row() { printf "%-34s %8s s wall %8s s cpu %10s kB\n" "$1" "$2" "$4" "$3"; }
 
+KINDS=(html text rules light)
 for n in "${ROWS[@]}"; do
-  echo "== $n rows ==" 
+  echo "== $n rows =="
   write_project "$WORK/html_$n.twp" 1 "bench_$n" "$WORK/out/html_$n.htm" 0
   write_project "$WORK/text_$n.twp" 3 "bench_$n" "$WORK/out/text_$n.txt" 0
   write_project "$WORK/rules_$n.twp" 1 "bench_$n" "$WORK/out/rules_$n.htm" 1
   write_project "$WORK/light_$n.twp" 1 "bench_$n" "$WORK/out/light_$n.htm" 2
-  read -r t r c < <(measure "$WORK/out/sqlite_$n.html" sqlite3 -header -html "$DB" "SELECT * FROM bench_$n")
+  rm -f "$WORK"/samples_*
+  # Round by round, every command once per round: a machine that slows down for a while slows them all alike,
+  # so that the ratios hold even when the times drift.
+  for _ in $(seq "$RUNS"); do
+    run_once "$WORK/samples_sqlite_html" "$WORK/out/sqlite_$n.html" "" sqlite3 -header -html "$DB" "SELECT * FROM bench_$n"
+    run_once "$WORK/samples_sqlite_csv" "$WORK/out/sqlite_$n.csv" "" sqlite3 -header -csv "$DB" "SELECT * FROM bench_$n"
+    for kind in "${KINDS[@]}"; do
+      report="$WORK/out/${kind}_$n.htm"
+      [ "$kind" = text ] && report="$WORK/out/text_$n.txt"
+      run_once "$WORK/samples_$kind" "$WORK/out/console_$kind.txt" "$report" "$TW" -c "$WORK/${kind}_$n.twp"
+    done
+  done
+  read -r t r c < <(medians "$WORK/samples_sqlite_html")
   T[sqlite_html_$n]=$t; R[sqlite_html_$n]=$r; C[sqlite_html_$n]=$c; report_row "sqlite3 -header -html" "$t" "$r" "$c"
-  read -r t r c < <(measure "$WORK/out/sqlite_$n.csv" sqlite3 -header -csv "$DB" "SELECT * FROM bench_$n")
+  read -r t r c < <(medians "$WORK/samples_sqlite_csv")
   T[sqlite_csv_$n]=$t; R[sqlite_csv_$n]=$r; C[sqlite_csv_$n]=$c; report_row "sqlite3 -header -csv" "$t" "$r" "$c"
-  for kind in html text rules light; do
-    report="$WORK/out/${kind}_$n.htm"
-    [ "$kind" = text ] && report="$WORK/out/text_$n.txt"
-    read -r t r c < <(REPORT=$report measure "$WORK/out/console_$kind.txt" "$TW" -c "$WORK/${kind}_$n.twp")
+  for kind in "${KINDS[@]}"; do
+    read -r t r c < <(medians "$WORK/samples_$kind")
     T[${kind}_$n]=$t; R[${kind}_$n]=$r; C[${kind}_$n]=$c; report_row "tablewright -c ($kind)" "$t" "$r" "$c"
   done
   echo "ratios (wall, cpu):"
@@ -174,7 +194,7 @@ if [ "${#ROWS[@]}" -gt 1 ]; then
   small=${ROWS[0]}
   large=${ROWS[${#ROWS[@]}-1]}
   echo "== peak RSS, $large rows / $small rows (flat = about 1.0) =="
-  for kind in html text rules light; do
+  for kind in "${KINDS[@]}"; do
     echo "$kind: $(ratio "${R[${kind}_$large]}" "${R[${kind}_$small]}")"
   done
 fi
@@ -202,9 +222,14 @@ FROM generate_series(1, $n) x;
 SQL
     write_project "$WORK/pg_$n.twp" 1 "bench_$n" "$WORK/out/pg_$n.htm" 0 postgresql "$TW_TEST_PG"
     echo "-- $n rows"
-    read -r t r c < <(measure "$WORK/out/psql_$n.html" psql "$TW_TEST_PG" -H -c "SELECT * FROM bench_$n")
+    rm -f "$WORK"/samples_pg_*
+    for _ in $(seq "$RUNS"); do
+      run_once "$WORK/samples_pg_psql" "$WORK/out/psql_$n.html" "" psql "$TW_TEST_PG" -H -c "SELECT * FROM bench_$n"
+      run_once "$WORK/samples_pg_tw" "$WORK/out/console_pg.txt" "$WORK/out/pg_$n.htm" "$TW" -c "$WORK/pg_$n.twp"
+    done
+    read -r t r c < <(medians "$WORK/samples_pg_psql")
     T[psql_$n]=$t; C[psql_$n]=$c; report_row "psql -H" "$t" "$r" "$c"
-    read -r t r c < <(REPORT="$WORK/out/pg_$n.htm" measure "$WORK/out/console_pg.txt" "$TW" -c "$WORK/pg_$n.twp")
+    read -r t r c < <(medians "$WORK/samples_pg_tw")
     T[pg_$n]=$t; R[pg_$n]=$r; C[pg_$n]=$c; report_row "tablewright -c (html, postgresql)" "$t" "$r" "$c"
     echo "ratio HTML / psql -H (wall, cpu): $(ratio "${T[pg_$n]}" "${T[psql_$n]}")  $(ratio "${C[pg_$n]}" "${C[psql_$n]}")"
     psql "$TW_TEST_PG" -q -c "DROP TABLE bench_$n" >/dev/null

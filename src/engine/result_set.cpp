@@ -190,6 +190,10 @@ int ExReport::PrepareColumnCell(const ColumnPlan& column, const ColumnPlan* mark
         format.styleName = property->style.StyleName;
         format.setsStyle = true;
     }
+    if (column.converter) {
+        format.before = column.converter->Prefix;
+        format.after = column.converter->Suffix;
+    }
     return PrepareCell(format);
 }
 
@@ -219,10 +223,10 @@ bool ExReport::WriteRow(int& rowMarkerColumn) {
         }
         std::wstring_view text = m_rowValues[index];
         if (column.converter) {
+            // The converter's prefix and suffix are part of the prepared cell.
             int failed = 0;
-            ApplyConverter(*column.converter, m_rowCells[index], column.type, failed, m_convertedText);
+            text = ConvertValue(*column.converter, m_rowCells[index], column.type, failed, m_convertedText);
             if (failed) return false;
-            text = m_convertedText;
         }
         FormattedCell(cell, column.name, text);
     }

@@ -455,10 +455,10 @@ void AppendSubstitution(std::wstring& out, std::wstring_view replacement,
                            });
 }
 
-void ApplyConverter(Converter& converter, const rules::CellValue& cell, int type, int& failed, std::wstring& out) {
+std::wstring_view ConvertValue(Converter& converter, const rules::CellValue& cell, int type, int& failed,
+                               std::wstring& scratch) {
     const std::wstring_view value = cell.Text();
     failed = 0;
-    out.assign(converter.Prefix);
     if (!converter.RegexFrom.empty() && !converter.RegexTo.empty()) {
         if (converter.compiled == nullptr || converter.compiledFrom != converter.RegexFrom) {
             PrepareConverter(converter);
@@ -466,28 +466,41 @@ void ApplyConverter(Converter& converter, const rules::CellValue& cell, int type
         if (converter.compiled == nullptr) {
             ReportFailure(converter, converter.compileError);
             failed = 1;
-            out.clear();
-            return;
+            return {};
         }
-        if (!ReplaceMatches(converter, value, out)) {
+        scratch.clear();
+        if (!ReplaceMatches(converter, value, scratch)) {
             failed = 1;
-            out.clear();
-            return;
+            return {};
         }
-    } else if (FLD_DESC::IsNumber(type) && value.find(L'.') == std::wstring_view::npos) {
-        if (converter.Group != 0) {
-            AppendGrouped(out, cell.Integer());
-        } else {
-            out += value;
-        }
-    } else if (FLD_DESC::IsDouble(type)) {
-        AppendFixed(out, cell.Number(), converter.Digits, converter.Pres);
-    } else if (FLD_DESC::IsDate(type) && !converter.DateFrom.empty() && !converter.DateTo.empty()) {
-        if (!AppendDate(converter, value, out)) out += value;
-    } else {
-        out += value;
+        return scratch;
     }
-    out += converter.Suffix;
+    if (FLD_DESC::IsNumber(type) && value.find(L'.') == std::wstring_view::npos) {
+        if (converter.Group == 0) return value;
+        scratch.clear();
+        AppendGrouped(scratch, cell.Integer());
+        return scratch;
+    }
+    if (FLD_DESC::IsDouble(type)) {
+        scratch.clear();
+        AppendFixed(scratch, cell.Number(), converter.Digits, converter.Pres);
+        return scratch;
+    }
+    if (FLD_DESC::IsDate(type) && !converter.DateFrom.empty() && !converter.DateTo.empty()) {
+        scratch.clear();
+        if (AppendDate(converter, value, scratch)) return scratch;
+    }
+    return value;
+}
+
+void ApplyConverter(Converter& converter, const rules::CellValue& cell, int type, int& failed, std::wstring& out) {
+    thread_local std::wstring scratch;
+    const std::wstring_view converted = ConvertValue(converter, cell, type, failed, scratch);
+    if (failed) {
+        out.clear();
+        return;
+    }
+    out.assign(converter.Prefix).append(converted).append(converter.Suffix);
 }
 
 void ApplyConverter(Converter& converter, std::wstring_view value, int type, int& failed, std::wstring& out) {

@@ -60,6 +60,10 @@ void ApplyConverter(Converter& converter, std::wstring_view value, int type, int
 std::wstring ApplyConverter(Converter& converter, std::wstring_view value, int type, int& failed);
 // The same for a cell whose number readings may already have been made (by a marker on the same column).
 void ApplyConverter(Converter& converter, const rules::CellValue& value, int type, int& failed, std::wstring& out);
+// The conversion without Prefix and Suffix, for callers that write those themselves: a view of the value itself
+// when the converter leaves it as it is, else of scratch; empty with failed 1 as for ApplyConverter.
+std::wstring_view ConvertValue(Converter& converter, const rules::CellValue& value, int type, int& failed,
+                               std::wstring& scratch);
 
 // Appends to out the replacement text for one match by the ECMAScript rules: "$&" the match, "$1".."$99" the
 // groups, "$`" the text before the match, "$'" the text after it, "$$" a dollar sign, anything else literal.

@@ -125,22 +125,29 @@ TEST(Writers, ContentBeforeOpenIsIgnored) {
     EXPECT_EQ(rt::ReadFile(dir.Path() / "t.txt"), "on time\n");
 }
 
-// A prepared cell writes what the element calls write, in every format (HTML has a fast path of its own),
-// inside a row and where no row is open; equal formats share a handle.
+// A prepared cell writes what the element calls write, in every format (HTML has a fast path of its own, and a
+// charset through iconv that takes whole texts), inside a row and where no row is open; equal formats share a
+// handle.
 TEST(Writers, PreparedCellsMatchTheElementCalls) {
     const CellFormat formats[] = {
         {},
-        {L"align=\"Right\"", L"Pr0", true, 0, false, false},
-        {L"style=\"color: #800000;\" style=\"font-size: 120%;\"", L"Mar1", true, 12, true, true},
-        {L" class=\"x<&>\"", L"", true, -2, false, true},
-        {L"", L"Pr2", true, 14, true, false},
+        {L"align=\"Right\"", L"Pr0", true, L"[", L"]", 0, false, false},
+        {L"style=\"color: #800000;\" style=\"font-size: 120%;\"", L"Mar1", true, L"", L"<&>", 12, true, true},
+        {L" class=\"x<&>\"", L"", true, L"Ł ", L"", -2, false, true},
+        {L"", L"Pr2", true, L"", L"", 14, true, false},
     };
     const wchar_t* texts[] = {L"plain", L"<a & \"b\">", L"", L"Łódź 𝄞"};
-    for (const int format : {RF_HTML, RF_XML, RF_TEXT, RF_EXCEL, RF_RTF}) {
+    const struct {
+        int format;
+        const wchar_t* charset;
+    } cases[] = {{RF_HTML, L"utf-8"}, {RF_HTML, L"iso-8859-2"}, {RF_XML, L""}, {RF_TEXT, L""}, {RF_EXCEL, L""},
+                 {RF_RTF, L""}};
+    for (const auto& test : cases) {
         rt::TempDir dir;
         const auto write = [&](const std::wstring& file, bool prepared) {
             MultiReport report;
-            report.AddReport(format, file, L"");
+            report.AddReport(test.format, file, L"");
+            if (*test.charset) report.AddProperty(L"%CHARSET%", test.charset);
             ASSERT_EQ(report.Open(), RE_OK);
             report.BeginTable(L"ResultSet", {});
             report.BeginRow(L"row", {}, 5);
@@ -160,7 +167,7 @@ TEST(Writers, PreparedCellsMatchTheElementCalls) {
                     if (cell.size) report.BeginStyle(RS_SIZE, cell.size);
                     if (cell.bold) report.BeginStyle(RS_BOLD, 0);
                     if (cell.italic) report.BeginStyle(RS_ITALIC, 0);
-                    report.Text(text, 0, {}, 0);
+                    report.Text(cell.before + text + cell.after, 0, {}, 0);
                     if (cell.italic) report.EndStyle(RS_ITALIC, 0);
                     if (cell.bold) report.EndStyle(RS_BOLD, 0);
                     report.EndCell(L"c", 0);
@@ -175,7 +182,8 @@ TEST(Writers, PreparedCellsMatchTheElementCalls) {
         };
         write(dir.File("calls"), false);
         write(dir.File("prepared"), true);
-        EXPECT_EQ(rt::ReadFile(dir.Path() / "prepared"), rt::ReadFile(dir.Path() / "calls")) << "format " << format;
+        EXPECT_EQ(rt::ReadFile(dir.Path() / "prepared"), rt::ReadFile(dir.Path() / "calls"))
+            << "format " << test.format << " " << testing::PrintToString(std::wstring(test.charset));
     }
 }
 

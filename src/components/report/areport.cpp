@@ -50,7 +50,12 @@ void AReport::FormattedCell(int handle, std::wstring_view columnName, std::wstri
     if (size) BeginStyle(RS_SIZE, size);
     if (bold) BeginStyle(RS_BOLD, 0);
     if (italic) BeginStyle(RS_ITALIC, 0);
-    Text(text, 0, {}, 0);
+    if (format.before.empty() && format.after.empty()) {
+        Text(text, 0, {}, 0);
+    } else {
+        m_cellText.assign(format.before).append(text).append(format.after);
+        Text(m_cellText, 0, {}, 0);
+    }
     if (italic) EndStyle(RS_ITALIC, 0);
     if (bold) EndStyle(RS_BOLD, 0);
     EndCell(columnName, 0);

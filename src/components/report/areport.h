@@ -18,6 +18,7 @@ struct CellFormat {
     std::wstring attributes;  // the attribute text of BeginCell
     std::wstring styleName;   // the SetCellColor name
     bool setsStyle = false;   // SetCellColor(styleName) comes before the cell (a rule applies)
+    std::wstring before, after;  // text around every value of the cell (a converter's prefix and suffix)
     int size = 0;             // BeginStyle(RS_SIZE, size) when not 0
     bool bold = false;
     bool italic = false;
@@ -82,9 +83,9 @@ public:
     // A handle for a body-cell format, valid for the life of the writer; equal formats share a handle. A writer
     // may prepare the cell's markup here once instead of per cell.
     virtual int PrepareCell(const CellFormat& format);
-    // A whole body cell of text in a prepared format. Writes what SetCellColor(styleName) (when setsStyle), BeginCell(columnName,
-    // 0, attributes), BeginStyle for size, bold and italic, Text(text), EndStyle for italic and bold, EndCell,
-    // SetCellColor({}) and EndStyle for size write, in that order.
+    // A whole body cell of text in a prepared format. Writes what SetCellColor(styleName) (when setsStyle),
+    // BeginCell(columnName, 0, attributes), BeginStyle for size, bold and italic, Text(before + text + after),
+    // EndStyle for italic and bold, EndCell, SetCellColor({}) and EndStyle for size write, in that order.
     virtual void FormattedCell(int handle, std::wstring_view columnName, std::wstring_view text);
     virtual void Link(std::wstring_view target, std::wstring_view text) { Text(text, 0, target, 0); }
     virtual void SetReportOption(int option, int value);
@@ -109,5 +110,6 @@ protected:
     std::wstring m_error;
     std::wstring m_cellStyle;  // current SetCellColor name
     std::vector<CellFormat> m_cellFormats;  // by PrepareCell handle
+    std::wstring m_cellText;                // a prepared cell's text with its before and after, reused
     bool m_usesCellColor = true;  // a writer that ignores m_cellStyle sets this false
 };

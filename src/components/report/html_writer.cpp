@@ -466,6 +466,12 @@ int HtmlReport::PrepareCell(const CellFormat& format) {
         }
         if (prepared.bold) markup.open += "<b>";
         if (prepared.italic) markup.open += "<i>";
+        // The text around every value is encoded once here, unless the charset needs whole texts.
+        markup.joined = !m_encoder.EncodesPieceByPiece() && !(prepared.before.empty() && prepared.after.empty());
+        if (!markup.joined) {
+            m_encoder.Append(markup.open, prepared.before, true);
+            m_encoder.Append(markup.close, prepared.after, true);
+        }
         if (prepared.italic) markup.close += "</i>";
         if (prepared.bold) markup.close += "</b>";
         if (prepared.size) markup.close += "</span>";
@@ -485,6 +491,11 @@ void HtmlReport::FormattedCell(int handle, std::wstring_view columnName, std::ws
     const CellMarkup& markup = m_cellMarkup[static_cast<size_t>(handle)];
     std::string& buffer = m_out->Buffer();
     buffer.append(markup.open);
+    if (markup.joined) {
+        const CellFormat& format = m_cellFormats[static_cast<size_t>(handle)];
+        m_cellText.assign(format.before).append(text).append(format.after);
+        text = m_cellText;
+    }
     m_encoder.Append(buffer, text, true);
     buffer.append(markup.close);
     m_out->MaybeFlush();

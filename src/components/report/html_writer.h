@@ -118,6 +118,7 @@ private:
     // The encoded opening tags (cell, size, bold, italic) and closing tags of each prepared cell format.
     struct CellMarkup {
         std::string open, close;
+        bool joined = false;  // before and after are encoded with each value, not into open and close
     };
     std::vector<CellMarkup> m_cellMarkup;
 };

@@ -50,6 +50,9 @@ public:
     // The name to declare in the page: the one given, or "utf-8".
     const std::wstring& Charset() const { return m_charset; }
 
+    // True when each character's bytes depend on that character alone (every set but those through iconv), so
+    // that a text may be encoded piece by piece.
+    bool EncodesPieceByPiece() const { return m_mode != Mode::Iconv; }
     // Appends text; escape 1 escapes & < > " ' (text and attribute values), 0 passes markup through.
     void Append(std::string& out, std::wstring_view text, bool escape);
 

@@ -49,6 +49,22 @@ bool MatchesAny(wchar_t c) { return c != L'\n' && c != L'\r' && c != 0x2028 && c
 enum class Op : uint8_t { Char, Any, Class, Alternative, Repeat, GroupBegin, GroupEnd, LineBegin, LineEnd, Dummy,
                           Accept };
 
+// The flat form of a pattern that matches without backtracking. A run is Char, Any or Class repeated min to max
+// times, taken as often as it can: the next character test cannot accept what the run stops on.
+enum class StepOp : uint8_t { Char, Any, Class, LineBegin, LineEnd, GroupBegin, GroupEnd, RunChar, RunAny, RunClass };
+
+struct SimpleRegex::Step {
+    StepOp op;
+    bool lazy;
+    uint32_t arg;  // the character, the class or the group
+    uint32_t min;
+    uint32_t max;
+};
+
+namespace {
+constexpr uint32_t kUnbounded = std::numeric_limits<uint32_t>::max();
+}  // namespace
+
 struct SimpleRegex::Node {
     Op op = Op::Dummy;
     bool lazy = false;
@@ -94,6 +110,7 @@ public:
         for (uint32_t i = 0; i < m_regex.m_nodes.size(); ++i) {
             if (m_regex.m_nodes[i].op == Op::Repeat) m_regex.m_repeats.push_back(i);
         }
+        BuildSteps(top);
         return true;
     }
 
@@ -114,6 +131,7 @@ private:
 
     enum class Quantifier : uint8_t { None, Star, Plus, Optional, Braces };
     struct Term;
+    using Step = SimpleRegex::Step;
     using Sequence = std::vector<Term>;
     struct Term {
         Op op = Op::Char;  // Char, Any, Class, LineBegin, LineEnd, or Dummy for a group
@@ -488,6 +506,154 @@ private:
         return result;
     }
 
+    // The flat form, when every match at a position is decided without going back.
+    void BuildSteps(const std::vector<Sequence>& top) {
+        std::vector<Step> steps;
+        if (!AddSteps(top, steps)) return;
+        for (size_t i = 0; i < steps.size(); ++i) {
+            if (IsRun(steps[i].op) && !RunIsFinal(steps, i)) return;
+        }
+        m_regex.m_steps = std::move(steps);
+        m_regex.m_straight = true;
+    }
+
+    static bool IsRun(StepOp op) { return op == StepOp::RunChar || op == StepOp::RunAny || op == StepOp::RunClass; }
+
+    // The single-character test a step or run makes: Char, Any or Class.
+    static StepOp TestOf(StepOp op) {
+        switch (op) {
+            case StepOp::RunChar:
+                return StepOp::Char;
+            case StepOp::RunAny:
+                return StepOp::Any;
+            case StepOp::RunClass:
+                return StepOp::Class;
+            default:
+                return op;
+        }
+    }
+
+    static StepOp StepFor(Op op) {
+        switch (op) {
+            case Op::Char:
+                return StepOp::Char;
+            case Op::Any:
+                return StepOp::Any;
+            case Op::Class:
+                return StepOp::Class;
+            case Op::LineBegin:
+                return StepOp::LineBegin;
+            default:
+                return StepOp::LineEnd;
+        }
+    }
+
+    // False for alternation, and for a variable count on anything but a single character test.
+    bool AddSteps(const std::vector<Sequence>& alternatives, std::vector<Step>& steps) {
+        if (alternatives.size() != 1) return false;
+        for (const Term& term : alternatives[0]) {
+            int copies = 1;
+            if (term.quantifier == Quantifier::Braces && term.min == term.max) {
+                copies = term.min;
+            } else if (term.quantifier != Quantifier::None) {
+                if (term.op == Op::Dummy) return false;
+                Step run{TestOf(StepFor(term.op)) == StepOp::Char    ? StepOp::RunChar
+                         : TestOf(StepFor(term.op)) == StepOp::Any ? StepOp::RunAny
+                                                                   : StepOp::RunClass,
+                         term.lazy, term.arg, 0, kUnbounded};
+                if (term.quantifier == Quantifier::Plus) run.min = 1;
+                if (term.quantifier == Quantifier::Optional) run.max = 1;
+                if (term.quantifier == Quantifier::Braces) {
+                    run.min = static_cast<uint32_t>(term.min);
+                    if (term.max >= 0) run.max = static_cast<uint32_t>(term.max);
+                }
+                steps.push_back(run);
+                continue;
+            }
+            for (int i = 0; i < copies; ++i) {
+                if (term.op != Op::Dummy) {
+                    steps.push_back({StepFor(term.op), false, term.arg, 0, 0});
+                } else {
+                    const auto group = static_cast<uint32_t>(term.group);
+                    if (term.group >= 0) steps.push_back({StepOp::GroupBegin, false, group, 0, 0});
+                    if (!AddSteps(term.alternatives, steps)) return false;
+                    if (term.group >= 0) steps.push_back({StepOp::GroupEnd, false, group, 0, 0});
+                }
+                if (steps.size() > kMaxStates) return false;
+            }
+        }
+        return true;
+    }
+
+    // A run may take as much as it can, whichever way round it is quantified, when handing back any of it can
+    // only fail: the next character test accepts nothing the run accepts, or the next step is "$" (a shorter
+    // run ends further from the end). At the end of the pattern only a greedy run is decided: a lazy one would
+    // take its minimum.
+    bool RunIsFinal(const std::vector<Step>& steps, size_t run) const {
+        size_t next = run + 1;
+        while (next < steps.size() &&
+               (steps[next].op == StepOp::GroupBegin || steps[next].op == StepOp::GroupEnd)) {
+            ++next;
+        }
+        if (next == steps.size()) return !steps[run].lazy;
+        const Step& following = steps[next];
+        switch (following.op) {
+            case StepOp::LineEnd:
+                return true;
+            case StepOp::LineBegin:
+                return false;
+            case StepOp::RunChar:
+            case StepOp::RunAny:
+            case StepOp::RunClass:
+                return following.min >= 1 && Disjoint(steps[run], following);
+            default:
+                return Disjoint(steps[run], following);
+        }
+    }
+
+    bool Accepts(const Step& step, wchar_t c) const {
+        switch (TestOf(step.op)) {
+            case StepOp::Char:
+                return static_cast<uint32_t>(c) == step.arg;
+            case StepOp::Any:
+                return MatchesAny(c);
+            default:
+                return m_regex.ClassMatches(m_regex.m_classes[step.arg], c);
+        }
+    }
+
+    // Whether a test may accept a character of 128 or above; true when that cannot be ruled out cheaply (the
+    // named classes follow the locale).
+    bool MayAcceptNonAscii(const Step& step) const {
+        switch (TestOf(step.op)) {
+            case StepOp::Char:
+                return step.arg >= 128;
+            case StepOp::Any:
+                return true;
+            default: {
+                const SimpleRegex::CharClass& charClass = m_regex.m_classes[step.arg];
+                if (charClass.negated || !charClass.negatedClasses.empty() || charClass.classes != ClassMask{}) {
+                    return true;
+                }
+                if (!charClass.singles.empty() && charClass.singles.back() >= 128) return true;
+                for (const auto& range : charClass.ranges) {
+                    if (range.second >= 128) return true;
+                }
+                return false;
+            }
+        }
+    }
+
+    // True only when no character passes both tests.
+    bool Disjoint(const Step& a, const Step& b) const {
+        for (wchar_t c = 0; c < 128; ++c) {
+            if (Accepts(a, c) && Accepts(b, c)) return false;
+        }
+        if (TestOf(a.op) == StepOp::Char) return a.arg < 128 || !Accepts(b, static_cast<wchar_t>(a.arg));
+        if (TestOf(b.op) == StepOp::Char) return b.arg < 128 || !Accepts(a, static_cast<wchar_t>(b.arg));
+        return !MayAcceptNonAscii(a) || !MayAcceptNonAscii(b);
+    }
+
     std::wstring_view m_pattern;
     SimpleRegex& m_regex;
     size_t m_pos = 0;
@@ -589,6 +755,7 @@ bool SimpleRegex::ClassMatches(const CharClass& charClass, wchar_t c) const {
 RegexResult SimpleRegex::Search(std::wstring_view subject, size_t start, unsigned flags,
                                 RegexScratch& scratch) const {
     if (subject.size() > kMaxSubject) return RegexResult::TooLong;
+    if (m_straight) return SearchSteps(subject, start, flags, scratch);
     scratch.current.resize(m_groupCount + 1);
     scratch.found.resize(m_groupCount + 1);
     scratch.repeatCounts.resize(m_nodes.size());
@@ -605,6 +772,106 @@ RegexResult SimpleRegex::Search(std::wstring_view subject, size_t start, unsigne
     }
     if (scratch.frames.capacity() > kKeptFrames) std::vector<RegexFrame>().swap(scratch.frames);
     return result;
+}
+
+RegexResult SimpleRegex::SearchSteps(std::wstring_view subject, size_t start, unsigned flags,
+                                     RegexScratch& scratch) const {
+    if (scratch.found.size() != m_groupCount + 1) scratch.found.resize(m_groupCount + 1);
+    const bool prevAvail = (flags & kPrevAvail) != 0;
+    const bool notNull = (flags & kNotNull) != 0;
+    if (m_anchored && prevAvail) return RegexResult::NotFound;
+    const size_t last = (flags & kContinuous) != 0 || m_anchored ? start : subject.size();
+    const wchar_t* const text = subject.data();
+    const size_t size = subject.size();
+    RegexCapture* const found = scratch.found.data();
+    if (m_nullable) {
+        for (size_t position = start; position <= last; ++position) {
+            if (MatchSteps(text, size, position, position == start && !prevAvail, notNull, found)) {
+                return RegexResult::Found;
+            }
+        }
+        return RegexResult::NotFound;
+    }
+    // No match begins at the end, or on a character no match can begin with.
+    const size_t end = std::min(last + 1, size);
+    for (size_t position = start; position < end; ++position) {
+        const wchar_t c = text[position];
+        if (c >= 0 && c < 128 ? (m_startAscii[c >> 6] >> (c & 63) & 1) == 0 : !m_startNonAscii) continue;
+        if (MatchSteps(text, size, position, position == start && !prevAvail, notNull, found)) {
+            return RegexResult::Found;
+        }
+    }
+    return RegexResult::NotFound;
+}
+
+namespace {
+
+// The length of the run of characters from position that pass test, at most max.
+template <class Test>
+inline size_t RunLength(const wchar_t* text, size_t position, size_t size, uint32_t max, const Test& test) {
+    const size_t limit = max == kUnbounded || size - position < max ? size : position + max;
+    size_t current = position;
+    while (current < limit && test(text[current])) ++current;
+    return current - position;
+}
+
+}  // namespace
+
+// The flat form at one position: found holds the whole match and the groups when true, garbage when false.
+bool SimpleRegex::MatchSteps(const wchar_t* text, size_t size, size_t begin, bool atBeginning, bool notNull,
+                             RegexCapture* found) const {
+    for (size_t group = 1; group <= m_groupCount; ++group) found[group] = RegexCapture();
+    size_t current = begin;
+    for (const Step& step : m_steps) {
+        switch (step.op) {
+            case StepOp::Char:
+                if (current == size || static_cast<uint32_t>(text[current]) != step.arg) return false;
+                ++current;
+                break;
+            case StepOp::Any:
+                if (current == size || !MatchesAny(text[current])) return false;
+                ++current;
+                break;
+            case StepOp::Class:
+                if (current == size || !ClassHas(m_classes[step.arg], text[current])) return false;
+                ++current;
+                break;
+            case StepOp::LineBegin:
+                if (!atBeginning || current != begin) return false;
+                break;
+            case StepOp::LineEnd:
+                if (current != size) return false;
+                break;
+            case StepOp::GroupBegin:
+                found[step.arg].first = current;
+                break;
+            case StepOp::GroupEnd:
+                found[step.arg].second = current;
+                found[step.arg].matched = true;
+                break;
+            case StepOp::RunChar:
+            case StepOp::RunAny:
+            case StepOp::RunClass: {
+                size_t length;
+                if (step.op == StepOp::RunChar) {
+                    length = RunLength(text, current, size, step.max,
+                                       [&](wchar_t c) { return static_cast<uint32_t>(c) == step.arg; });
+                } else if (step.op == StepOp::RunAny) {
+                    length = RunLength(text, current, size, step.max, MatchesAny);
+                } else {
+                    const CharClass& charClass = m_classes[step.arg];
+                    length = RunLength(text, current, size, step.max,
+                                       [&](wchar_t c) { return ClassHas(charClass, c); });
+                }
+                if (length < step.min) return false;
+                current += length;
+                break;
+            }
+        }
+    }
+    if (notNull && current == begin) return false;
+    found[0] = {begin, current, true};
+    return true;
 }
 
 // One depth-first walk of the automaton from position, in the order the standard library's recursive walk

@@ -19,7 +19,11 @@
 //   nested repetition may backtrack exponentially, and is left to the standard matcher as it is.
 // Backreferences, lookahead, \b \B, \0 \c \x \u, other identity escapes and flags are all outside the subset.
 //
-// The walk is the standard library's, step for step, so its running time grows as that one's does; only the
+// A pattern without alternation whose quantifiers are fixed counts, or runs of one character test (a literal, a
+// class, ".") that the next character test of the pattern can never continue, has at most one way to match at
+// a position: such patterns are also laid out as a flat list of steps and matched without backtracking.
+//
+// Otherwise the walk is the standard library's, step for step, so its running time grows as that one's does; only the
 // constant is smaller. The semantics are those of libstdc++, which differ from the ECMAScript standard in two
 // ways that show in the captures: a group inside a repeated group keeps its value from an earlier pass (no
 // reset per pass), and a repeated group may match empty (twice at the same position) where the standard would
@@ -82,6 +86,9 @@ public:
     // Null when the pattern lies outside the subset (an invalid pattern is outside it too).
     static std::unique_ptr<SimpleRegex> Compile(std::wstring_view pattern);
 
+    // True when matching needs no backtracking (the flat form described above is used).
+    bool IsStraight() const { return m_straight; }
+
     // Capturing groups, not counting the whole match.
     size_t GroupCount() const { return m_groupCount; }
 
@@ -103,6 +110,10 @@ public:
 private:
     struct Node;
     struct CharClass;
+    struct Step;
+    RegexResult SearchSteps(std::wstring_view subject, size_t start, unsigned flags, RegexScratch& scratch) const;
+    bool MatchSteps(const wchar_t* text, size_t size, size_t begin, bool atBeginning, bool notNull,
+                    RegexCapture* found) const;
     RegexResult Attempt(std::wstring_view subject, size_t position, bool atBeginning, bool notNull,
                         RegexScratch& scratch) const;
     bool ClassMatches(const CharClass& charClass, wchar_t c) const;
@@ -113,6 +124,8 @@ private:
 
     std::vector<Node> m_nodes;
     std::vector<CharClass> m_classes;
+    std::vector<Step> m_steps;  // the flat form, when the pattern has one (m_straight)
+    bool m_straight = false;
     std::vector<uint32_t> m_repeats;  // the repeat states, whose counts each attempt clears
     std::regex_traits<wchar_t> m_traits;
     size_t m_groupCount = 0;

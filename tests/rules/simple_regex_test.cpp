@@ -22,7 +22,9 @@ using rules::SimpleRegex;
 // whose treatment differs between the constructs: line ends, a non-ASCII letter, U+2028, a space, a digit, "_".
 class PatternMaker {
 public:
-    explicit PatternMaker(unsigned seed) : m_random(seed) {}
+    // straight: no alternation, groups only with fixed counts, and runs of one test followed mostly by a test
+    // that cannot continue them, so that most patterns match without backtracking.
+    explicit PatternMaker(unsigned seed, bool straight = false) : m_random(seed), m_straight(straight) {}
 
     std::wstring Pattern() {
         std::wstring pattern;
@@ -32,9 +34,13 @@ public:
 
     std::wstring Subject() {
         static const wchar_t alphabet[] = {L'a', L'b', L'a', L'b', L'\n', L'\r', L'\u00e9', L'\u2028',
-                                           L' ', L'1', L'_', L'-', L'x'};
+                                           L' ', L'1', L'_', L'-', L'x', L'.'};
         std::wstring subject;
-        for (int length = Pick(9); length > 0; --length) subject += alphabet[Pick(std::size(alphabet))];
+        for (int length = Pick(m_straight ? 14 : 9); length > 0; --length) {
+            const wchar_t c = alphabet[Pick(std::size(alphabet))];
+            // Runs of one character, so that runs of the pattern meet long stretches they accept.
+            for (int repeat = m_straight && Pick(3) == 0 ? 1 + Pick(4) : 1; repeat > 0; --repeat) subject += c;
+        }
         return subject;
     }
 
@@ -42,6 +48,12 @@ private:
     int Pick(size_t count) { return static_cast<int>(m_random() % count); }
 
     void Disjunction(std::wstring& out, int depth) {
+        if (m_straight) {
+            for (int terms = Pick(depth == 0 ? 6 : 3) + (Pick(8) == 0 ? 0 : 1); terms > 0; --terms) {
+                StraightTerm(out, depth);
+            }
+            return;
+        }
         const int alternatives = Pick(6) == 0 ? 2 + Pick(2) : 1;
         for (int i = 0; i < alternatives; ++i) {
             if (i > 0) out += L'|';
@@ -76,7 +88,46 @@ private:
         if (Pick(3) == 0) out += L'?';
     }
 
+    // Atoms in families that share no character, so that a run of one family is often followed by another.
+    void StraightTerm(std::wstring& out, int depth) {
+        static const wchar_t* const families[][5] = {
+            {L"a", L"b", L"[ab]", L"[a-c]", L"[^\\W\\d_x]"},
+            {L"1", L"\\d", L"[0-9]", L"[1]", L"\\d"},
+            {L" ", L"\\s", L"[\\n\\r]", L"\\n", L"[ \\t]"},
+            {L"\\-", L"_", L"[-_]", L"\\.", L"[_.]"},
+            {L"\u00e9", L"\u2028", L"[\u00e9\u2028]", L"[\u00e9-\u00ff]", L"\u00e9"},
+            {L".", L"\\W", L"\\w", L"[^a]", L"\\S"},
+            {L"x", L"[x]", L"\\D", L"[^\\s]", L"x"},
+        };
+        const int kind = Pick(16);
+        if (kind < 2 && depth < 3) {
+            out += Pick(3) == 0 ? L"(?:" : L"(";
+            Disjunction(out, depth + 1);
+            out += L')';
+            static const wchar_t* const counts[] = {L"", L"", L"", L"{2}", L"{0}", L"{1}"};
+            out += counts[Pick(std::size(counts))];
+            return;
+        }
+        if (kind == 2) {
+            out += Pick(3) == 0 ? L"^" : L"$";
+            return;
+        }
+        // Mostly a family other than the last one's; "." and its like overlap every family, so rarely those.
+        int index = Pick(std::size(families));
+        while (index == m_lastFamily || (index == 5 && Pick(3) != 0)) index = Pick(std::size(families));
+        m_lastFamily = index;
+        const auto& family = families[index];
+        out += family[Pick(std::size(family))];
+        static const wchar_t* const quantifiers[] = {L"",    L"",      L"+",     L"*",     L"?",  L"{2}",
+                                                     L"{0}", L"{1,}",  L"{0,2}", L"{2,3}", L"+", L"*"};
+        const wchar_t* quantifier = quantifiers[Pick(std::size(quantifiers))];
+        out += quantifier;
+        if (*quantifier != 0 && Pick(4) == 0) out += L'?';
+    }
+
     std::mt19937 m_random;
+    bool m_straight;
+    int m_lastFamily = -1;
 };
 
 std::string Show(const std::wstring& text) { return testing::PrintToString(text); }
@@ -182,6 +233,63 @@ TEST(SimpleRegex, AgreesWithTheStandardMatcherOnRandomPatterns) {
     // The generator aims mostly inside the subset; a drop here means the matcher turns away what it should take.
     EXPECT_GT(supported, 3000);
     EXPECT_GT(compared, 24000);
+}
+
+// The same comparison over patterns that mostly match without backtracking; the count makes sure the flat path
+// is what gets compared.
+TEST(SimpleRegex, StraightPatternsAgreeWithTheStandardMatcher) {
+    PatternMaker maker(977, true);
+    const wchar_t* const replacements[] = {L"<$&>", L"[$1|$2]", L"$'$`"};
+    int straight = 0, other = 0;
+    RegexScratch scratch;
+    std::mt19937 random(11);
+    for (int round = 0; round < 8000; ++round) {
+        const std::wstring pattern = maker.Pattern();
+        const auto actual = SimpleRegex::Compile(pattern);
+        if (actual == nullptr || pattern.empty()) continue;
+        const std::wregex expected(pattern, std::regex::ECMAScript);
+        ++(actual->IsStraight() ? straight : other);
+        ASSERT_EQ(actual->GroupCount(), expected.mark_count()) << Show(pattern);
+
+        Converter fast, standard;
+        fast.RegexFrom = standard.RegexFrom = pattern;
+        fast.RegexTo = standard.RegexTo = replacements[round % std::size(replacements)];
+        ASSERT_TRUE(PrepareConverter(fast));
+        ASSERT_TRUE(PrepareConverter(standard));
+        standard.fastCompiled.reset();
+        for (int i = 0; i < 8; ++i) {
+            const std::wstring subject = maker.Subject();
+            ASSERT_EQ(ApplyWith(fast, subject), ApplyWith(standard, subject))
+                << Show(pattern) << " on " << Show(subject);
+            ASSERT_NO_FATAL_FAILURE(CompareMatches(expected, *actual, pattern, subject, scratch));
+            const size_t start = random() % (subject.size() + 1);
+            ASSERT_NO_FATAL_FAILURE(
+                CompareSearch(expected, *actual, pattern, subject, start, random() % 8, scratch));
+        }
+    }
+    EXPECT_GT(straight, 3000) << other;
+    EXPECT_GT(other, 500);  // runs that could give back characters still go to the general walk
+}
+
+// Which patterns take the flat path: a run may take all it can only where giving any back cannot help.
+TEST(SimpleRegex, MatchesWithoutBacktrackingOnlyWhereThatIsExact) {
+    const wchar_t* const straight[] = {
+        L"^([0-9]{4})-([0-9]{2})", L"[0-9]+", L"(\\w+)@(\\w+)\\.com", L"abc", L"(a(b){2}){0}c", L"\\d+$",
+        L"a*?b", L"[^a]+a", L"\\w+\u00e9", L".*$", L"\\s*x", L"a+b+", L"[a-c]{2,3}\\d", L"x?",
+        L"\\d{1,}(?:-)", L"\\n*.", L"\u00e9+[ab]+", L"\\D+1", L"\\s+\u00a0"};
+    const wchar_t* const general[] = {
+        L"a|b", L"(ab)+", L"(?:a)?", L"\\w+\\d", L"a*a", L"a*?", L"a+?$x|", L"a*^", L".*x", L"\\s+[\u00a0]",
+        L"\\d*[^a]", L"a+b*c", L"[ab]+()b", L"\\w+[\u00e9]", L"[^a]+b", L"\\D+x", L"(a|b){2}"};
+    for (const wchar_t* pattern : straight) {
+        const auto regex = SimpleRegex::Compile(pattern);
+        ASSERT_NE(regex, nullptr) << Show(pattern);
+        EXPECT_TRUE(regex->IsStraight()) << Show(pattern);
+    }
+    for (const wchar_t* pattern : general) {
+        const auto regex = SimpleRegex::Compile(pattern);
+        ASSERT_NE(regex, nullptr) << Show(pattern);
+        EXPECT_FALSE(regex->IsStraight()) << Show(pattern);
+    }
 }
 
 // Rules of the standard matcher that the ECMAScript standard words differently, checked directly.

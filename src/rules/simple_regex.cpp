@@ -513,7 +513,26 @@ private:
         for (size_t i = 0; i < steps.size(); ++i) {
             if (IsRun(steps[i].op) && !RunIsFinal(steps, i)) return;
         }
-        m_regex.m_steps = std::move(steps);
+        // Repeats of one test ("[0-9]{4}", written out above) become one run of fixed length: fewer steps to walk.
+        std::vector<Step> merged;
+        for (const Step& step : steps) {
+            const bool single = step.op == StepOp::Char || step.op == StepOp::Any || step.op == StepOp::Class;
+            if (single && !merged.empty()) {
+                Step& previous = merged.back();
+                if (IsRun(previous.op) && previous.min == previous.max && TestOf(previous.op) == step.op &&
+                    previous.arg == step.arg) {
+                    ++previous.min;
+                    ++previous.max;
+                    continue;
+                }
+                if (previous.op == step.op && previous.arg == step.arg) {
+                    previous = {RunOf(step.op), false, step.arg, 2, 2};
+                    continue;
+                }
+            }
+            merged.push_back(step);
+        }
+        m_regex.m_steps = std::move(merged);
         m_regex.m_straight = true;
     }
 
@@ -531,6 +550,10 @@ private:
             default:
                 return op;
         }
+    }
+
+    static StepOp RunOf(StepOp op) {
+        return op == StepOp::Char ? StepOp::RunChar : op == StepOp::Any ? StepOp::RunAny : StepOp::RunClass;
     }
 
     static StepOp StepFor(Op op) {
@@ -557,10 +580,7 @@ private:
                 copies = term.min;
             } else if (term.quantifier != Quantifier::None) {
                 if (term.op == Op::Dummy) return false;
-                Step run{TestOf(StepFor(term.op)) == StepOp::Char    ? StepOp::RunChar
-                         : TestOf(StepFor(term.op)) == StepOp::Any ? StepOp::RunAny
-                                                                   : StepOp::RunClass,
-                         term.lazy, term.arg, 0, kUnbounded};
+                Step run{RunOf(StepFor(term.op)), term.lazy, term.arg, 0, kUnbounded};
                 if (term.quantifier == Quantifier::Plus) run.min = 1;
                 if (term.quantifier == Quantifier::Optional) run.max = 1;
                 if (term.quantifier == Quantifier::Braces) {
@@ -774,36 +794,6 @@ RegexResult SimpleRegex::Search(std::wstring_view subject, size_t start, unsigne
     return result;
 }
 
-RegexResult SimpleRegex::SearchSteps(std::wstring_view subject, size_t start, unsigned flags,
-                                     RegexScratch& scratch) const {
-    if (scratch.found.size() != m_groupCount + 1) scratch.found.resize(m_groupCount + 1);
-    const bool prevAvail = (flags & kPrevAvail) != 0;
-    const bool notNull = (flags & kNotNull) != 0;
-    if (m_anchored && prevAvail) return RegexResult::NotFound;
-    const size_t last = (flags & kContinuous) != 0 || m_anchored ? start : subject.size();
-    const wchar_t* const text = subject.data();
-    const size_t size = subject.size();
-    RegexCapture* const found = scratch.found.data();
-    if (m_nullable) {
-        for (size_t position = start; position <= last; ++position) {
-            if (MatchSteps(text, size, position, position == start && !prevAvail, notNull, found)) {
-                return RegexResult::Found;
-            }
-        }
-        return RegexResult::NotFound;
-    }
-    // No match begins at the end, or on a character no match can begin with.
-    const size_t end = std::min(last + 1, size);
-    for (size_t position = start; position < end; ++position) {
-        const wchar_t c = text[position];
-        if (c >= 0 && c < 128 ? (m_startAscii[c >> 6] >> (c & 63) & 1) == 0 : !m_startNonAscii) continue;
-        if (MatchSteps(text, size, position, position == start && !prevAvail, notNull, found)) {
-            return RegexResult::Found;
-        }
-    }
-    return RegexResult::NotFound;
-}
-
 namespace {
 
 // The length of the run of characters from position that pass test, at most max.
@@ -818,7 +808,7 @@ inline size_t RunLength(const wchar_t* text, size_t position, size_t size, uint3
 }  // namespace
 
 // The flat form at one position: found holds the whole match and the groups when true, garbage when false.
-bool SimpleRegex::MatchSteps(const wchar_t* text, size_t size, size_t begin, bool atBeginning, bool notNull,
+[[gnu::always_inline]] inline bool SimpleRegex::MatchSteps(const wchar_t* text, size_t size, size_t begin, bool atBeginning, bool notNull,
                              RegexCapture* found) const {
     for (size_t group = 1; group <= m_groupCount; ++group) found[group] = RegexCapture();
     size_t current = begin;
@@ -872,6 +862,36 @@ bool SimpleRegex::MatchSteps(const wchar_t* text, size_t size, size_t begin, boo
     if (notNull && current == begin) return false;
     found[0] = {begin, current, true};
     return true;
+}
+
+RegexResult SimpleRegex::SearchSteps(std::wstring_view subject, size_t start, unsigned flags,
+                                     RegexScratch& scratch) const {
+    if (scratch.found.size() != m_groupCount + 1) scratch.found.resize(m_groupCount + 1);
+    const bool prevAvail = (flags & kPrevAvail) != 0;
+    const bool notNull = (flags & kNotNull) != 0;
+    if (m_anchored && prevAvail) return RegexResult::NotFound;
+    const size_t last = (flags & kContinuous) != 0 || m_anchored ? start : subject.size();
+    const wchar_t* const text = subject.data();
+    const size_t size = subject.size();
+    RegexCapture* const found = scratch.found.data();
+    if (m_nullable) {
+        for (size_t position = start; position <= last; ++position) {
+            if (MatchSteps(text, size, position, position == start && !prevAvail, notNull, found)) {
+                return RegexResult::Found;
+            }
+        }
+        return RegexResult::NotFound;
+    }
+    // No match begins at the end, or on a character no match can begin with.
+    const size_t end = std::min(last + 1, size);
+    for (size_t position = start; position < end; ++position) {
+        const wchar_t c = text[position];
+        if (c >= 0 && c < 128 ? (m_startAscii[c >> 6] >> (c & 63) & 1) == 0 : !m_startNonAscii) continue;
+        if (MatchSteps(text, size, position, position == start && !prevAvail, notNull, found)) {
+            return RegexResult::Found;
+        }
+    }
+    return RegexResult::NotFound;
 }
 
 // One depth-first walk of the automaton from position, in the order the standard library's recursive walk

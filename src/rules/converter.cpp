@@ -101,7 +101,7 @@ void ReplaceToken(std::wstring& out, size_t start, std::wstring_view token, std:
     }
 }
 
-const wchar_t* const kMonthNames[] = {L"JAN", L"FEB", L"MAR", L"APR", L"MAY", L"JUN",
+constexpr std::wstring_view kMonthNames[] = {L"JAN", L"FEB", L"MAR", L"APR", L"MAY", L"JUN",
                                       L"JUL", L"AUG", L"SEP", L"OCT", L"NOV", L"DEC"};
 
 // Placeholders for the tokens of DateTo in its prepared template: private-use characters, which, like the
@@ -148,7 +148,14 @@ bool AppendDate(Converter& converter, std::wstring_view value, std::wstring& out
         value.size() > converter.DateFrom.size() ? value.substr(converter.DateFrom.size()) : std::wstring_view();
 
     // A tail without any token letter takes no part in the replacements, so the prepared template serves.
-    if (converter.dateTemplateUsable && tail.find_first_of(L"YMDON") == std::wstring_view::npos) {
+    bool tailHasTokenLetter = false;
+    for (const wchar_t c : tail) {
+        if (c == L'Y' || c == L'M' || c == L'D' || c == L'O' || c == L'N') {
+            tailHasTokenLetter = true;
+            break;
+        }
+    }
+    if (converter.dateTemplateUsable && !tailHasTokenLetter) {
         for (const wchar_t c : converter.dateTemplate) {
             switch (c) {
                 case kYearSlot:
@@ -315,11 +322,11 @@ bool AppendReplacedFast(const rules::SimpleRegex& expression, rules::RegexScratc
         }
         if (result == rules::RegexResult::NotFound) break;
         const std::span<const rules::RegexCapture> captures = matches.Captures();
-        out.append(value.substr(copied, captures[0].first - copied));
+        out.append(value.data() + copied, captures[0].first - copied);
         AppendSubstitution(out, replacement, captures, value);
         copied = captures[0].second;
     }
-    out.append(value.substr(copied));
+    out.append(value.data() + copied, value.size() - copied);
     return true;
 }
 
@@ -345,32 +352,33 @@ template <class AppendGroup>
 void AppendSubstitutionWith(std::wstring& out, std::wstring_view replacement, size_t groups, size_t matchFirst,
                             size_t matchSecond, std::wstring_view subject, const AppendGroup& appendGroup) {
     const size_t length = replacement.size();
-    for (size_t i = 0; i < length; ++i) {
-        const wchar_t c = replacement[i];
-        if (c != L'$' || i + 1 == length) {
-            out += c;
-            continue;
-        }
-        const wchar_t next = replacement[i + 1];
+    const wchar_t* const text = replacement.data();
+    // Text without a "$" that stands for something is appended in one piece, from literal up to the next one.
+    // Replacements are short: a plain loop finds the "$" sooner than a library call.
+    size_t literal = 0;
+    size_t i = 0;
+    while (true) {
+        while (i < length && text[i] != L'$') ++i;
+        if (i + 1 >= length) break;
+        const wchar_t next = text[i + 1];
+        size_t used = 1;  // characters after the "$" that it takes
         if (next == L'$') {
-            out += L'$';
-            ++i;
+            out.append(text + literal, i + 1 - literal);  // one "$" of the two
         } else if (next == L'&') {
-            out.append(subject.substr(matchFirst, matchSecond - matchFirst));
-            ++i;
+            out.append(text + literal, i - literal);
+            out.append(subject.data() + matchFirst, matchSecond - matchFirst);
         } else if (next == L'`') {
-            out.append(subject.substr(0, matchFirst));
-            ++i;
+            out.append(text + literal, i - literal);
+            out.append(subject.data(), matchFirst);
         } else if (next == L'\'') {
-            out.append(subject.substr(matchSecond));
-            ++i;
+            out.append(text + literal, i - literal);
+            out.append(subject.data() + matchSecond, subject.size() - matchSecond);
         } else if (next >= L'0' && next <= L'9') {
             // Two digits when they name a group, else one digit followed by a literal one; "$0" and groups
             // beyond the count stay literal.
             size_t index = static_cast<size_t>(next - L'0');
-            size_t used = 1;
-            if (i + 2 < length && replacement[i + 2] >= L'0' && replacement[i + 2] <= L'9') {
-                const size_t twoDigit = index * 10 + static_cast<size_t>(replacement[i + 2] - L'0');
+            if (i + 2 < length && text[i + 2] >= L'0' && text[i + 2] <= L'9') {
+                const size_t twoDigit = index * 10 + static_cast<size_t>(text[i + 2] - L'0');
                 if (twoDigit >= 1 && twoDigit <= groups) {
                     index = twoDigit;
                     used = 2;
@@ -379,16 +387,20 @@ void AppendSubstitutionWith(std::wstring& out, std::wstring_view replacement, si
                     used = 2;
                 }
             }
-            if (index >= 1 && index <= groups) {
-                appendGroup(index);
-            } else {
-                out.append(replacement.substr(i, used + 1));
+            if (index < 1 || index > groups) {
+                i += used + 1;  // stays part of the literal text
+                continue;
             }
-            i += used;
+            out.append(text + literal, i - literal);
+            appendGroup(index);
         } else {
-            out += c;
+            ++i;  // a "$" standing for itself
+            continue;
         }
+        i += used + 1;
+        literal = i;
     }
+    out.append(text + literal, length - literal);
 }
 
 }  // namespace
@@ -450,7 +462,7 @@ void AppendSubstitution(std::wstring& out, std::wstring_view replacement,
                            [&](size_t index) {
                                const rules::RegexCapture& capture = captures[index];
                                if (capture.matched) {
-                                   out.append(subject.substr(capture.first, capture.second - capture.first));
+                                   out.append(subject.data() + capture.first, capture.second - capture.first);
                                }
                            });
 }

@@ -150,14 +150,15 @@ size_t FormatFixedQuick(double value, int precision, char* out) {
     const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
     const std::uint64_t mantissa = biased == 0 ? fraction : fraction | (std::uint64_t{1} << 52);
     const int exponent = biased == 0 ? -1074 : biased - 1075;
-    const Uint128 scaled = static_cast<Uint128>(mantissa) * kPowers[precision];
     std::uint64_t rounded;
     if (exponent >= 0) {
         // An integer below 10^18: the exponent is small.
-        rounded = static_cast<std::uint64_t>(scaled << exponent);
+        rounded = (mantissa << exponent) * kPowers[precision];
     } else if (-exponent >= 128) {
         rounded = 0;  // below 2^-1074+110: far under half a unit of the last decimal
     } else {
+        // mantissa * 10^precision fits in 128 bits.
+        const Uint128 scaled = static_cast<Uint128>(mantissa) * kPowers[precision];
         const int shift = -exponent;
         const Uint128 one = 1;
         const Uint128 remainder = scaled & ((one << shift) - 1);
@@ -167,12 +168,26 @@ size_t FormatFixedQuick(double value, int precision, char* out) {
     }
 
     // The digits, at least precision + 1 of them, with the point before the last precision.
+    // Two digits per division, lowest first.
+    static constexpr char kPairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
     char digits[24];
     int count = 0;
-    do {
-        digits[count++] = static_cast<char>('0' + rounded % 10);
-        rounded /= 10;
-    } while (rounded != 0);
+    while (rounded >= 100) {
+        const auto pair = static_cast<size_t>(rounded % 100) * 2;
+        rounded /= 100;
+        digits[count++] = kPairs[pair + 1];
+        digits[count++] = kPairs[pair];
+    }
+    if (rounded >= 10) {
+        const auto pair = static_cast<size_t>(rounded) * 2;
+        digits[count++] = kPairs[pair + 1];
+        digits[count++] = kPairs[pair];
+    } else {
+        digits[count++] = static_cast<char>('0' + rounded);
+    }
     while (count < precision + 1) digits[count++] = '0';
     size_t length = 0;
     if (negative) out[length++] = '-';

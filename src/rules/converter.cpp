@@ -18,6 +18,14 @@ namespace {
 
 using MatchIterator = std::regex_iterator<const wchar_t*>;
 
+// Whether a number's text has a decimal point; a loop, since numbers are too short for a library search to pay.
+bool HasPoint(std::wstring_view value) {
+    for (const wchar_t c : value) {
+        if (c == L'.') return true;
+    }
+    return false;
+}
+
 // printf's "%0<width>d" into buffer (room for 16 characters).
 std::wstring_view FormatPadded(wchar_t* buffer, int number, int width) {
     if (number >= 0 && number < 10000 && width <= 4) {
@@ -487,7 +495,7 @@ std::wstring_view ConvertValue(Converter& converter, const rules::CellValue& cel
         }
         return scratch;
     }
-    if (FLD_DESC::IsNumber(type) && value.find(L'.') == std::wstring_view::npos) {
+    if (FLD_DESC::IsNumber(type) && !HasPoint(value)) {
         if (converter.Group == 0) return value;
         scratch.clear();
         AppendGrouped(scratch, cell.Integer());

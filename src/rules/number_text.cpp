@@ -20,6 +20,21 @@ size_t SkipBlanks(std::wstring_view text) {
     return pos;
 }
 
+// Adds the run of decimal digits at text[pos] to mantissa (which wraps beyond 19 digits: callers count) and moves
+// pos past it; returns the number of digits. Four digits a step, so that the chain of multiplications is short.
+size_t AccumulateDigits(std::wstring_view text, size_t& pos, unsigned long long& mantissa) {
+    const size_t start = pos;
+    while (pos + 4 <= text.size() && IsDigit(text[pos]) && IsDigit(text[pos + 1]) && IsDigit(text[pos + 2]) &&
+           IsDigit(text[pos + 3])) {
+        const auto group = static_cast<unsigned>((text[pos] - L'0') * 1000 + (text[pos + 1] - L'0') * 100 +
+                                                 (text[pos + 2] - L'0') * 10 + (text[pos + 3] - L'0'));
+        mantissa = mantissa * 10000 + group;
+        pos += 4;
+    }
+    while (pos < text.size() && IsDigit(text[pos])) mantissa = mantissa * 10 + static_cast<unsigned>(text[pos++] - L'0');
+    return pos - start;
+}
+
 // UTF-16 orders code points U+E000..U+FFFF after every supplementary character (whose lead surrogates are
 // D800..DBFF); lifting them above U+10FFFF reproduces that order on UTF-32 text.
 unsigned long Utf16Key(wchar_t c) {
@@ -57,18 +72,12 @@ double ReadNumber(std::wstring_view text) {
     if (pos < text.size() && (text[pos] == L'+' || text[pos] == L'-')) negative = text[pos++] == L'-';
     const size_t start = pos;
     // The digits are gathered into a mantissa while they are scanned (the first 19 fit in 64 bits).
-    size_t intDigits = 0, fracDigits = 0;
     unsigned long long mantissa = 0;
-    while (pos < text.size() && IsDigit(text[pos])) {
-        mantissa = mantissa * 10 + static_cast<unsigned>(text[pos++] - L'0');
-        ++intDigits;
-    }
+    const size_t intDigits = AccumulateDigits(text, pos, mantissa);
+    size_t fracDigits = 0;
     if (pos < text.size() && text[pos] == L'.') {
         size_t after = pos + 1;
-        while (after < text.size() && IsDigit(text[after])) {
-            mantissa = mantissa * 10 + static_cast<unsigned>(text[after++] - L'0');
-            ++fracDigits;
-        }
+        fracDigits = AccumulateDigits(text, after, mantissa);
         if (intDigits + fracDigits > 0) pos = after;
     }
     if (intDigits + fracDigits == 0) return 0.0;

@@ -1,14 +1,19 @@
 #!/usr/bin/env bash
 # Throwaway database servers for the database tests, on 127.0.0.1 only, under build-services/.
-#   tests/services.sh start   start PostgreSQL (port 55432) and MariaDB (port 53306), write build-services/env.sh
+#   tests/services.sh start   start PostgreSQL (port 55432) and MariaDB (port 53306), or the next free ports when
+#                             another checkout's servers hold those, and write build-services/env.sh
 #   tests/services.sh stop    stop both and remove build-services/
 # Then: source build-services/env.sh && build/tests/db/db_tests
 # Installs nothing: build.sh installs the server and driver packages.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 DIR=$ROOT/build-services
-PG_PORT=${TW_PG_PORT:-55432}
-MY_PORT=${TW_MYSQL_PORT:-53306}
+# The first port from $1 on that nothing on 127.0.0.1 listens on.
+free_port() {
+  local port=$1
+  while (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; do port=$((port + 1)); done
+  echo "$port"
+}
 DB=tw_test
 USER_NAME=tw_test
 PASSWORD=tw_test
@@ -115,6 +120,8 @@ stop_all() {
 case "${1:-}" in
   start)
     stop_all
+    PG_PORT=${TW_PG_PORT:-$(free_port 55432)}
+    MY_PORT=${TW_MYSQL_PORT:-$(free_port 53306)}
     mkdir -p "$DIR"
     start_pg
     start_mysql

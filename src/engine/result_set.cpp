@@ -103,7 +103,8 @@ void ExReport::PlanColumns(CtwDoc& project, CDB& db, int columnCount) {
     m_rowMarkerSlots.assign(m_columns.size(), -1);
     int wholeRowMarkers = 0;
     for (size_t index = 0; index < m_columns.size(); ++index) {
-        if (m_columns[index].marker && m_columns[index].marker->IsWholeRow) m_rowMarkerSlots[index] = wholeRowMarkers++;
+        const ValueMarker* marker = m_columns[index].marker;
+        if (marker && marker->IsWholeRow) m_rowMarkerSlots[index] = wholeRowMarkers++;
     }
     for (ColumnPlan& column : m_columns) {
         column.plainCell = PrepareColumnCell(column, nullptr);
@@ -216,9 +217,9 @@ bool ExReport::WriteRow(int& rowMarkerColumn) {
         if (m_markerHolds[index]) {
             cell = column.ownMarkerCell;
         } else if (rowMarkerColumn >= 0) {
-            const auto slot = static_cast<size_t>(m_rowMarkerSlots[static_cast<size_t>(rowMarkerColumn)]);
-            int& prepared = column.rowMarkerCells[slot];
-            if (prepared == -2) prepared = PrepareColumnCell(column, &m_columns[static_cast<size_t>(rowMarkerColumn)]);
+            const auto owner = static_cast<size_t>(rowMarkerColumn);
+            int& prepared = column.rowMarkerCells[static_cast<size_t>(m_rowMarkerSlots[owner])];
+            if (prepared == -2) prepared = PrepareColumnCell(column, &m_columns[owner]);
             cell = prepared;
         }
         std::wstring_view text = m_rowValues[index];

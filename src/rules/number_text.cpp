@@ -31,7 +31,9 @@ size_t AccumulateDigits(std::wstring_view text, size_t& pos, unsigned long long&
         mantissa = mantissa * 10000 + group;
         pos += 4;
     }
-    while (pos < text.size() && IsDigit(text[pos])) mantissa = mantissa * 10 + static_cast<unsigned>(text[pos++] - L'0');
+    while (pos < text.size() && IsDigit(text[pos])) {
+        mantissa = mantissa * 10 + static_cast<unsigned>(text[pos++] - L'0');
+    }
     return pos - start;
 }
 

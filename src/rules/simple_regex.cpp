@@ -808,8 +808,9 @@ inline size_t RunLength(const wchar_t* text, size_t position, size_t size, uint3
 }  // namespace
 
 // The flat form at one position: found holds the whole match and the groups when true, garbage when false.
-[[gnu::always_inline]] inline bool SimpleRegex::MatchSteps(const wchar_t* text, size_t size, size_t begin, bool atBeginning, bool notNull,
-                             RegexCapture* found) const {
+[[gnu::always_inline]] inline bool SimpleRegex::MatchSteps(const wchar_t* text, size_t size, size_t begin,
+                                                           bool atBeginning, bool notNull,
+                                                           RegexCapture* found) const {
     for (size_t group = 1; group <= m_groupCount; ++group) found[group] = RegexCapture();
     size_t current = begin;
     for (const Step& step : m_steps) {

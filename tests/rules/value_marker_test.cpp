@@ -89,6 +89,10 @@ TEST(TestMarker, Comparisons) {
         {TC_VARCHAR, L"Contains", L"abc", L"xABCx", false},
         {TC_INTEGER, L"Contains", L"5", L"150", true},
         {TC_DOUBLE, L"Contains", L"0.10", L"0.1", false},
+        {TC_VARCHAR, L"Contains", L"aab", L"aaab", true},  // a false start just before the match
+        {TC_VARCHAR, L"Contains", L"ab", L"xa", false},    // a partial match cut off by the end
+        {TC_VARCHAR, L"Contains", L"b", L"ab", true},
+        {TC_VARCHAR, L"Starts with", L"", L"x", true},
         {TC_VARCHAR, L"Starts with", L"abc", L"ab", false},
         {TC_INTEGER, L"Starts with", L"0", L"007", true},
         {TC_VARCHAR, L"Equals", L"x", L"x", false},

@@ -101,6 +101,37 @@ void AppendFixed(std::wstring& out, double value, int digits, int pres) {
     for (const char* c = begin; c != result.ptr; ++c) *target++ = static_cast<wchar_t>(*c);
 }
 
+// printf's "%<Digits>.<Pres>f" straight from the text, when the text is a plain decimal ("-12.5": no sign but
+// "-", no leading zeros, nothing after the digits) with at most Pres decimals and at most 15 digits before the
+// point plus Pres. The nearest double then lies within a quarter of a unit of the last decimal of the text
+// (2^-52 relative, below 0.5 x 10^-Pres), so printing it rounds back to the text: the same result as the full
+// path, without reading or printing a double. False (out untouched) for any other text.
+bool AppendFixedFromText(std::wstring& out, std::wstring_view value, int digits, int pres) {
+    const int precision = pres > 0 ? pres : 6;
+    size_t pos = value.starts_with(L'-') ? 1 : 0;
+    const size_t intStart = pos;
+    while (pos < value.size() && value[pos] >= L'0' && value[pos] <= L'9') ++pos;
+    const size_t intDigits = pos - intStart;
+    if (intDigits == 0 || (intDigits > 1 && value[intStart] == L'0')) return false;
+    size_t fracDigits = 0;
+    if (pos < value.size() && value[pos] == L'.') {
+        const size_t fracStart = ++pos;
+        while (pos < value.size() && value[pos] >= L'0' && value[pos] <= L'9') ++pos;
+        fracDigits = pos - fracStart;
+        if (fracDigits == 0) return false;
+    }
+    if (pos != value.size() || fracDigits > static_cast<size_t>(precision) ||
+        intDigits + static_cast<size_t>(precision) > 15) {
+        return false;
+    }
+    const size_t length = value.size() + (fracDigits == 0 ? 1 : 0) + (static_cast<size_t>(precision) - fracDigits);
+    if (digits > static_cast<int>(length)) out.append(static_cast<size_t>(digits) - length, L' ');
+    out += value;
+    if (fracDigits == 0) out += L'.';
+    out.append(static_cast<size_t>(precision) - fracDigits, L'0');
+    return true;
+}
+
 // Replaces every occurrence of token in out from position start on, left to right, without rescanning the
 // inserted text.
 void ReplaceToken(std::wstring& out, size_t start, std::wstring_view token, std::wstring_view text) {
@@ -503,7 +534,9 @@ std::wstring_view ConvertValue(Converter& converter, const rules::CellValue& cel
     }
     if (FLD_DESC::IsDouble(type)) {
         scratch.clear();
-        AppendFixed(scratch, cell.Number(), converter.Digits, converter.Pres);
+        if (!AppendFixedFromText(scratch, value, converter.Digits, converter.Pres)) {
+            AppendFixed(scratch, cell.Number(), converter.Digits, converter.Pres);
+        }
         return scratch;
     }
     if (FLD_DESC::IsDate(type) && !converter.DateFrom.empty() && !converter.DateTo.empty()) {

@@ -2,6 +2,10 @@
 
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
 
 #include "converter.h"
 #include "dates.h"
@@ -165,6 +169,36 @@ TEST_F(ConverterTest, FixedFormatMatchesPrintf) {
             Check({{Fixed(9, pres), TC_DOUBLE, {input.begin(), input.end()}, {output.begin(), output.end()}}});
         }
     }
+}
+
+// Plain decimal texts take a path that never reads a double; it must agree with printf on what the text holds,
+// and leave every other text to the full path.
+TEST_F(ConverterTest, FixedFormatFromTheTextMatchesPrintf) {
+    std::mt19937 random(5);
+    std::vector<Case> cases;
+    for (int i = 0; i < 20000; ++i) {
+        const int pres = 1 + static_cast<int>(random() % 8);
+        std::string text = random() % 4 == 0 ? "-" : "";
+        const int intDigits = 1 + static_cast<int>(random() % 16);
+        for (int d = 0; d < intDigits; ++d) text += static_cast<char>('0' + random() % 10);
+        // Always a point: a double column's value without one is passed through as it is.
+        const int fracDigits = 1 + static_cast<int>(random() % 9);
+        text += '.';
+        for (int d = 0; d < fracDigits; ++d) text += static_cast<char>('0' + random() % 10);
+        char expected[512];
+        std::snprintf(expected, sizeof expected, "%12.*f", pres, std::strtod(text.c_str(), nullptr));
+        const std::string output(expected);
+        cases.push_back({Fixed(12, pres), TC_DOUBLE, {text.begin(), text.end()}, {output.begin(), output.end()}});
+    }
+    Check(cases);
+    // Texts the shortcut must leave alone: leading zeros, a sign, a bare point, a tail.
+    Check({{Fixed(0, 2), TC_DOUBLE, L"007.5", L"7.50"},
+           {Fixed(0, 2), TC_DOUBLE, L"+1.5", L"1.50"},
+           {Fixed(0, 2), TC_DOUBLE, L"5.", L"5.00"},
+           {Fixed(0, 2), TC_DOUBLE, L"1.5kg", L"1.50"},
+           {Fixed(0, 2), TC_DOUBLE, L"-0.0", L"-0.00"},
+           {Fixed(0, 2), TC_DOUBLE, L"0.125", L"0.12"},
+           {Fixed(6, 1), TC_DOUBLE, L"1.25", L"   1.2"}});
 }
 
 TEST_F(ConverterTest, Dates) {

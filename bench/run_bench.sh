@@ -2,7 +2,7 @@
 # End-to-end speed of a report run, side by side with the sqlite3 shell (and psql when TW_TEST_PG is set).
 # Run by hand, never from the tests:   bench/run_bench.sh
 #   TW_BENCH_ROWS="100000 1000000"  row counts (each gets a table of its own)
-#   TW_BENCH_RUNS=3                 runs per command; the median is reported
+#   TW_BENCH_RUNS=5                 rounds (each command once per round); the median is reported
 #   TW_BENCH_BUILD_DIR=DIR          build tablewright (Release) in DIR instead of the release preset
 #   TW_BENCH_NO_BUILD=1             use the binary that is there
 #   TW_BENCH_KEEP=1                 keep the work folder (databases, projects, reports)
@@ -13,7 +13,7 @@
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 ROWS=(${TW_BENCH_ROWS:-100000 1000000})
-RUNS=${TW_BENCH_RUNS:-3}
+RUNS=${TW_BENCH_RUNS:-5}
 TIME=/usr/bin/time
 [ -x "$TIME" ] || { echo "GNU time is missing: apt-get install time" >&2; exit 1; }
 command -v sqlite3 >/dev/null || { echo "sqlite3 is missing" >&2; exit 1; }

@@ -22,7 +22,8 @@ size_t SkipBlanks(std::wstring_view text) {
 
 // Adds the run of decimal digits at text[pos] to mantissa (which wraps beyond 19 digits: callers count) and moves
 // pos past it; returns the number of digits. Four digits a step, so that the chain of multiplications is short.
-size_t AccumulateDigits(std::wstring_view text, size_t& pos, unsigned long long& mantissa) {
+[[gnu::always_inline]] inline size_t AccumulateDigits(std::wstring_view text, size_t& pos,
+                                                      unsigned long long& mantissa) {
     const size_t start = pos;
     while (pos + 4 <= text.size() && IsDigit(text[pos]) && IsDigit(text[pos + 1]) && IsDigit(text[pos + 2]) &&
            IsDigit(text[pos + 3])) {

@@ -68,7 +68,7 @@ void AppendGrouped(std::wstring& out, long long value) {
         magnitude /= 10;
     } while (magnitude != 0);
     if (value < 0) *--first = L'-';
-    out.append(first, end);
+    out.append(first, static_cast<size_t>(end - first));
 }
 
 // printf's "%<Digits>.<Pres>f" with "." as the decimal point whatever the locale.
@@ -124,11 +124,17 @@ bool AppendFixedFromText(std::wstring& out, std::wstring_view value, int digits,
         intDigits + static_cast<size_t>(precision) > 15) {
         return false;
     }
-    const size_t length = value.size() + (fracDigits == 0 ? 1 : 0) + (static_cast<size_t>(precision) - fracDigits);
-    if (digits > static_cast<int>(length)) out.append(static_cast<size_t>(digits) - length, L' ');
-    out += value;
-    if (fracDigits == 0) out += L'.';
-    out.append(static_cast<size_t>(precision) - fracDigits, L'0');
+    const size_t zeros = static_cast<size_t>(precision) - fracDigits;
+    const size_t length = value.size() + (fracDigits == 0 ? 1 : 0) + zeros;
+    const size_t pad = digits > static_cast<int>(length) ? static_cast<size_t>(digits) - length : 0;
+    // One growth of out, then the characters through a pointer.
+    const size_t start = out.size();
+    out.resize(start + pad + length);
+    wchar_t* target = out.data() + start;
+    for (size_t i = 0; i < pad; ++i) *target++ = L' ';
+    for (const wchar_t c : value) *target++ = c;
+    if (fracDigits == 0) *target++ = L'.';
+    for (size_t i = 0; i < zeros; ++i) *target++ = L'0';
     return true;
 }
 

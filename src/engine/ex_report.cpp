@@ -90,9 +90,15 @@ void ExReport::ReportWriterError() {
     m_failed = true;
 }
 
+void ExReport::RequestStop() {
+    m_stopRequested.store(true, std::memory_order_relaxed);
+}
+
 bool ExReport::RunAndOpen(CtwDoc& project, const std::wstring& file, int preview) {
     if (m_runGuard) return false;
     RunScope scope(m_runGuard, project);
+    m_stopRequested.store(false, std::memory_order_relaxed);
+    m_outcome = RunOutcome{};
     m_run = RunSettings{};
     m_run.preview = preview != 0;
     m_failed = false;
@@ -116,6 +122,9 @@ bool ExReport::RunAndOpen(CtwDoc& project, const std::wstring& file, int preview
         m_failed = true;
     }
     m_rowCounter = -1;
+    m_outcome.state = m_failed ? RunOutcome::State::Failed : RunOutcome::State::Finished;
+    m_outcome.resultSets = m_resultSetNumber;
+    m_outcome.rows = m_rowTotal;
     return !m_failed;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The report engine: turns a project into a finished report. One object for the whole program.
 
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <string>
@@ -17,6 +18,18 @@ struct ColumnProperty;
 struct Converter;
 struct ValueMarker;
 
+// What one run did, for the console and the window, which read it instead of the engine's fields.
+struct RunOutcome {
+    enum class State { Finished, Failed, Stopped };
+    State state = State::Finished;
+    int resultSets = 0;
+    long long rows = 0;
+    std::wstring reportPath;                // the report written (empty when none was)
+    double seconds = 0;
+    std::vector<std::wstring> reportErrors;  // texts written into the report as error paragraphs
+    std::vector<std::wstring> messages;      // texts shown as message boxes
+};
+
 class ExReport : public MultiReport {
 public:
     ExReport();
@@ -26,6 +39,12 @@ public:
     // result set, never opens it. Returns true when the report was written without an error paragraph, a
     // converter failure or a writer failure.
     bool RunAndOpen(CtwDoc& project, const std::wstring& file, int preview);
+    // Asks the run in progress to stop as soon as it can; safe to call from any thread (and from a signal
+    // handler's helper thread). A run that starts later clears the request.
+    void RequestStop();
+    bool StopRequested() const { return m_stopRequested.load(std::memory_order_relaxed); }
+    // The outcome of the last run (of the thread that ran it).
+    const RunOutcome& LastOutcome() const { return m_outcome; }
 
     // Expands every macro of text; fileNameMode 1 for a report file name.
     std::wstring Macros(const std::wstring& text, CtwDoc& project, const std::wstring* script, int fileNameMode);
@@ -102,6 +121,8 @@ private:
     std::wstring ClassAttribute(const std::wstring& cls) const;
 
     RunSettings m_run;
+    RunOutcome m_outcome;
+    std::atomic<bool> m_stopRequested{false};
     bool m_failed = false;
     std::vector<ColumnPlan> m_columns;
     std::vector<std::wstring> m_rowValues;

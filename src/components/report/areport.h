@@ -46,6 +46,9 @@ public:
     virtual int Open(const std::wstring& file);
     // Finishes the file; a write error (disk full) is reported here, never a truncated file called success.
     virtual int Close();
+    // Ends the report without finishing it: the partial output is thrown away and a previous report under
+    // the same name stays as it was (a stopped or failed run).
+    virtual void Discard() {}
     virtual void AddProperty(std::wstring_view placeholder, std::wstring_view value);
     virtual void SetColumnSeparator(std::wstring_view separator);
     virtual void Quoting(int) {}

@@ -40,6 +40,12 @@ int MultiReport::Close() {
     return m_writer->Close();
 }
 
+void MultiReport::Discard() {
+    if (!m_writer || !m_open) return;
+    m_open = false;
+    m_writer->Discard();
+}
+
 // Setup calls before Open are kept here and handed over at Open; the writer receives them directly after it.
 void MultiReport::AddProperty(std::wstring_view placeholder, std::wstring_view value) {
     AReport::AddProperty(placeholder, value);

@@ -18,6 +18,7 @@ public:
     int Open() final;
     int Open(const std::wstring& file) final;
     int Close() final;
+    void Discard() final;
     void AddProperty(std::wstring_view placeholder, std::wstring_view value) final;
     void SetColumnSeparator(std::wstring_view separator) final;
     void Quoting(int on) final;

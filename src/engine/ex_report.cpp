@@ -11,6 +11,7 @@
 #include "dates.h"
 #include "host.h"
 #include "log.h"
+#include "report_target.h"
 #include "rule_style.h"
 #include "settings.h"
 #include "text.h"
@@ -116,7 +117,7 @@ bool ExReport::RunAndOpen(CtwDoc& project, const std::wstring& file, int preview
                   __LINE__);
         try {
             if (CDB* db = project.Connection()) db->CloseCursor(0);
-            Close();
+            Discard();  // an unfinished report never replaces the previous one
         } catch (const std::exception&) {
         }
         m_failed = true;
@@ -165,6 +166,7 @@ bool ExReport::Run(CtwDoc& project, const std::wstring& file) {
     PrepareStyles(project);
 
     CLog::State(L"ExReport::RunAndOpen, open");
+    RefuseOpen(ReportTargetClash(project, reportPath));  // never over a file this run reads
     if (Open() != RE_OK) {
         ReportWriterError();
         return false;

@@ -159,6 +159,21 @@ TEST(OutputFile, FileSizeLimitIsAnErrorNotADeath) {
     EXPECT_TRUE(OtherNames(dir.Path(), {"report.rtf"}).empty());
 }
 
+// Names that cannot be a report fail at Open and leave nothing behind (a folder is never replaced by a file).
+TEST(OutputFile, NamesThatAreNoFileFailAtOpen) {
+    rt::TempDir dir;
+    fs::create_directory(dir.Path() / "folder");
+    OutputFile file;
+    for (const std::wstring& name : {std::wstring(), dir.File("folder"), dir.File("folder") + L"/", dir.File("none/")}) {
+        SCOPED_TRACE(tw::WideToUtf8(name));
+        EXPECT_FALSE(file.Open(name));
+        EXPECT_FALSE(file.ErrorText().empty());
+    }
+    EXPECT_TRUE(fs::is_directory(dir.Path() / "folder"));
+    EXPECT_EQ(OtherNames(dir.Path(), {"folder"}), std::vector<std::string>{});
+    EXPECT_TRUE(fs::is_empty(dir.Path() / "folder"));
+}
+
 TEST(OutputFile, WriteAtPatchesBeforeTheFileIsReplaced) {
     rt::TempDir dir;
     const fs::path report = dir.Path() / "r.rtf";

@@ -113,6 +113,10 @@ bool OutputFile::Open(const std::wstring& path, Placement placement) {
     m_keepOwner = false;
     m_sync = false;
     std::string target = tw::WideToUtf8(path);
+    if (target.empty() || target.back() == '/') {
+        SetError(L"Could not create the file", target.empty() ? ENOENT : EISDIR);
+        return false;
+    }
     if (placement == Placement::Scratch) return OpenInPlace(target);
     switch (FollowLinks(target)) {
         case Target::InPlace: return OpenInPlace(tw::WideToUtf8(path));

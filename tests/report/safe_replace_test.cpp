@@ -172,6 +172,15 @@ TEST(OutputFile, NamesThatAreNoFileFailAtOpen) {
     EXPECT_TRUE(fs::is_directory(dir.Path() / "folder"));
     EXPECT_EQ(OtherNames(dir.Path(), {"folder"}), std::vector<std::string>{});
     EXPECT_TRUE(fs::is_empty(dir.Path() / "folder"));
+
+    // A report without write permission stays protected, although its folder would allow the rename.
+    if (::geteuid() != 0) {
+        rt::WriteFile(dir.Path() / "kept.htm", kOld);
+        fs::permissions(dir.Path() / "kept.htm", fs::perms(0444));
+        EXPECT_FALSE(file.Open(dir.File("kept.htm")));
+        EXPECT_NE(file.ErrorText().find(L"Permission denied"), std::wstring::npos);
+        EXPECT_EQ(rt::ReadFile(dir.Path() / "kept.htm"), kOld);
+    }
 }
 
 TEST(OutputFile, WriteAtPatchesBeforeTheFileIsReplaced) {

@@ -146,6 +146,11 @@ bool OutputFile::OpenInPlace(const std::string& path) {
 bool OutputFile::OpenBeside(const std::string& target) {
     struct stat existing {};
     if (::stat(target.c_str(), &existing) == 0) {
+        // A report the user may not write stays protected, although its folder would allow the rename.
+        if (::access(target.c_str(), W_OK) != 0) {
+            SetError(L"Could not create the file", errno);
+            return false;
+        }
         m_mode = existing.st_mode & 07777;
         m_owner = existing.st_uid;
         m_group = existing.st_gid;

@@ -78,21 +78,24 @@ std::wstring SqliteDatabaseFile(const std::wstring& connection, const std::wstri
     return tw::FromPath(file);
 }
 
-std::wstring ReportTargetClash(const CtwDoc& project, const std::wstring& reportPath) {
-    if (reportPath.empty()) return {};
+std::vector<RunInput> RunInputsOf(const CtwDoc& project) {
     std::wstring database;
     if (const CDB* db = project.Connection(); db && db->m_ConInfo.Type == DS_SQLITE)
         database = SqliteDatabaseFile(db->m_ConInfo.Connection, db->m_ConInfo.BaseFolder);
-    const std::pair<std::wstring, const wchar_t*> inputs[] = {
+    return {
         {project.PathName(), L"project file"},
         {project.FromFile != 0 && !project.QueryFile.empty() ? project.ResolvePath(project.QueryFile) : L"",
          L"script file"},
         {project.Values.empty() ? L"" : project.ResolvePath(project.Values), L"parameters file"},
         {database, L"database"},
     };
-    for (const auto& [path, what] : inputs) {
-        if (SameFile(reportPath, path))
-            return std::wstring(L"The report file is the same file as the ") + what + L" of the project.";
+}
+
+std::wstring ReportTargetClash(const std::vector<RunInput>& inputs, const std::wstring& reportPath) {
+    if (reportPath.empty()) return {};
+    for (const RunInput& input : inputs) {
+        if (SameFile(reportPath, input.path))
+            return L"The report file is the same file as the " + input.what + L" of the project.";
     }
     return {};
 }

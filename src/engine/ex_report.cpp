@@ -106,7 +106,7 @@ bool ExReport::RunAndOpen(CtwDoc& project, const std::wstring& file, int preview
         if (Run(project, file)) {
             // The finished report goes to the desktop's program only in an interactive, real run.
             if (m_run.console) {
-                CLog::Bug(L"Console mode: report completed.");
+                CLog::Info(L"Console mode: report completed.");
             } else if (!m_run.preview && project.Open && FileExists(Setup().file)) {
                 Host().OpenFile(Setup().file);
             }
@@ -203,7 +203,7 @@ bool ExReport::Run(CtwDoc& project, const std::wstring& file) {
     if (!closed) ReportWriterError();
     timer.Stop();
     if (!m_run.preview && m_rowTotal > 10) {
-        CLog::Bug2(L"Done, %5.2f seconds. %d rowsets/%lld rows. %ls rows/second", timer.Seconds(), m_resultSetNumber,
+        CLog::Info2(L"Done, %5.2f seconds. %d rowsets/%lld rows. %ls rows/second", timer.Seconds(), m_resultSetNumber,
                    m_rowTotal, timer.PerSecond(m_rowTotal).c_str());
     }
     return closed;

@@ -295,8 +295,10 @@ int CtwApp::Run(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) console = console || IsConsoleSwitch(argv[i]);
     // Warnings and errors always reach standard error, from the settings file's onwards; what is being done
     // only when a person watches it.
-    CLog::SetEcho(true, console && ::isatty(STDERR_FILENO) == 1);
+    // That there is no settings file yet is normal for console use, and no news even on a terminal.
+    CLog::SetEcho(true, false);
     Settings();  // declares every setting and reads the settings file once
+    CLog::SetEcho(true, console && ::isatty(STDERR_FILENO) == 1);
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
         if (argument == "--help") {

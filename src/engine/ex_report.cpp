@@ -169,7 +169,7 @@ bool ExReport::ExecuteRun() {
         m_outcome.state = m_failed ? RunOutcome::State::Failed : RunOutcome::State::Finished;
         if (end == RunEnd::Closed) {
             m_outcome.reportPath = Setup().file;
-            if (m_plan->console) CLog::Bug(L"Console mode: report completed.");
+            if (m_plan->console) CLog::Info(L"Console mode: report completed.");
         }
     }
     m_outcome.rows = m_rowTotal;
@@ -277,7 +277,7 @@ ExReport::RunEnd ExReport::Run() {
         ReportWriterError();
     }
     if (!plan.preview && m_rowTotal > 10) {
-        CLog::Bug2(L"Done, %5.2f seconds. %d rowsets/%lld rows. %ls rows/second", timer.Seconds(), m_resultSetNumber,
+        CLog::Info2(L"Done, %5.2f seconds. %d rowsets/%lld rows. %ls rows/second", timer.Seconds(), m_resultSetNumber,
                    m_rowTotal, timer.PerSecond(m_rowTotal).c_str());
     }
     return closed ? RunEnd::Closed : RunEnd::WriterFailed;

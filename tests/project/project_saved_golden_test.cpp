@@ -1,5 +1,5 @@
-// What a save writes, byte for byte: the shipped examples and a project with every field set, loaded (or built)
-// and saved, compared with the files under tests/data/project/saved. TW_UPDATE_GOLDEN=1 rewrites them.
+// What a save writes, byte for byte: the shipped examples and a project with every field set, loaded (or
+// built) and saved, compared with the files under tests/data/project/saved. TW_UPDATE_GOLDEN=1 rewrites them.
 
 #include <cstdlib>
 
@@ -18,7 +18,8 @@ void CompareWithSaved(const std::string& name, const std::string& text) {
         std::ofstream(path, std::ios::binary) << text;
         return;
     }
-    ASSERT_TRUE(std::filesystem::exists(path)) << "no saved file " << path << " (TW_UPDATE_GOLDEN=1 makes it)";
+    ASSERT_TRUE(std::filesystem::exists(path))
+        << "no saved file " << path << " (TW_UPDATE_GOLDEN=1 makes it)";
     EXPECT_EQ(ReadBytes(path), text) << name;
 }
 

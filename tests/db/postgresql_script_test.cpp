@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <chrono>
 #include <thread>
 
@@ -13,29 +15,39 @@ namespace {
 using namespace dbtest;
 using Rows = std::vector<std::vector<std::wstring>>;
 
+// The scripts below name the table tw_script; each test process gets its own, since ctest runs tests in parallel.
 class PostgreSqlScript : public ::testing::Test {
 protected:
     void SetUp() override {
         const std::string connection = Env("TW_TEST_PG");
         if (connection.empty()) GTEST_SKIP() << "TW_TEST_PG is not set (tests/services.sh start)";
+        m_table = L"tw_script_" + std::to_wstring(getpid());
         m_db = CDB::newDB(DS_POSTGRESQL);
         ASSERT_EQ(m_db->Connect(CONN_INFO{DS_POSTGRESQL, Widen(connection), {}}), DB_OK) << Narrow(m_db->m_LastError);
-        ASSERT_EQ(RunScript(*m_db, L"DROP TABLE IF EXISTS tw_script; CREATE TABLE tw_script (id integer)").lastResult,
-                  DB_NO_DATA);
+        ASSERT_EQ(Run(L"DROP TABLE IF EXISTS tw_script; CREATE TABLE tw_script (id integer)").lastResult, DB_NO_DATA);
     }
     void TearDown() override {
-        if (m_db) RunScript(*m_db, L"DROP TABLE IF EXISTS tw_script");
+        if (m_db) Run(L"DROP TABLE IF EXISTS tw_script");
     }
+    std::wstring Named(std::wstring script) const {
+        for (size_t at = script.find(L"tw_script"); at != std::wstring::npos; at = script.find(L"tw_script", at + 1))
+            script.replace(at, 9, m_table);
+        return script;
+    }
+    RunOutcome Run(const std::wstring& script) { return RunScript(*m_db, Named(script)); }
+    int Execute(const std::wstring& script) { return m_db->Execute(Named(script), 0); }
     Rows Ids() {
-        const auto outcome = RunScript(*m_db, L"SELECT id FROM tw_script ORDER BY id");
+        const auto outcome = Run(L"SELECT id FROM tw_script ORDER BY id");
         return outcome.sets.empty() ? Rows{} : outcome.sets[0].rows;
     }
+
+    std::wstring m_table;
 
     std::unique_ptr<CDB> m_db;
 };
 
 TEST_F(PostgreSqlScript, AFailingStatementKeepsWhatEarlierStatementsCommitted) {
-    const auto outcome = RunScript(*m_db, L"INSERT INTO tw_script VALUES (1);\n"
+    const auto outcome = Run(L"INSERT INTO tw_script VALUES (1);\n"
                                           L"SELECT id FROM tw_script;\n"
                                           L"SELECT * FROM tw_no_such_table;\n"
                                           L"INSERT INTO tw_script VALUES (2)");
@@ -48,11 +60,11 @@ TEST_F(PostgreSqlScript, AFailingStatementKeepsWhatEarlierStatementsCommitted) {
 }
 
 TEST_F(PostgreSqlScript, StatementsThatRefuseATransactionBlockRun) {
-    const auto outcome = RunScript(*m_db, L"INSERT INTO tw_script VALUES (1);\n"
+    const auto outcome = Run(L"INSERT INTO tw_script VALUES (1);\n"
                                           L"VACUUM tw_script;\n"
-                                          L"DROP DATABASE IF EXISTS tw_script_db;\n"
-                                          L"CREATE DATABASE tw_script_db;\n"
-                                          L"DROP DATABASE tw_script_db;\n"
+                                          L"DROP DATABASE IF EXISTS tw_scriptdb;\n"
+                                          L"CREATE DATABASE tw_scriptdb;\n"
+                                          L"DROP DATABASE tw_scriptdb;\n"
                                           L"SELECT count(*) AS n FROM tw_script");
     ASSERT_EQ(outcome.executeResult, DB_OK) << Narrow(outcome.error);
     EXPECT_EQ(outcome.lastResult, DB_NO_DATA) << Narrow(outcome.error);
@@ -61,7 +73,7 @@ TEST_F(PostgreSqlScript, StatementsThatRefuseATransactionBlockRun) {
 }
 
 TEST_F(PostgreSqlScript, TheScriptsOwnTransactionsHold) {
-    auto outcome = RunScript(*m_db, L"BEGIN; INSERT INTO tw_script VALUES (1); ROLLBACK;\n"
+    auto outcome = Run(L"BEGIN; INSERT INTO tw_script VALUES (1); ROLLBACK;\n"
                                     L"BEGIN; INSERT INTO tw_script VALUES (2); SELECT id FROM tw_script; COMMIT;\n"
                                     L"-- a function body with semicolons of its own\n"
                                     L"CREATE FUNCTION pg_temp.tw_twice(x integer) RETURNS integer AS $body$\n"
@@ -75,16 +87,16 @@ TEST_F(PostgreSqlScript, TheScriptsOwnTransactionsHold) {
 
     // A transaction that failed, or that the script left open, is rolled back when the script ends; the
     // connection takes the next script.
-    outcome = RunScript(*m_db, L"BEGIN; INSERT INTO tw_script VALUES (3); SELECT 1 / 0");
+    outcome = Run(L"BEGIN; INSERT INTO tw_script VALUES (3); SELECT 1 / 0");
     EXPECT_EQ(outcome.executeResult, DB_ERROR);
-    outcome = RunScript(*m_db, L"BEGIN; INSERT INTO tw_script VALUES (4)");
+    outcome = Run(L"BEGIN; INSERT INTO tw_script VALUES (4)");
     EXPECT_EQ(outcome.lastResult, DB_NO_DATA);
     EXPECT_EQ(Ids(), (Rows{{L"2"}}));
 }
 
 TEST_F(PostgreSqlScript, CancelStopsAStatementBeforeItsFirstRowAndTheStatementsAfterIt) {
     // The second statement is running and has sent nothing when the stop comes.
-    ASSERT_EQ(m_db->Execute(L"SELECT 1 AS a; SELECT pg_sleep(60); INSERT INTO tw_script VALUES (1)", 0), DB_OK);
+    ASSERT_EQ(Execute(L"SELECT 1 AS a; SELECT pg_sleep(60); INSERT INTO tw_script VALUES (1)"), DB_OK);
     const auto started = std::chrono::steady_clock::now();
     std::thread canceller([this] {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -96,7 +108,7 @@ TEST_F(PostgreSqlScript, CancelStopsAStatementBeforeItsFirstRowAndTheStatementsA
     m_db->CloseCursor(0);
 
     // A stop between two statements keeps the next one from starting.
-    ASSERT_EQ(m_db->Execute(L"SELECT 1 AS a; INSERT INTO tw_script VALUES (2); SELECT pg_sleep(60)", 0), DB_OK);
+    ASSERT_EQ(Execute(L"SELECT 1 AS a; INSERT INTO tw_script VALUES (2); SELECT pg_sleep(60)"), DB_OK);
     m_db->Cancel();
     EXPECT_EQ(m_db->NextResultSet(0), DB_ERROR);
     EXPECT_FALSE(m_db->m_LastError.empty());

@@ -12,6 +12,7 @@
 #include "fld_desc.h"
 #include "host.h"
 #include "number_text.h"
+#include "plain_decimal.h"
 #include "text.h"
 
 namespace {
@@ -110,22 +111,11 @@ void AppendFixed(std::wstring& out, double value, int digits, int pres) {
 // path, without reading or printing a double. False (out untouched) for any other text.
 bool AppendFixedFromText(std::wstring& out, std::wstring_view value, int digits, int pres) {
     const int precision = pres > 0 ? pres : 6;
-    size_t pos = value.starts_with(L'-') ? 1 : 0;
-    const size_t intStart = pos;
-    while (pos < value.size() && value[pos] >= L'0' && value[pos] <= L'9') ++pos;
-    const size_t intDigits = pos - intStart;
-    if (intDigits == 0 || (intDigits > 1 && value[intStart] == L'0')) return false;
-    size_t fracDigits = 0;
-    if (pos < value.size() && value[pos] == L'.') {
-        const size_t fracStart = ++pos;
-        while (pos < value.size() && value[pos] >= L'0' && value[pos] <= L'9') ++pos;
-        fracDigits = pos - fracStart;
-        if (fracDigits == 0) return false;
-    }
-    if (pos != value.size() || fracDigits > static_cast<size_t>(precision) ||
-        intDigits + static_cast<size_t>(precision) > 15) {
+    tw::PlainDecimal parts;
+    if (!tw::ScanPlainDecimal(value, parts)) return false;
+    const size_t fracDigits = parts.fracDigits;
+    if (fracDigits > static_cast<size_t>(precision) || parts.intDigits + static_cast<size_t>(precision) > 15)
         return false;
-    }
     const size_t zeros = static_cast<size_t>(precision) - fracDigits;
     const size_t length = value.size() + (fracDigits == 0 ? 1 : 0) + zeros;
     const size_t pad = digits > static_cast<int>(length) ? static_cast<size_t>(digits) - length : 0;

@@ -314,7 +314,7 @@ bool CtwDoc::Load(const std::wstring& path) {
             m_loadError += L"\n  " + m_loadProblems[i].Text();
         if (m_loadProblems.size() > kListed)
             m_loadError += L"\n  and " + std::to_wstring(m_loadProblems.size() - kListed) + L" more.";
-        CLog::Bug(L"The project file has values that cannot be used.", path + L": " + m_loadError);
+        CLog::Bug(L"The project file has values that cannot be used", path + L": " + m_loadError);
         return false;
     }
     return true;

@@ -138,9 +138,12 @@ class KeyReader {
         const bool fits = number >= INT_MIN && number <= INT_MAX;
         if (fits && (number < row.minimum || number > row.maximum) && row.outOfRange == OutOfRange::Clamp) {
             const long long clamped = number < row.minimum ? row.minimum : row.maximum;
-            m_clamped += (m_clamped.empty() ? L"" : L", ") + Name(row, record) + L" " +
-                         std::to_wstring(number) + L" to " + std::to_wstring(clamped) + L" (line " +
-                         std::to_wstring(found.line) + L")";
+            // One log line however many: the first few named, the rest counted.
+            if (++m_clampCount <= kNamedClamps) {
+                m_clamped += (m_clamped.empty() ? L"" : L", ") + Name(row, record) + L" " +
+                             std::to_wstring(number) + L" to " + std::to_wstring(clamped) + L" (line " +
+                             std::to_wstring(found.line) + L")";
+            }
             number = clamped;
         } else if (!fits || number < row.minimum || number > row.maximum) {
             Problem(row, record, found.line, row.Expected(), L"the integer " + std::to_wstring(number));
@@ -150,7 +153,10 @@ class KeyReader {
     }
 
     // The clamped values, for one log line: "[Converters.0] Pres 400 to 30 (line 12), ...".
-    const std::wstring& Clamped() const { return m_clamped; }
+    std::wstring Clamped() const {
+        if (m_clampCount <= kNamedClamps) return m_clamped;
+        return m_clamped + L" and " + std::to_wstring(m_clampCount - kNamedClamps) + L" more";
+    }
 
   private:
     static std::wstring Name(const ProjectKey& row, std::optional<unsigned> record) {
@@ -196,7 +202,9 @@ class KeyReader {
     const CSysReg& m_store;
     CtwDoc& m_doc;
     std::vector<LoadProblem>& m_problems;
+    static constexpr size_t kNamedClamps = 10;
     std::wstring m_clamped;
+    size_t m_clampCount = 0;
 };
 
 // Every key of the table into doc; problems collects the values that could not be used.
@@ -311,8 +319,13 @@ bool CtwDoc::LoadFile(const std::wstring& path) {
     }
     if (!m_loadProblems.empty()) {
         m_loadError = L"The project file has values that cannot be used (their defaults were loaded):";
-        for (const project::LoadProblem& problem : m_loadProblems) m_loadError += L"\n  " + problem.Text();
-        CLog::Bug(L"The project file has values that cannot be used.", path + L": " + m_loadError);
+        // The text lists the first few; LoadProblems() keeps them all.
+        constexpr size_t kListed = 20;
+        for (size_t i = 0; i < m_loadProblems.size() && i < kListed; ++i)
+            m_loadError += L"\n  " + m_loadProblems[i].Text();
+        if (m_loadProblems.size() > kListed)
+            m_loadError += L"\n  and " + std::to_wstring(m_loadProblems.size() - kListed) + L" more.";
+        CLog::Bug(L"The project file has values that cannot be used", path + L": " + m_loadError);
         return false;
     }
     return true;

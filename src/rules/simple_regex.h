@@ -24,7 +24,7 @@
 // a position: such patterns are also laid out as a flat list of steps and matched without backtracking.
 //
 // Otherwise the walk is the standard library's, step for step, so its running time grows as that one's does; only the
-// constant is smaller. The semantics are those of libstdc++, which differ from the ECMAScript standard in two
+// constant is smaller. Both stop at the same step budget per value (regex_budget.h). The semantics are those of libstdc++, which differ from the ECMAScript standard in two
 // ways that show in the captures: a group inside a repeated group keeps its value from an earlier pass (no
 // reset per pass), and a repeated group may match empty (twice at the same position) where the standard would
 // reject the pass.

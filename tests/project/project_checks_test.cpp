@@ -105,6 +105,17 @@ TEST_F(ProjectChecksTest, EveryProblemIsListedInFileOrder) {
     EXPECT_FALSE(m_doc.IsModified());
 }
 
+// A file with a wrong value in every record lists a few in the text and keeps them all as data.
+TEST_F(ProjectChecksTest, ManyProblemsAreAllKeptButFewAreListed) {
+    std::string content = "[Converters]\nCounter = 30\n";
+    for (int i = 0; i < 30; ++i) content += "[Converters." + std::to_string(i) + "]\nGroup = 'x'\n";
+    EXPECT_FALSE(Load(content));
+    EXPECT_EQ(m_doc.LoadProblems().size(), 30u);
+    EXPECT_EQ(m_doc.LoadProblems()[29].line, 62);
+    EXPECT_NE(m_doc.LoadError().find(L"\n  and 10 more."), std::wstring::npos) << U8(m_doc.LoadError());
+    EXPECT_EQ(m_doc.LoadError().find(L"[Converters.20]"), std::wstring::npos);
+}
+
 // TOML booleans stand for the 0 and 1 the file format stores.
 TEST_F(ProjectChecksTest, BooleansAreTakenAsZeroAndOne) {
     EXPECT_TRUE(

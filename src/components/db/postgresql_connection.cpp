@@ -5,7 +5,6 @@
 
 #include <libpq-fe.h>
 
-#include <atomic>
 #include <mutex>
 #include <string>
 #include <vector>

@@ -185,8 +185,12 @@ RunOutcome::State CtwApp::RunOne(CtwDoc& project, const std::wstring& path) {
     // A project without a connection of its own must not run on the one of the project before it.
     project.SetConnection(nullptr);
     if (!project.Load(path)) {
-        CLog::Bug2(L"Console mode: '%ls' is not a project file (%ls); it is not run.", path.c_str(),
-                   project.LoadError().c_str());
+        // Load has logged the details; this line says what console mode does about them.
+        if (project.LoadProblems().empty())
+            CLog::Bug2(L"Console mode: '%ls' is not a project file (%ls); it is not run.", path.c_str(),
+                       project.LoadError().c_str());
+        else
+            CLog::Bug2(L"Console mode: '%ls' has values that cannot be used; it is not run.", path.c_str());
         return RunOutcome::State::Failed;
     }
     if (!ApplyOverrides(project)) return RunOutcome::State::Failed;

@@ -237,9 +237,9 @@ protected:
         project.SetConnection(std::move(db));
     }
 
-    // Runs the project on a worker thread, asks for a stop after a while and returns the seconds from the
-    // request to the end of the run.
-    double RunAndStop() {
+    // Runs the project on a worker thread, asks for a stop after a while (and once ready says so) and returns
+    // the seconds from the request to the end of the run.
+    double RunAndStop(const std::function<bool()>& ready = {}) {
         EXPECT_TRUE(engine.PrepareRun(project, project.ReportFile, 0));
         std::atomic<bool> done{false};
         Clock::time_point ended;
@@ -249,6 +249,9 @@ protected:
             done = true;
         });
         std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        for (int wait = 0; ready && !ready() && !done && wait < 200; ++wait) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
         EXPECT_FALSE(done) << "the statement ended before the stop";
         const Clock::time_point requested = Clock::now();
         engine.RequestStop();
@@ -309,7 +312,7 @@ TEST_P(ServerStopTest, MidResultSet) {
     CountingWriter::Reset();
     MultiReport::SetWriterFactory([](int) -> std::unique_ptr<AReport> { return std::make_unique<CountingWriter>(); });
     project.Text = GetParam().streamQuery;
-    EXPECT_LT(RunAndStop(), kStopBound);
+    EXPECT_LT(RunAndStop([] { return CountingWriter::cells > 0; }), kStopBound);
     EXPECT_GT(engine.LastOutcome().rows, 0);
     EXPECT_EQ(CountingWriter::cells, engine.LastOutcome().rows);
     EXPECT_EQ(CountingWriter::discards, 1);

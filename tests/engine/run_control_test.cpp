@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "chm_writer.h"
 #include "engine_fakes.h"
 
 using namespace enginetest;
@@ -336,3 +337,34 @@ INSTANTIATE_TEST_SUITE_P(
                     L"WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n) SELECT count(*) FROM n", L""},
         StopBackend{"OdbcPostgreSQL", DS_ODBC, "TW_TEST_ODBC_PG", L"SELECT pg_sleep(60)", L""}),
     [](const ::testing::TestParamInfo<StopBackend>& info) { return std::string(info.param.name); });
+
+// The CHM compile is the last long step of a run: a stop during it kills the compiler, and the report that was
+// there before stays as it was.
+TEST_F(EngineTest, StopDuringTheChmCompileKeepsTheOldReport) {
+    struct CompilerGuard {
+        ~CompilerGuard() { ChmReport::SetCompiler("chmcmd"); }
+    } restore;
+    const std::string compiler = folder.Write("slow-chmcmd", "#!/bin/sh\nexec sleep 60\n");
+    std::filesystem::permissions(compiler, std::filesystem::perms::owner_all);
+    ChmReport::SetCompiler(compiler);
+    MultiReport::SetWriterFactory(nullptr);
+    const std::string report = folder.Write("old.chm", "the old report");
+    project.Format = RF_CHM;
+    project.Text = L"SELECT n";
+    db->sets = {Numbers(3)};
+
+    Clock::time_point requested;
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        requested = Clock::now();
+        engine.RequestStop();
+    });
+    EXPECT_FALSE(engine.RunAndOpen(project, tw::Utf8ToWide(report), 0));
+    const Clock::time_point ended = Clock::now();
+    stopper.join();
+    EXPECT_LT(std::chrono::duration<double>(ended - requested).count(), kStopBound);
+    EXPECT_EQ(engine.LastOutcome().state, RunOutcome::State::Stopped);
+    EXPECT_EQ(engine.LastOutcome().rows, 3);
+    EXPECT_TRUE(engine.LastOutcome().messages.empty());  // a stop is no writer failure
+    EXPECT_EQ(ReadBytes(report), "the old report");
+}

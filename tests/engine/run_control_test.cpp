@@ -331,8 +331,7 @@ INSTANTIATE_TEST_SUITE_P(
         // Rows that trickle: a fast stream leaves the PostgreSQL backend reading what the server sent before the
         // cancel reached it, which can take longer than the stop may.
         StopBackend{"PostgreSQL", DS_POSTGRESQL, "TW_TEST_PG", L"SELECT pg_sleep(60)",
-                    L"SELECT n FROM (SELECT generate_series(1, 1000000000) AS n) s "
-                    L"WHERE n % 50 <> 0 OR pg_sleep(0.001) IS NOT NULL"},
+                    L"SELECT generate_series(1, 1000000000) AS n"},
         StopBackend{"OdbcSQLite", DS_ODBC, "TW_TEST_ODBC_SQLITE",
                     L"WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n) SELECT count(*) FROM n", L""},
         StopBackend{"OdbcPostgreSQL", DS_ODBC, "TW_TEST_ODBC_PG", L"SELECT pg_sleep(60)", L""}),

@@ -5,6 +5,7 @@
 
 #include <libpq-fe.h>
 
+#include <chrono>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -227,7 +228,7 @@ int PostgreSqlConnection::Execute(const std::wstring& script, int) {
 int PostgreSqlConnection::SendNextStatement() {
     // Under the lock, so that a stop asked for from now on finds the statement running and cancels it.
     std::lock_guard lock(m_cancelMutex);
-    if (m_stopRequested) {
+    if (m_stopRequested || CancelAllRequested()) {
         m_nextStatement = m_statements.size();
         m_LastError = L"canceling statement due to user request";
         return DB_ERROR;
@@ -315,7 +316,22 @@ void PostgreSqlConnection::SkipRows() {
 }
 
 void PostgreSqlConnection::Drain() {
+    // After a cancel the rows already on their way still arrive one by one; a fast stream can hold seconds of
+    // them. Past a short while the connection is reset instead, so a stop ends promptly.
+    const auto started = std::chrono::steady_clock::now();
     while (m_busy) {
+        bool stopping;
+        {
+            std::lock_guard lock(m_cancelMutex);
+            stopping = m_stopRequested || CancelAllRequested();
+        }
+        if (stopping && std::chrono::steady_clock::now() - started > std::chrono::milliseconds(200)) {
+            PQreset(m_conn.get());
+            std::lock_guard lock(m_cancelMutex);
+            m_cancel.reset(PQgetCancel(m_conn.get()));
+            m_busy = false;
+            break;
+        }
         Result result(PQgetResult(m_conn.get()));
         if (!result) {
             m_busy = false;

@@ -12,7 +12,8 @@ namespace {
 // The write end of the pipe the handler reports through; the handler may only make async-signal-safe calls,
 // so it writes the signal's number as one byte and leaves everything else to the watcher thread.
 std::atomic<int> g_pipeWrite{-1};
-// The first signal, recorded by the handler itself, so that the program sees it as soon as the handler has run.
+// The first signal, recorded by the handler itself, so that the program sees it as soon as the handler has
+// run.
 std::atomic<int> g_received{0};
 static_assert(std::atomic<int>::is_always_lock_free, "the signal handler may only use lock-free atomics");
 

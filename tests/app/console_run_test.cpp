@@ -332,6 +332,20 @@ TEST_F(ProgramTest, ConnectionReasonOnStandardError) {
               std::string::npos);
 }
 
+// A converter that fails is a message box in the window; in console mode it reaches standard error and the log.
+TEST_F(ProgramTest, ConverterFailureReachesStandardErrorAndTheLog) {
+    std::ofstream(m_folder.Path() / "p.twp") << "[Query]\nFormat = 3\nText = 'SELECT 12 AS amount'\n"
+                                                "[Target]\nReportFile = 'out.txt'\n"
+                                                "[Converters]\nCounter = 1\n[Converters.0]\nColumn = 'amount'\n"
+                                                "RegexFrom = '([0-9]'\nRegexTo = '$1'\n"
+                                                "[Connection]\nType = 'sqlite'\nConnection = ':memory:'\n";
+    EXPECT_EQ(Run("-c p.twp"), 1);
+    const size_t shown = m_stderr.find("Error: ");
+    ASSERT_NE(shown, std::string::npos) << m_stderr;
+    const std::string line = m_stderr.substr(shown, m_stderr.find('\n', shown) - shown);
+    EXPECT_NE(ReadBytes(LogPath()).find(line), std::string::npos) << line;
+}
+
 // A settings file that cannot be read costs one warning naming the file and the error, in every mode.
 TEST_F(ProgramTest, BrokenSettingsFileIsOneWarning) {
     const std::string settings = m_folder.Write("config/tablewright/settings.toml", "CommonHF = = 1\n");

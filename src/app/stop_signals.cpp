@@ -50,8 +50,12 @@ StopSignals::StopSignals(std::function<void()> onStop) : m_onStop(std::move(onSt
     sigemptyset(&action.sa_mask);
     // Restarted system calls keep reads and writes of the run going; the run checks the stop request itself.
     action.sa_flags = SA_RESTART;
-    ::sigaction(SIGINT, &action, &m_oldInterrupt);
-    ::sigaction(SIGTERM, &action, &m_oldTerminate);
+    // A signal ignored when the program started stays ignored: a job started in the background with "&" is
+    // not meant to stop on the Ctrl+C of the terminal.
+    ::sigaction(SIGINT, nullptr, &m_oldInterrupt);
+    ::sigaction(SIGTERM, nullptr, &m_oldTerminate);
+    if (m_oldInterrupt.sa_handler != SIG_IGN) ::sigaction(SIGINT, &action, nullptr);
+    if (m_oldTerminate.sa_handler != SIG_IGN) ::sigaction(SIGTERM, &action, nullptr);
 }
 
 int StopSignals::Received() const { return g_received.load(); }

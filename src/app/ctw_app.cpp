@@ -60,7 +60,7 @@ bool IsConsoleSwitch(std::string_view argument) {
 // Whether a parameters file can be read; the reason when not. Opened without waiting, so that a FIFO (a
 // process substitution) is accepted and left unread for the run.
 bool CanReadFile(const std::wstring& path, std::wstring& reason) {
-    const int fd = ::open(tw::WideToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const int fd = ::open(tw::ToPath(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         reason = tw::Utf8ToWide(std::strerror(errno));
         return false;

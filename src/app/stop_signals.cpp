@@ -12,7 +12,8 @@ namespace {
 // The write end of the pipe the handler reports through; the handler may only make async-signal-safe calls,
 // so it writes the signal's number as one byte and leaves everything else to the watcher thread.
 std::atomic<int> g_pipeWrite{-1};
-// The first signal, recorded by the handler itself, so that the program sees it as soon as the handler has run.
+// The first signal, recorded by the handler itself, so that the program sees it as soon as the handler has
+// run.
 std::atomic<int> g_received{0};
 static_assert(std::atomic<int>::is_always_lock_free, "the signal handler may only use lock-free atomics");
 
@@ -49,8 +50,12 @@ StopSignals::StopSignals(std::function<void()> onStop) : m_onStop(std::move(onSt
     sigemptyset(&action.sa_mask);
     // Restarted system calls keep reads and writes of the run going; the run checks the stop request itself.
     action.sa_flags = SA_RESTART;
-    ::sigaction(SIGINT, &action, &m_oldInterrupt);
-    ::sigaction(SIGTERM, &action, &m_oldTerminate);
+    // A signal ignored when the program started stays ignored: a job started in the background with "&" is
+    // not meant to stop on the Ctrl+C of the terminal.
+    ::sigaction(SIGINT, nullptr, &m_oldInterrupt);
+    ::sigaction(SIGTERM, nullptr, &m_oldTerminate);
+    if (m_oldInterrupt.sa_handler != SIG_IGN) ::sigaction(SIGINT, &action, nullptr);
+    if (m_oldTerminate.sa_handler != SIG_IGN) ::sigaction(SIGTERM, &action, nullptr);
 }
 
 int StopSignals::Received() const { return g_received.load(); }

@@ -8,10 +8,10 @@
 
 class StopSignals {
   public:
-    // From now on SIGINT and SIGTERM call onStop on a helper thread (never inside the signal handler), and again
-    // every few hundredths of a second until this object ends, so that a run starting just after the signal,
-    // which clears earlier stop requests, is stopped too. A second signal ends the program at once, as if
-    // nothing had caught the first.
+    // From now on SIGINT and SIGTERM call onStop on a helper thread (never inside the signal handler), and
+    // again every few hundredths of a second until this object ends, so that a run starting just after the
+    // signal, which clears earlier stop requests, is stopped too. A second signal ends the program at once,
+    // as if nothing had caught the first.
     explicit StopSignals(std::function<void()> onStop);
     // The signals' earlier handling is restored.
     ~StopSignals();

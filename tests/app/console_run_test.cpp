@@ -152,6 +152,10 @@ TEST_F(ConsoleRunTest, StopSignalsEndTheRunWithTheirStatus) {
         bool runStops;
         int status;
     };
+    struct sigaction before {};
+    ::sigaction(SIGINT, nullptr, &before);
+    // A program started with SIGINT ignored keeps ignoring it (a background job), so there is nothing to test.
+    if (before.sa_handler == SIG_IGN) GTEST_SKIP() << "started with SIGINT ignored";
     for (const Case c : {Case{SIGTERM, true, 143}, Case{SIGINT, true, 130}, Case{SIGINT, false, 130}}) {
         SCOPED_TRACE(c.signal);
         m_seen.clear();
@@ -171,7 +175,7 @@ TEST_F(ConsoleRunTest, StopSignalsEndTheRunWithTheirStatus) {
     // The signals' own handling is back: a caught SIGINT would otherwise be ignored from now on.
     struct sigaction now {};
     ::sigaction(SIGINT, nullptr, &now);
-    EXPECT_EQ(now.sa_handler, SIG_DFL);
+    EXPECT_EQ(now.sa_handler, before.sa_handler);
 }
 
 // Errors written into the report also reach standard error, one line each naming the project; what is being
@@ -330,6 +334,20 @@ TEST_F(ProgramTest, ConnectionReasonOnStandardError) {
         << m_stderr;
     EXPECT_NE(ReadBytes(m_folder.Path() / "out.txt").find("The database connection is not established."),
               std::string::npos);
+}
+
+// A converter that fails is a message box in the window; in console mode it reaches standard error and the log.
+TEST_F(ProgramTest, ConverterFailureReachesStandardErrorAndTheLog) {
+    std::ofstream(m_folder.Path() / "p.twp") << "[Query]\nFormat = 3\nText = 'SELECT 12 AS amount'\n"
+                                                "[Target]\nReportFile = 'out.txt'\n"
+                                                "[Converters]\nCounter = 1\n[Converters.0]\nColumn = 'amount'\n"
+                                                "RegexFrom = '([0-9]'\nRegexTo = '$1'\n"
+                                                "[Connection]\nType = 'sqlite'\nConnection = ':memory:'\n";
+    EXPECT_EQ(Run("-c p.twp"), 1);
+    const size_t shown = m_stderr.find("Error: ");
+    ASSERT_NE(shown, std::string::npos) << m_stderr;
+    const std::string line = m_stderr.substr(shown, m_stderr.find('\n', shown) - shown);
+    EXPECT_NE(ReadBytes(LogPath()).find(line), std::string::npos) << line;
 }
 
 // A settings file that cannot be read costs one warning naming the file and the error, in every mode.

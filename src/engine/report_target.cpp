@@ -54,7 +54,9 @@ bool SameFile(const std::wstring& a, const std::wstring& b) {
     const std::string pathA = tw::WideToUtf8(a), pathB = tw::WideToUtf8(b);
     struct stat infoA {}, infoB {};
     const bool existsA = ::stat(pathA.c_str(), &infoA) == 0, existsB = ::stat(pathB.c_str(), &infoB) == 0;
-    if (existsA && existsB) return infoA.st_dev == infoB.st_dev && infoA.st_ino == infoB.st_ino;
+    // A character device (-o/dev/null with -v/dev/null) holds nothing that writing could destroy.
+    if (existsA && existsB)
+        return !S_ISCHR(infoA.st_mode) && infoA.st_dev == infoB.st_dev && infoA.st_ino == infoB.st_ino;
     if (existsA != existsB) return false;
     std::error_code error;
     const fs::path resolvedA = fs::weakly_canonical(fs::absolute(pathA, error), error);

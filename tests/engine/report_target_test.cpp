@@ -64,6 +64,8 @@ TEST_F(ReportTargetTest, EveryInputOfTheRunIsRefused) {
     ExpectRefused(L"v.txt", "parameters file");
     project.Values = L"later.txt";  // not there yet: the same path is still the same file
     ExpectRefused(L"./later.txt", "parameters file");
+    project.Values = L"/dev/null";  // nothing there to destroy
+    EXPECT_EQ(ReportTargetClash(project, L"/dev/null"), L"");
     project.Values.clear();
 
     // The database by its name, through a link, through a hard link, and named by a file: URI.

@@ -272,24 +272,4 @@ TEST(Writers, FailedWriteKeepsTheOldReport) {
     }
 }
 
-// The run's refusal comes back from Open as any open error, and Clear withdraws it.
-TEST(Writers, RefusedOpenWritesNothing) {
-    rt::TempDir dir;
-    const fs::path report = dir.Path() / "report.htm";
-    rt::WriteFile(report, kOld);
-    MultiReport writer;
-    writer.AddReport(RF_HTML, report.wstring(), L"Default.htm");
-    writer.RefuseOpen(L"The report file is the same file as the database of the project.");
-    EXPECT_EQ(writer.Open(), RE_OPEN);
-    EXPECT_EQ(writer.ErrorText(), L"The report file is the same file as the database of the project.");
-    EXPECT_EQ(writer.Close(), RE_OK);
-    EXPECT_EQ(rt::ReadFile(report), kOld);
-    writer.Clear();
-    rt::DataDirOverride data(TW_SOURCE_DIR);
-    writer.AddReport(RF_HTML, report.wstring(), L"Default.htm");
-    EXPECT_EQ(writer.Open(), RE_OK);
-    EXPECT_EQ(writer.Close(), RE_OK);
-    EXPECT_NE(rt::ReadFile(report), kOld);
-}
-
 }  // namespace

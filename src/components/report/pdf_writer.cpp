@@ -167,7 +167,7 @@ int PdfReport::Open() {
     m_pageOpen = false;
     m_pageCount = 0;
     m_inParagraph = m_inTable = m_inRow = m_inCell = false;
-    m_bold = m_italic = m_sizeDepth = 0;
+    m_styles.Reset();
     m_outline.clear();
     m_anchors.clear();
     m_pendingAnchors.clear();
@@ -280,11 +280,11 @@ void PdfReport::AppendText(RichText& target, std::wstring_view text, bool forceB
             target.utf8 += ' ';
         }
     }
-    const bool bold = forceBold || m_bold > 0;
-    const int size = m_sizeDepth > 0 ? m_sizes[m_sizeDepth - 1] : 0;
-    if (bold || m_italic > 0 || size > 0)
+    const bool bold = forceBold || m_styles.Bold();
+    const int size = m_styles.Size();
+    if (bold || m_styles.Italic() || size > 0)
         target.spans.push_back(Span{static_cast<unsigned>(from), static_cast<unsigned>(target.utf8.size()),
-                                    bold, m_italic > 0, size});
+                                    bold, m_styles.Italic(), size});
 }
 
 void PdfReport::ApplyText(PangoLayout* layout, const RichText& text, bool header) const {
@@ -398,23 +398,9 @@ void PdfReport::EndOfLine() {
     }
 }
 
-void PdfReport::BeginStyle(int style, int size) {
-    if (style == RS_BOLD)
-        ++m_bold;
-    else if (style == RS_ITALIC)
-        ++m_italic;
-    else if (style == RS_SIZE && m_sizeDepth < static_cast<int>(std::size(m_sizes)))
-        m_sizes[m_sizeDepth++] = size > 0 && size < 200 ? size : kBodyPoints;
-}
+void PdfReport::BeginStyle(int style, int size) { m_styles.Begin(style, size); }
 
-void PdfReport::EndStyle(int style, int) {
-    if (style == RS_BOLD && m_bold > 0)
-        --m_bold;
-    else if (style == RS_ITALIC && m_italic > 0)
-        --m_italic;
-    else if (style == RS_SIZE && m_sizeDepth > 0)
-        --m_sizeDepth;
-}
+void PdfReport::EndStyle(int style, int) { m_styles.End(style); }
 
 void PdfReport::BeginParagraph(PARAGRAPH_TYPE type, std::wstring_view) {
     if (!m_open || m_inRow) return;

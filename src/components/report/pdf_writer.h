@@ -16,6 +16,7 @@
 
 #include "areport.h"
 #include "output_file.h"
+#include "style_depth.h"
 
 typedef struct _cairo_surface cairo_surface_t;
 typedef struct _cairo cairo_t;
@@ -119,9 +120,7 @@ class PdfReport : public AReport {
     bool m_pageOpen = false;
     int m_pageCount = 0;
 
-    int m_bold = 0, m_italic = 0;
-    int m_sizes[8] = {};
-    int m_sizeDepth = 0;
+    StyleDepth m_styles{200, 9};  // out-of-range sizes as the 9-point body text
 
     bool m_inParagraph = false;
     int m_paragraphType = 0;

@@ -110,7 +110,7 @@ int RtfReport::Open() {
     if (!m_file.Open(m_setup.file)) return Fail(RE_OPEN, m_file.ErrorText());
     m_open = true;
     m_inRow = m_inCell = m_inParagraph = false;
-    m_bold = m_italic = m_sizeDepth = 0;
+    m_styles.Reset();
     m_customCount = 0;
     WriteHeader();
     return RE_OK;
@@ -198,17 +198,18 @@ int RtfReport::ColourIndex(std::wstring_view text) {
 }
 
 void RtfReport::AppendRun(std::string& out, std::wstring_view text, bool bold) {
-    const bool styled = bold || m_bold > 0 || m_italic > 0 || m_sizeDepth > 0;
+    const int size = m_styles.Size();
+    const bool styled = bold || m_styles.Bold() || m_styles.Italic() || size > 0;
     if (!styled) {
         AppendRtfText(out, text);
         return;
     }
     out += '{';
-    if (bold || m_bold > 0) out += "\\b";
-    if (m_italic > 0) out += "\\i";
-    if (m_sizeDepth > 0) {
+    if (bold || m_styles.Bold()) out += "\\b";
+    if (m_styles.Italic()) out += "\\i";
+    if (size > 0) {
         out += "\\fs";
-        AppendInt(out, 2L * m_sizes[m_sizeDepth - 1]);
+        AppendInt(out, 2L * size);
     }
     out += ' ';
     AppendRtfText(out, text);
@@ -254,23 +255,9 @@ void RtfReport::EndOfLine() {
     if (m_open && (m_inParagraph || m_inCell)) Out() += "\\line ";
 }
 
-void RtfReport::BeginStyle(int style, int size) {
-    if (style == RS_BOLD)
-        ++m_bold;
-    else if (style == RS_ITALIC)
-        ++m_italic;
-    else if (style == RS_SIZE && m_sizeDepth < static_cast<int>(std::size(m_sizes)))
-        m_sizes[m_sizeDepth++] = size > 0 && size < 800 ? size : 10;
-}
+void RtfReport::BeginStyle(int style, int size) { m_styles.Begin(style, size); }
 
-void RtfReport::EndStyle(int style, int) {
-    if (style == RS_BOLD && m_bold > 0)
-        --m_bold;
-    else if (style == RS_ITALIC && m_italic > 0)
-        --m_italic;
-    else if (style == RS_SIZE && m_sizeDepth > 0)
-        --m_sizeDepth;
-}
+void RtfReport::EndStyle(int style, int) { m_styles.End(style); }
 
 void RtfReport::BeginParagraph(PARAGRAPH_TYPE type, std::wstring_view) {
     if (!m_open || m_inRow) return;

@@ -13,6 +13,7 @@
 
 #include "areport.h"
 #include "output_file.h"
+#include "style_depth.h"
 
 class RtfReport : public AReport {
   public:
@@ -71,9 +72,6 @@ class RtfReport : public AReport {
     bool m_inParagraph = false;
     bool m_headerRow = false;
     bool m_headerCell = false;
-    int m_bold = 0;
-    int m_italic = 0;
-    int m_sizes[8] = {};  // nested font sizes in points
-    int m_sizeDepth = 0;
+    StyleDepth m_styles{800, 10};  // sizes in points
     int m_textWidth = 0;  // in twips
 };

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "column_widths.h"
 #include "pdf_writer.h"
 #include "rtf_colors.h"
 
@@ -142,18 +143,16 @@ void PdfReport::Cell(std::wstring_view text, int header, std::wstring_view attri
 }
 
 // Each column's natural width (its widest line unwrapped) and minimum width (its widest word: a value such as
-// 2024-01-02 or order_date that has no break opportunity). Columns get their natural widths when these fit;
-// otherwise every column gets its minimum and the rest of the page goes to the columns in proportion to what
-// they lack, so short columns (ids, dates, amounts) keep their values on one line and long texts wrap. When
-// even the minimums do not fit, the table's font shrinks down to kMinCellPoints and the widths with it; past
-// that, words wider than their column break between characters (never with an inserted hyphen).
+// 2024-01-02 or order_date that has no break opportunity), balanced by BalanceColumns. When even the minimums
+// do not fit, the table's font shrinks down to kMinCellPoints first; past that, words wider than their column
+// break between characters (never with an inserted hyphen).
 void PdfReport::FixColumnWidths() {
     size_t columns = 0;
     for (int i = 0; i < m_bufferedCount; ++i)
         columns = std::max(columns, static_cast<size_t>(m_buffered[static_cast<size_t>(i)].used));
     std::vector<double> natural, minimum;
-    double naturalTotal = 0, minimumTotal = 0;
     const double available = m_pageWidth - 2 * m_margin;
+    double minimumTotal = 0;
     auto measure = [&] {
         natural.assign(columns, kMinColumn);
         minimum.assign(columns, kMinColumn);
@@ -169,13 +168,8 @@ void PdfReport::FixColumnWidths() {
                 minimum[c] = std::max(minimum[c], WidestWord(layout) + 2 * kPadding + 1);
             }
         }
-        naturalTotal = minimumTotal = 0;
-        for (size_t c = 0; c < columns; ++c) {
-            natural[c] = std::min(natural[c], available);
-            minimum[c] = std::min(minimum[c], natural[c]);
-            naturalTotal += natural[c];
-            minimumTotal += minimum[c];
-        }
+        minimumTotal = 0;
+        for (size_t c = 0; c < columns; ++c) minimumTotal += std::min({minimum[c], natural[c], available});
     };
     measure();
     if (minimumTotal > available && columns > 0) {
@@ -184,16 +178,7 @@ void PdfReport::FixColumnWidths() {
         SetCellPoints(std::max(kMinCellPoints, kCellPoints * 0.97 * available / minimumTotal));
         measure();
     }
-    m_widths = natural;
-    if (naturalTotal > available && columns > 0) {
-        if (minimumTotal >= available) {
-            for (size_t c = 0; c < columns; ++c) m_widths[c] = minimum[c] * available / minimumTotal;
-        } else {
-            for (size_t c = 0; c < columns; ++c)
-                m_widths[c] = minimum[c] + (available - minimumTotal) * (natural[c] - minimum[c]) /
-                                               (naturalTotal - minimumTotal);
-        }
-    }
+    m_widths = BalanceColumns(natural, minimum, available);
     m_widthsFixed = true;
 }
 

@@ -107,6 +107,38 @@ TEST(PdfWriter, ValuesStayWholeInBalancedColumns) {
     }
 }
 
+// Wherever the page ends, the header row and the first row of the table share a page.
+TEST(PdfWriter, HeaderRowNeverAloneAtThePageBottom) {
+    if (!HavePoppler()) GTEST_SKIP() << "poppler-utils are not available";
+    for (int lines = 50; lines <= 80; lines += 2) {
+        SCOPED_TRACE(lines);
+        rt::TempDir scratch;
+        const std::string path = scratch.Name("keep.pdf");
+        PdfReport report;
+        ASSERT_EQ(twtest::OpenAlone(report, path), RE_OK);
+        for (int line = 0; line < lines; ++line) report.Text(L"filler line " + std::to_wstring(line), 0, {}, 0);
+        report.BeginTable(L"ResultSet", {});
+        report.BeginRow({}, {}, 2);
+        report.Cell(L"HEADERCELL", 1, {});
+        report.Cell(L"other", 1, {});
+        report.EndRow({});
+        for (int row = 0; row < 3; ++row) {
+            report.BeginRow(L"row", {}, 2);
+            report.Cell(L"ROWCELL" + std::to_wstring(row), 0, {});
+            report.Cell(L"x", 0, {});
+            report.EndRow(L"row");
+        }
+        report.EndTable(L"ResultSet");
+        ASSERT_EQ(report.Close(), RE_OK);
+        for (int page = 1; page <= Pages(path); ++page) {
+            const std::string text = PdfText(path, page);
+            if (text.find("HEADERCELL") != std::string::npos) {
+                EXPECT_NE(text.find("ROWCELL"), std::string::npos) << "page " << page << " ends with the header";
+            }
+        }
+    }
+}
+
 }  // namespace
 
 TEST(PdfWriter, SampleReadsBackWithSizeOutlineAndDestinations) {

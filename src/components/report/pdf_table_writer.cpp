@@ -17,6 +17,7 @@ constexpr double kMinColumn = 18;
 // Table text: the body size, and the smallest it shrinks to so that a wide table's words fit (still legible
 // when printed).
 constexpr double kCellPoints = 9, kMinCellPoints = 6;
+constexpr size_t kMeasuredBytes = 4096;
 constexpr double kSpareColumn = 60;  // a cell beyond the measured columns
 constexpr std::uint32_t kHeaderShade = 0xE4E4E4;
 constexpr std::uint32_t kBorder = 0x909090;
@@ -161,10 +162,15 @@ void PdfReport::FixColumnWidths() {
         for (int i = 0; i < m_bufferedCount; ++i) {
             const RowData& row = m_buffered[static_cast<size_t>(i)];
             for (size_t c = 0; c < static_cast<size_t>(row.used); ++c) {
-                ApplyText(layout, row.cells[c].text, row.cells[c].header);
+                // A long value is measured by its beginning: it is a long text, wider than the page, whose
+                // widest word shows early; laying out all of a megabyte only to learn that would double its cost.
+                const RichText& text = row.cells[c].text;
+                ApplyText(layout, text, row.cells[c].header, kMeasuredBytes);
                 int width = 0, height = 0;
                 pango_layout_get_size(layout, &width, &height);
-                natural[c] = std::max(natural[c], ToPoints(width) + 2 * kPadding + 1);
+                natural[c] = std::max(natural[c], text.utf8.size() > kMeasuredBytes
+                                                      ? available
+                                                      : ToPoints(width) + 2 * kPadding + 1);
                 minimum[c] = std::max(minimum[c], WidestWord(layout) + 2 * kPadding + 1);
             }
         }

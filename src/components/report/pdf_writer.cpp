@@ -287,8 +287,13 @@ void PdfReport::AppendText(RichText& target, std::wstring_view text, bool forceB
                                     bold, m_styles.Italic(), size});
 }
 
-void PdfReport::ApplyText(PangoLayout* layout, const RichText& text, bool header) const {
-    pango_layout_set_text(layout, text.utf8.data(), static_cast<int>(text.utf8.size()));
+void PdfReport::ApplyText(PangoLayout* layout, const RichText& text, bool header, size_t limit) const {
+    size_t length = text.utf8.size();
+    if (length > limit) {
+        length = limit;
+        while (length > 0 && (static_cast<unsigned char>(text.utf8[length]) & 0xC0) == 0x80) --length;
+    }
+    pango_layout_set_text(layout, text.utf8.data(), static_cast<int>(length));
     // Data is never hyphenated: a hyphen that pango inserts at a forced break would read as part of the value.
     if (text.spans.empty() && !header) {
         pango_layout_set_attributes(layout, m_handles->plainAttributes);

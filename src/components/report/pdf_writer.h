@@ -99,7 +99,8 @@ class PdfReport : public AReport {
     void PlaceAnchors();
     // Draws a paragraph with the look of type, breaking pages between its lines; link names a destination.
     void DrawParagraph(const RichText& text, int type, const std::string& link, double indent);
-    void ApplyText(PangoLayout* layout, const RichText& text, bool header) const;
+    // Puts text (at most its first limit bytes, cut at a character) into layout with its styles.
+    void ApplyText(PangoLayout* layout, const RichText& text, bool header, size_t limit = SIZE_MAX) const;
     cairo_t* Context() const;
     // The layout of a column; the header row has layouts of its own, so repeating it keeps a row's layouts.
     PangoLayout* CellLayout(size_t column, bool header);

@@ -236,11 +236,15 @@ void PdfReport::DrawRow(const RowData& row, bool repeatHeader) {
 
     // A row taller than the rest of the page is drawn in slices, line by line. Each column keeps its place in
     // its lines from slice to slice, so a long cell costs time in proportion to its length.
+    // Two walkers per column go down its lines once each: one measures a slice, the other draws it. (Copying
+    // an iterator per page would copy every line's extents each time.)
     struct Iterators {
-        std::vector<PangoLayoutIter*> at;  // the first line not yet drawn; null when the column is done
+        std::vector<PangoLayoutIter*> at;        // the first line not yet drawn; null when the column is done
+        std::vector<PangoLayoutIter*> measured;  // the first line not yet measured into a slice
         ~Iterators() {
-            for (PangoLayoutIter* iter : at)
-                if (iter) pango_layout_iter_free(iter);
+            for (auto* list : {&at, &measured})
+                for (PangoLayoutIter* iter : *list)
+                    if (iter) pango_layout_iter_free(iter);
         }
     } lines;
     double offset = 0;  // layout height already drawn on earlier pages
@@ -248,17 +252,17 @@ void PdfReport::DrawRow(const RowData& row, bool repeatHeader) {
         const double available = bottom - m_y - 2 * kPadding;
         const bool whole = offset == 0 && height - 2 * kPadding <= available;
         if (!whole && lines.at.empty()) {
-            for (size_t c = 0; c < static_cast<size_t>(row.used); ++c)
+            for (size_t c = 0; c < static_cast<size_t>(row.used); ++c) {
                 lines.at.push_back(pango_layout_get_iter(CellLayout(c, isHeader)));
+                lines.measured.push_back(pango_layout_get_iter(CellLayout(c, isHeader)));
+            }
         }
         double cut = whole ? height : offset + available;
         // Lines that fit entirely above the cut are drawn; the first line below it starts the next page.
         double sliceBottom = offset, next = -1;
         auto measure = [&] {
-            for (PangoLayoutIter* start : lines.at) {
-                if (!start) continue;
-                PangoLayoutIter* iter = pango_layout_iter_copy(start);
-                do {
+            for (PangoLayoutIter*& iter : lines.measured) {
+                while (iter) {
                     PangoRectangle logical;
                     pango_layout_iter_get_line_extents(iter, nullptr, &logical);
                     const double top = ToPoints(logical.y), lineBottom = ToPoints(logical.y + logical.height);
@@ -267,8 +271,11 @@ void PdfReport::DrawRow(const RowData& row, bool repeatHeader) {
                         break;
                     }
                     sliceBottom = std::max(sliceBottom, lineBottom);
-                } while (pango_layout_iter_next_line(iter));
-                pango_layout_iter_free(iter);
+                    if (!pango_layout_iter_next_line(iter)) {
+                        pango_layout_iter_free(iter);
+                        iter = nullptr;
+                    }
+                }
             }
         };
         if (!whole) {

@@ -123,7 +123,7 @@ bool Measure(const char* label, long size, const std::string& path, int (*write)
                 static_cast<double>(info.st_size) / (1024.0 * 1024.0), pages,
                 pages ? static_cast<double>(pages) / cpu : 0.0, ok ? "" : "  FAILED");
     std::fflush(stdout);
-    ::unlink(path.c_str());
+    if (!std::getenv("TW_BENCH_KEEP")) ::unlink(path.c_str());  // kept to look at
     ::unlink((path + ".pages").c_str());
     return ok;
 }
@@ -155,6 +155,9 @@ int main(int argc, char** argv) {
                         : 1;
     for (const long characters : {100000L, 1000000L})
         failures += Measure("PDF cell", characters, folder + "/long.pdf", WriteLongCell) ? 0 : 1;
-    ::rmdir(folder.c_str());
+    if (std::getenv("TW_BENCH_KEEP"))
+        std::printf("files kept in %s\n", folder.c_str());
+    else
+        ::rmdir(folder.c_str());
     return failures == 0 ? 0 : 1;
 }

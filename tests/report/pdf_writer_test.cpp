@@ -139,6 +139,28 @@ TEST(PdfWriter, HeaderRowNeverAloneAtThePageBottom) {
     }
 }
 
+// A megabyte in one cell keeps every sentence to its last (long runs of text once lost most of their lines).
+TEST(PdfWriter, MegabyteCellKeepsEverySentence) {
+    if (!HavePoppler()) GTEST_SKIP() << "poppler-utils are not available";
+    rt::TempDir scratch;
+    const std::string path = scratch.Name("mega.pdf");
+    PdfReport report;
+    ASSERT_EQ(twtest::OpenAlone(report, path), RE_OK);
+    std::wstring text;
+    int sentences = 0;
+    while (text.size() < 1000000) text += L"Sentence " + std::to_wstring(sentences++) + L" of a long value. ";
+    report.BeginTable(L"ResultSet", {});
+    report.BeginRow(L"row", {}, 2);
+    report.Cell(L"1", 0, {});
+    report.Cell(text, 0, {});
+    report.EndRow(L"row");
+    report.EndTable(L"ResultSet");
+    ASSERT_EQ(report.Close(), RE_OK);
+    const std::string extracted = Squeeze(PdfText(path));
+    for (const int sentence : {0, sentences / 2, sentences - 1})
+        EXPECT_NE(extracted.find("Sentence " + std::to_string(sentence) + " of"), std::string::npos) << sentence;
+}
+
 }  // namespace
 
 TEST(PdfWriter, SampleReadsBackWithSizeOutlineAndDestinations) {

@@ -18,6 +18,7 @@ constexpr double kFooterHeight = 18;
 constexpr int kBodyPoints = 9;
 constexpr double kHeadingPoints[7] = {kBodyPoints, 18, 16, 14, 12, 11, 10};
 constexpr char kFontFamily[] = "DejaVu Sans";
+constexpr size_t kItemBytes = 2048;  // longest stretch of text pango lays out as one run
 
 struct SurfaceDeleter {
     void operator()(cairo_surface_t* surface) const { cairo_surface_destroy(surface); }
@@ -295,12 +296,26 @@ void PdfReport::ApplyText(PangoLayout* layout, const RichText& text, bool header
     }
     pango_layout_set_text(layout, text.utf8.data(), static_cast<int>(length));
     // Data is never hyphenated: a hyphen that pango inserts at a forced break would read as part of the value.
-    if (text.spans.empty() && !header) {
+    if (text.spans.empty() && !header && length <= kItemBytes) {
         pango_layout_set_attributes(layout, m_handles->plainAttributes);
         return;
     }
     PangoAttrList* list = pango_attr_list_new();
     pango_attr_list_insert(list, pango_attr_insert_hyphens_new(FALSE));
+    // Pango sums the widths of the rest of a text run for every line it breaks, which is quadratic in the run's
+    // length. Every other stretch of a long text carries an attribute that changes nothing (font fallback is on
+    // anyway) but ends the run there; stretches end after a space, so no word is shaped in two parts.
+    for (size_t start = 0, stretch = 0; start < length; ++stretch) {
+        size_t end = std::min(length, start + kItemBytes);
+        while (end < length && text.utf8[end - 1] != ' ') ++end;
+        if (stretch % 2 == 1) {
+            PangoAttribute* attribute = pango_attr_fallback_new(TRUE);
+            attribute->start_index = static_cast<unsigned>(start);
+            attribute->end_index = static_cast<unsigned>(end);
+            pango_attr_list_insert(list, attribute);
+        }
+        start = end;
+    }
     if (header) pango_attr_list_insert(list, pango_attr_weight_new(PANGO_WEIGHT_BOLD));
     for (const Span& span : text.spans) {
         auto add = [&](PangoAttribute* attribute) {

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <iostream>
+#include <memory>
 
 #include "ctw_doc.h"
 #include "ex_report.h"
@@ -9,6 +10,7 @@
 #include "log.h"
 #include "settings.h"
 #include "text.h"
+#include "window_start.h"
 
 namespace {
 
@@ -231,18 +233,16 @@ int CtwApp::Run(int argc, char** argv) {
     }
 
     ConsoleHost consoleHost;
+    std::unique_ptr<WindowStart> window;
     if (console) {
         SetHost(&consoleHost);
         CLog::SetEcho(true);
+    } else {
+        window = std::make_unique<WindowStart>(argc, argv);
     }
     for (int i = 1; i < argc; ++i) ParseArgument(tw::Utf8ToWide(argv[i]));
 
-    if (!m_console) {
-        std::cerr
-            << "tablewright: the window is not available in this build; use -c to run projects in console "
-               "mode (see --help).\n";
-        return 1;
-    }
+    if (!m_console) return window->Run(*this);
     const int status = ConsoleRun(std::cout);
     SetHost(nullptr);
     return status;

@@ -29,6 +29,11 @@ struct WindowProgram::Impl {
     QtHost host;
 };
 
+bool WindowProgram::DisplayAvailable() {
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
 WindowProgram::WindowProgram(int& argc, char** argv) : m_impl(std::make_unique<Impl>(argc, argv)) {}
 
 WindowProgram::~WindowProgram() = default;

@@ -14,6 +14,8 @@ struct WindowStartOptions {
 
 class WindowProgram {
   public:
+    // Whether a display (X11, Wayland or a platform named by QT_QPA_PLATFORM) is there to show the window.
+    static bool DisplayAvailable();
     // Creates the application object and installs the window's host.
     WindowProgram(int& argc, char** argv);
     ~WindowProgram();

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cwchar>
 #include <exception>
+#include <memory>
 
 #include "cdb.h"
 #include "ctw_doc.h"
@@ -32,25 +33,11 @@ bool FileExists(const std::wstring& path) {
     return !path.empty() && ::stat(tw::WideToUtf8(path).c_str(), &info) == 0;
 }
 
-// Clears the run guard, the project's running flag and the log state on every way out of a run.
-class RunScope {
-public:
-    RunScope(int& guard, CtwDoc& project) : m_guard(guard), m_project(project) {
-        m_guard = 1;
-        m_project.m_running = true;
-    }
-    ~RunScope() {
-        m_guard = 0;
-        m_project.m_running = false;
-        CLog::State(nullptr);
-    }
-    RunScope(const RunScope&) = delete;
-    RunScope& operator=(const RunScope&) = delete;
-
-private:
-    int& m_guard;
-    CtwDoc& m_project;
-};
+std::wstring TrimEnd(std::wstring text) {
+    const size_t last = text.find_last_not_of(L" \t\r\n");
+    text.erase(last == std::wstring::npos ? 0 : last + 1);
+    return text;
+}
 
 }  // namespace
 
@@ -79,155 +66,250 @@ std::wstring ExReport::ClassAttribute(const std::wstring& cls) const {
 
 void ExReport::ErrorParagraph(const std::wstring& text) {
     Text(text, kErrorParagraph, L"", 0);
+    m_outcome.reportErrors.push_back(text);
     m_failed = true;
+}
+
+void ExReport::ShowMessage(const std::wstring& text, const wchar_t* caption) {
+    Host().MessageBox(text, caption, MessageIcon::Error);
+    m_outcome.messages.push_back(text);
 }
 
 void ExReport::ReportWriterError() {
     const std::wstring error = ErrorText().empty() ? std::wstring(L"The report file could not be written.")
                                                    : ErrorText();
-    Host().MessageBox(error, m_run.preview ? L"Preview Error" : L"Creation Error", MessageIcon::Error);
+    ShowMessage(error, m_plan->preview ? L"Preview Error" : L"Creation Error");
     CLog::Bug(error, {}, "ExReport", 218);
     m_failed = true;
 }
 
 void ExReport::RequestStop() {
-    m_stopRequested.store(true, std::memory_order_relaxed);
+    std::lock_guard lock(m_activeMutex);
+    m_stopRequested.store(true);
+    // Only while the run uses the connection: before and after, the project may be disconnecting or gone.
+    if (m_activeConnection != nullptr) m_activeConnection->CancelAll();
+}
+
+void ExReport::SetActiveConnection(CDB* db) {
+    std::lock_guard lock(m_activeMutex);
+    m_activeConnection = db;
+    // A stop requested before the run took the connection must still reach the first statement.
+    if (db != nullptr && m_stopRequested.load()) db->CancelAll();
 }
 
 bool ExReport::RunAndOpen(CtwDoc& project, const std::wstring& file, int preview) {
-    if (m_runGuard) return false;
-    RunScope scope(m_runGuard, project);
-    m_stopRequested.store(false, std::memory_order_relaxed);
+    if (!PrepareRun(project, file, preview)) return false;
+    const bool written = ExecuteRun();
+    FinishRun(project);
+    return written;
+}
+
+bool ExReport::PrepareRun(CtwDoc& project, const std::wstring& file, int preview) {
+    if (m_plan) return false;
+    m_stopRequested.store(false);
+    auto plan = std::make_unique<RunPlan>();
+    plan->preview = preview != 0;
+    plan->file = file;
+    project.LoadValues();
+    TakeMacroFacts(project, *plan);
+    if (plan->preview && plan->format != RF_HTML && plan->format != RF_TEXT) plan->format = RF_HTML;
+    plan->templ = project.StyleNo + L".htm";
+    plan->language = project.Language;
+    plan->encoding = project.Encoding;
+    plan->landscape = project.IsLandscape != 0;
+    plan->summary = project.Summary != 0;
+    plan->toc = project.TOC != 0;
+    plan->open = project.Open != 0;
+    plan->script = TrimEnd(project.ReadScript(plan->scriptError));
+    plan->columnProperties = project.m_columnProperties;
+    plan->markers = project.m_markers;
+    plan->converters = project.m_converters;
+    _Settings& settings = Settings();
+    plan->commonHF = settings.getInt(L"CommonHF") != 0;
+    plan->hasHtml = settings.getInt(L"HasHTML");
+    plan->separator = settings.getStr(L"TxtSeparator");
+    plan->console = Host().IsConsoleMode();
+    plan->mainWindow = Host().HasMainWindow();
+    plan->connection = project.Connection();
+    project.m_running = true;
+    m_plan = std::move(plan);
+    return true;
+}
+
+bool ExReport::ExecuteRun() {
+    if (!m_plan || m_executing) return false;
+    m_executing = true;
     m_outcome = RunOutcome{};
-    m_run = RunSettings{};
-    m_run.preview = preview != 0;
     m_failed = false;
+    const auto started = std::chrono::steady_clock::now();
+    CDB* db = m_plan->connection;
+    SetActiveConnection(db);
+    RunEnd end = RunEnd::WriterFailed;
     try {
-        if (Run(project, file)) {
-            // The finished report goes to the desktop's program only in an interactive, real run.
-            if (m_run.console) {
-                CLog::Bug(L"Console mode: report completed.");
-            } else if (!m_run.preview && project.Open && FileExists(Setup().file)) {
-                Host().OpenFile(Setup().file);
-            }
-        }
+        end = Run();
     } catch (const std::exception& error) {
         CLog::Bug(L"The report run stopped on an unexpected error.", tw::Utf8ToWide(error.what()), "ExReport",
                   __LINE__);
         try {
-            if (CDB* db = project.Connection()) db->CloseCursor(0);
-            Close();
+            if (db) db->CloseCursor(0);
+            Discard();
         } catch (const std::exception&) {
         }
         m_failed = true;
     }
+    // From here on a stop request leaves the connection alone; the cancel it may have left is lifted.
+    SetActiveConnection(nullptr);
+    if (db) db->ResetCancel();
     m_rowCounter = -1;
-    m_outcome.state = m_failed ? RunOutcome::State::Failed : RunOutcome::State::Finished;
-    m_outcome.resultSets = m_resultSetNumber;
+    if (end == RunEnd::Stopped) {
+        CLog::Bug(L"Report run stopped by the user.");
+        m_outcome.state = RunOutcome::State::Stopped;
+    } else {
+        m_outcome.state = m_failed ? RunOutcome::State::Failed : RunOutcome::State::Finished;
+        if (end == RunEnd::Closed) {
+            m_outcome.reportPath = Setup().file;
+            if (m_plan->console) CLog::Bug(L"Console mode: report completed.");
+        }
+    }
     m_outcome.rows = m_rowTotal;
-    return !m_failed;
+    m_outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    CLog::State(nullptr);
+    m_executing = false;
+    return m_outcome.state == RunOutcome::State::Finished;
 }
 
-// Steps 1 to 34 of a run; false when the writer could not open or finish the file.
-bool ExReport::Run(CtwDoc& project, const std::wstring& file) {
-    m_run.commonHF = Settings().getInt(L"CommonHF") != 0;
+const RunOutcome& ExReport::FinishRun(CtwDoc& project) {
+    if (!m_plan || m_executing) return m_outcome;
+    std::unique_ptr<RunPlan> plan = std::move(m_plan);
+    project.m_running = false;
+    // A run that wrote no result set leaves the project's names of the last one as they were.
+    if (m_outcome.resultSets >= 1) project.m_resultColumns = std::move(plan->resultColumns);
+    // The finished report goes to the desktop's program only in an interactive, real run.
+    // (also one that holds an error paragraph: the reader sees the reason there).
+    if (!m_outcome.reportPath.empty() && !plan->console && !plan->preview && plan->open &&
+        FileExists(m_outcome.reportPath)) {
+        Host().OpenFile(m_outcome.reportPath);
+    }
+    return m_outcome;
+}
+
+std::optional<std::wstring> ExReport::PrintedText(const RunText& text) {
+    if (!text.text || !text.ownText) return text.text;
+    std::wstring expanded = ExpandEmbeddedQuery(m_plan->connection, *text.text);
+    return expanded.empty() ? *text.text : expanded;
+}
+
+// Steps 1 to 34 of a run.
+ExReport::RunEnd ExReport::Run() {
+    const RunPlan& plan = *m_plan;
     CLog::State(L"ExReport::RunAndOpen, start");
     m_currentReportFile.clear();
     m_rowTotal = 0;
     Clear();
-    m_run.console = Host().IsConsoleMode();
-    m_run.mainWindow = Host().HasMainWindow();
 
-    m_run.format = project.Format;
-    if (m_run.preview && m_run.format != RF_HTML && m_run.format != RF_TEXT) m_run.format = RF_HTML;
-    project.LoadValues();
-    const std::wstring templ = project.StyleNo + L".htm";
     std::wstring reportPath;
-    if (m_run.preview) {
-        m_currentReportFile = file;
-        reportPath = file;
+    if (plan.preview) {
+        m_currentReportFile = plan.file;
+        reportPath = plan.file;
     } else {
-        m_currentReportFile = Macros(file, project, nullptr, 1);
-        reportPath = m_currentReportFile.empty() ? m_currentReportFile : project.ResolvePath(m_currentReportFile);
+        m_currentReportFile = Macros(plan.file, nullptr, 1);
+        reportPath = m_currentReportFile.empty() ? m_currentReportFile : plan.ResolvePath(m_currentReportFile);
     }
-    project.ExpandEmbeddedQueries();
-    AddReport(m_run.format, reportPath, templ);
+    m_title = PrintedText(plan.title);
+    m_header = PrintedText(plan.header);
+    m_footer = PrintedText(plan.footer);
+    if (StopRequested()) return RunEnd::Stopped;
+    AddReport(plan.format, reportPath, plan.templ);
 
-    const std::optional<std::wstring> title = project.TitleText();
-    AddProperty(L"%TITLE%", title ? Macros(*title, project, nullptr, 0) : std::wstring(L"Query Report"));
-    AddProperty(L"%LANGUAGE%", project.Language);
-    AddProperty(L"%CHARSET%", project.Encoding);
+    AddProperty(L"%TITLE%", m_title ? Macros(*m_title, nullptr, 0) : std::wstring(L"Query Report"));
+    AddProperty(L"%LANGUAGE%", plan.language);
+    AddProperty(L"%CHARSET%", plan.encoding);
     AddProperty(L"%AUTHOR%", L"");
     AddProperty(L"%DESCRIPTION%", L"");
-    SetReportOption(RO_LANDSCAPE, project.IsLandscape);
-    SetColumnSeparator(Settings().getStr(L"TxtSeparator"));
-    if (m_run.format == RF_CHM) EnsureSubDocumentFolder();
-    PrepareStyles(project);
+    SetReportOption(RO_LANDSCAPE, plan.landscape);
+    SetColumnSeparator(plan.separator);
+    m_setup.stop = &m_stopRequested;  // a long CHM compile polls it
+    if (plan.format == RF_CHM) EnsureSubDocumentFolder();
+    PrepareStyles();
 
     CLog::State(L"ExReport::RunAndOpen, open");
     if (Open() != RE_OK) {
         ReportWriterError();
-        return false;
+        return RunEnd::WriterFailed;
     }
 
     _TimeCounter timer;
-    CDB* db = project.Connection();
+    CDB* db = plan.connection;
     bool writeStatus = true;
     if (db == nullptr || !db->IsConnected()) {
         ErrorParagraph(kNoConnection);
-        if (m_run.console) CLog::Bug(L"Could not restore the database connection in the console mode");
+        if (plan.console) CLog::Bug(L"Could not restore the database connection in the console mode");
     } else {
-        m_run.hasHtml = Settings().getInt(L"HasHTML");
         timer.Start();
-        std::wstring script = project.GetScript();
-        const size_t last = script.find_last_not_of(L" \t\r\n");
-        script.erase(last == std::wstring::npos ? 0 : last + 1);
-        if (script.empty()) {
+        if (!plan.scriptError.empty()) ShowMessage(plan.scriptError, L"Error");
+        if (plan.script.empty()) {
             ErrorParagraph(kEmptyScript);
             writeStatus = false;
-        } else if (!CDB::isOK(db->Execute(script, 0))) {
-            ErrorParagraph(L"Could not execute the query: " + db->m_LastError);
-            db->CloseCursor(0);
         } else {
-            m_run.script = std::move(script);
-            WriteResults(project, *db);
+            ExecuteScript(*db);
         }
     }
+    if (StopRequested()) {
+        Discard();
+        return RunEnd::Stopped;
+    }
 
-    if (writeStatus && m_run.mainWindow) {
-        const wchar_t* format = m_run.preview ? L"Preview created for %lld rowsets and %lld rows"
-                                              : L"Report created, %lld rowsets/%lld rows";
+    if (writeStatus && plan.mainWindow) {
+        const wchar_t* format = plan.preview ? L"Preview created for %lld rowsets and %lld rows"
+                                             : L"Report created, %lld rowsets/%lld rows";
         Host().SetStatusText(Printf(format, m_resultSetNumber, m_rowTotal));
     }
     const bool closed = Close() == RE_OK;
-    if (!closed) ReportWriterError();
     timer.Stop();
-    if (!m_run.preview && m_rowTotal > 10) {
+    if (!closed) {
+        // A CHM compile ended by the stop request fails its Close; that is a stop, not a writer failure.
+        if (StopRequested()) {
+            Discard();
+            return RunEnd::Stopped;
+        }
+        ReportWriterError();
+    }
+    if (!plan.preview && m_rowTotal > 10) {
         CLog::Bug2(L"Done, %5.2f seconds. %d rowsets/%lld rows. %ls rows/second", timer.Seconds(), m_resultSetNumber,
                    m_rowTotal, timer.PerSecond(m_rowTotal).c_str());
     }
-    return closed;
+    return closed ? RunEnd::Closed : RunEnd::WriterFailed;
+}
+
+void ExReport::ExecuteScript(CDB& db) {
+    if (StopRequested()) return;
+    if (!CDB::isOK(db.Execute(m_plan->script, 0))) {
+        if (!StopRequested()) ErrorParagraph(L"Could not execute the query: " + db.m_LastError);
+        db.CloseCursor(0);
+        return;
+    }
+    WriteResults(db);
 }
 
 // Step 11: every rule style gets its name for this run, and Excel reports get their style blocks.
-void ExReport::PrepareStyles(CtwDoc& project) {
+void ExReport::PrepareStyles() {
     std::wstring styles;
     wchar_t name[32];
-    for (size_t position = 0; position < project.m_columnProperties.size(); ++position) {
-        RuleStyle& style = project.m_columnProperties[position].style;
+    for (size_t position = 0; position < m_plan->columnProperties.size(); ++position) {
+        RuleStyle& style = m_plan->columnProperties[position].style;
         std::swprintf(name, std::size(name), L"Pr%zu", position);
         style.StyleName = name;
         ExcelStyle(styles, style, style.StyleName);
     }
-    for (size_t position = 0; position < project.m_markers.size(); ++position) {
-        RuleStyle& style = project.m_markers[position].style;
+    for (size_t position = 0; position < m_plan->markers.size(); ++position) {
+        RuleStyle& style = m_plan->markers[position].style;
         std::swprintf(name, std::size(name), L"Mar%zu", position);
         style.StyleName = name;
         ExcelStyle(styles, style, style.StyleName);
     }
     if (!styles.empty()) SetStyles(styles);
     // An invalid expression is reported once per run, not once per program.
-    for (Converter& converter : project.m_converters) BeginConverterRun(converter);
+    for (Converter& converter : m_plan->converters) BeginConverterRun(converter);
 }
 
 // Step 10: CHM parts go to a folder of this process only, made once and removed when the program ends.

@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,26 +11,37 @@
 #include "cparse.h"
 #include "number_text.h"
 #include "multi_report.h"
+#include "run_plan.h"
 #include "temp_folder.h"
 
 class CtwDoc;
 class CDB;
-struct ColumnProperty;
-struct Converter;
-struct ValueMarker;
 
 // What one run did, for the console and the window, which read it instead of the engine's fields.
 struct RunOutcome {
+    // Finished: the report was written without an error paragraph, converter or writer failure (RunAndOpen's
+    // true). Failed: anything else that ended the run by itself. Stopped: RequestStop ended it.
     enum class State { Finished, Failed, Stopped };
     State state = State::Finished;
-    int resultSets = 0;
-    long long rows = 0;
+    int resultSets = 0;                     // result sets written
+    long long rows = 0;                     // body rows written, all result sets together
     std::wstring reportPath;                // the report written (empty when none was)
-    double seconds = 0;
+    double seconds = 0;                     // from the start of the execute step to its end
     std::vector<std::wstring> reportErrors;  // texts written into the report as error paragraphs
     std::vector<std::wstring> messages;      // texts shown as message boxes
 };
 
+// The report engine. One run at a time; a run has three steps with a thread contract:
+//   PrepareRun   on the thread that owns the project (the window's UI thread): copies everything the run reads
+//                from the project into the run's own plan and borrows the project's connection.
+//   ExecuteRun   on any one thread (a worker): writes the report. It touches neither the project nor its rule
+//                lists, only the borrowed connection, the writer and the host (status texts, message boxes,
+//                which a window host must pass to its own thread).
+//   FinishRun    on the thread that prepared: hands back what the project keeps from a run (the result column
+//                names), clears its running flag and opens the finished report when the project asks so.
+// Between PrepareRun and FinishRun the project may be edited freely, even its rule lists destroyed, but its
+// connection object must stay (not be replaced, disconnected or destroyed). RunAndOpen does all three steps on
+// the calling thread. RequestStop and StopRequested are safe from any thread at any time.
 class ExReport : public MultiReport {
 public:
     ExReport();
@@ -37,16 +49,30 @@ public:
 
     // Runs the project into file (after macro expansion); preview writes HTML (or Text), at most 50 rows a
     // result set, never opens it. Returns true when the report was written without an error paragraph, a
-    // converter failure or a writer failure.
+    // converter failure or a writer failure (false too when the run was stopped or another run is going on).
     bool RunAndOpen(CtwDoc& project, const std::wstring& file, int preview);
-    // Asks the run in progress to stop as soon as it can; safe to call from any thread (and from a signal
-    // handler's helper thread). A run that starts later clears the request.
+    // Step 1: false (nothing done) when a run is already prepared and not finished. Clears an earlier stop
+    // request and marks the project running.
+    bool PrepareRun(CtwDoc& project, const std::wstring& file, int preview);
+    // Step 2: the return value of RunAndOpen; false when no run is prepared.
+    bool ExecuteRun();
+    // Step 3: the outcome of the run; the project must be the one given to PrepareRun. Does nothing (returns
+    // the last outcome) when no run was prepared.
+    const RunOutcome& FinishRun(CtwDoc& project);
+    // True from PrepareRun until FinishRun.
+    bool RunPrepared() const { return m_plan != nullptr; }
+
+    // Asks the run in progress to stop as soon as it can: the flag is checked between rows and statements, and
+    // the statement running on the borrowed connection is cancelled (for MySQL this opens a second connection,
+    // so the call can take as long as a connect). A stopped run throws its partial report away (the old report
+    // stays), logs "Report run stopped by the user." and its outcome is Stopped. A run prepared later clears
+    // the request.
     void RequestStop();
     bool StopRequested() const { return m_stopRequested.load(std::memory_order_relaxed); }
-    // The outcome of the last run (of the thread that ran it).
+    // The outcome of the last finished run (read it on the thread that finished it).
     const RunOutcome& LastOutcome() const { return m_outcome; }
 
-    // Expands every macro of text; fileNameMode 1 for a report file name.
+    // Expands every macro of text for project; fileNameMode 1 for a report file name.
     std::wstring Macros(const std::wstring& text, CtwDoc& project, const std::wstring* script, int fileNameMode);
     // Collects the names of the "--NAME:" comments of script.
     void ScanForComments(const std::wstring& script);
@@ -54,13 +80,8 @@ public:
     std::wstring ResultSetName(int n) const;
     // Writes text as one paragraph, one EndOfLine per line break.
     void TextWithLineFeeds(const std::wstring& text, int paragraphType, const std::wstring& attributes, int markup);
-    // The table of contents: the summary (when asked for) and one entry per statement.
-    void TOC(CtwDoc& project, int statementCount);
-    // The summary section: product, creation time, connection and report file.
-    void Summary(CtwDoc& project);
 
     // Run state shared by the operations above.
-    int m_runGuard = 0;
     std::wstring m_currentReportFile;
     std::wstring m_subDocumentFolder;
     CParse m_statements;
@@ -76,7 +97,7 @@ public:
     std::wstring PreviewFolder();
 
 private:
-    // One column of the current result set, its rules looked up once per result set.
+    // One column of the current result set, its rules (in the plan) looked up once per result set.
     struct ColumnPlan {
         std::wstring name;
         const ColumnProperty* property = nullptr;
@@ -92,38 +113,47 @@ private:
         int ownMarkerCell = -1;
         std::vector<int> rowMarkerCells;
     };
-    // What the steps of one run share.
-    struct RunSettings {
-        int format = 1;
-        bool preview = false;
-        bool commonHF = false;
-        int hasHtml = 0;
-        bool mainWindow = false;
-        bool console = false;
-        std::wstring script;
-        std::wstring headerClass, footerClass;
-    };
-    enum class SetEnd { Done, ConverterFailed, FetchFailed };
+    enum class SetEnd { Done, ConverterFailed, FetchFailed, Stopped };
+    // How Run ended: the report finished (with or without error paragraphs), the writer failed, or a stop.
+    enum class RunEnd { Closed, WriterFailed, Stopped };
 
-    bool Run(CtwDoc& project, const std::wstring& file);
-    void PrepareStyles(CtwDoc& project);
+    RunEnd Run();
+    std::wstring Macros(const std::wstring& text, const std::wstring* script, int fileNameMode);
+    std::wstring ExpandMacros(const RunPlan& plan, const std::wstring& text, const std::wstring* script,
+                              int fileNameMode);
+    // The text as printed: its {{query}} run on the borrowed connection when it is the project's own.
+    std::optional<std::wstring> PrintedText(const RunText& text);
+    void TOC(int statementCount);
+    void Summary();
+    void PrepareStyles();
     void EnsureSubDocumentFolder();
-    void WriteResults(CtwDoc& project, CDB& db);
-    SetEnd WriteResultSet(CtwDoc& project, CDB& db);
-    void PlanColumns(CtwDoc& project, CDB& db, int columnCount);
+    // Runs the script on db (step 16 on); false when the run was stopped.
+    void ExecuteScript(CDB& db);
+    void WriteResults(CDB& db);
+    SetEnd WriteResultSet(CDB& db);
+    void PlanColumns(CDB& db, int columnCount);
     bool WriteRow(int& rowMarkerColumn);
     // The prepared format of column's cells when markerOwner's marker (null: none) is active.
     int PrepareColumnCell(const ColumnPlan& column, const ColumnPlan* markerOwner);
-    void WriteHeader(CtwDoc& project);
-    void WriteFooter(CtwDoc& project);
+    void WriteHeader();
+    void WriteFooter();
     void ErrorParagraph(const std::wstring& text);
+    void ShowMessage(const std::wstring& text, const wchar_t* caption);
     void ReportWriterError();
     std::wstring ClassAttribute(const std::wstring& cls) const;
+    // Lends db to RequestStop for the length of the execute step (null: the run no longer uses it).
+    void SetActiveConnection(CDB* db);
 
-    RunSettings m_run;
+    std::unique_ptr<RunPlan> m_plan;
     RunOutcome m_outcome;
     std::atomic<bool> m_stopRequested{false};
+    std::mutex m_activeMutex;     // guards m_activeConnection against RequestStop on another thread
+    CDB* m_activeConnection = nullptr;
+    bool m_executing = false;
     bool m_failed = false;
+    std::wstring m_expandedTitle, m_expandedHeader, m_expandedFooter;
+    std::optional<std::wstring> m_title, m_header, m_footer;
+    std::wstring m_headerClass, m_footerClass;
     std::vector<ColumnPlan> m_columns;
     std::vector<std::wstring> m_rowValues;
     std::vector<rules::CellValue> m_rowCells;  // m_rowValues with their number readings, for the rules

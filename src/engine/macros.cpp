@@ -6,7 +6,6 @@
 #include "dates.h"
 #include "ex_report.h"
 #include "log_state.h"
-#include "settings.h"
 
 namespace {
 
@@ -32,17 +31,28 @@ void RemoveAll(std::wstring& text, wchar_t c) { std::erase(text, c); }
 
 std::wstring ExReport::Macros(const std::wstring& text, CtwDoc& project, const std::wstring* script,
                               int fileNameMode) {
+    RunPlan facts;
+    TakeMacroFacts(project, facts);
+    return ExpandMacros(facts, text, script, fileNameMode);
+}
+
+std::wstring ExReport::Macros(const std::wstring& text, const std::wstring* script, int fileNameMode) {
+    return ExpandMacros(*m_plan, text, script, fileNameMode);
+}
+
+std::wstring ExReport::ExpandMacros(const RunPlan& plan, const std::wstring& text, const std::wstring* script,
+                                    int fileNameMode) {
     LogStateScope state(L"ExReport::Macros");
     const std::tm now = LocalNow();
-    std::wstring dateFormat = Settings().getStr(L"DateMFormat");
-    std::wstring timeFormat = Settings().getStr(L"TimeMFormat");
+    std::wstring dateFormat = plan.dateFormat;
+    std::wstring timeFormat = plan.timeFormat;
     if (fileNameMode) {
         // A date or time must be able to stand in a file name.
         RemoveAll(dateFormat, L'/');
         RemoveAll(timeFormat, L':');
     }
     std::wstring result = DateAndTimeMacros(text, dateFormat, timeFormat, now);
-    result = project.ExpandText(result);
+    result = plan.ExpandText(result);
     if (result.find(L'$') == std::wstring::npos) return result;
 
     ReplaceAll(result, L"$DATE.YYYY$", Number(L"%04lld", now.tm_year + 1900LL));
@@ -51,8 +61,8 @@ std::wstring ExReport::Macros(const std::wstring& text, CtwDoc& project, const s
     ReplaceAll(result, L"$DATE.DD$", Number(L"%02lld", now.tm_mday));
     ReplaceAll(result, L"$TIME.HH$", Number(L"%02lld", now.tm_hour));
     ReplaceAll(result, L"$STATEMENT$", Number(L"%lld", m_statements.Count()));
-    ReplaceAll(result, L"$FILE$", m_currentReportFile.empty() ? project.ReportFile : m_currentReportFile);
-    ReplaceAll(result, L"$FORMAT$", project.FormatName());
+    ReplaceAll(result, L"$FILE$", m_currentReportFile.empty() ? plan.reportFile : m_currentReportFile);
+    ReplaceAll(result, L"$FORMAT$", plan.formatName);
     if (script) ReplaceAll(result, L"$QUERY$", *script);
     const int count = m_statements.Count();
     if (m_resultSetNumber >= 1 && m_resultSetNumber <= count) {

@@ -1,6 +1,7 @@
 // The walk over the result sets of a run: header row, one table row per fetched row with the column rules
 // applied, headers and footers around each table.
 
+#include <algorithm>
 #include <cwchar>
 
 #include "cdb.h"
@@ -17,58 +18,56 @@ namespace {
 constexpr long long kPreviewRows = 50;
 }  // namespace
 
-void ExReport::WriteHeader(CtwDoc& project) {
-    const std::optional<std::wstring> header = project.HeaderText();
-    if (!header) return;
-    TextWithLineFeeds(Macros(*header, project, &m_run.script, 0), project.HeaderSize, m_run.headerClass,
-                      m_run.hasHtml);
+void ExReport::WriteHeader() {
+    if (!m_header) return;
+    TextWithLineFeeds(Macros(*m_header, &m_plan->script, 0), m_plan->header.size, m_headerClass, m_plan->hasHtml);
 }
 
-void ExReport::WriteFooter(CtwDoc& project) {
-    const std::optional<std::wstring> footer = project.FooterText();
-    if (!footer) return;
-    TextWithLineFeeds(Macros(*footer, project, &m_run.script, 0), project.FooterSize, m_run.footerClass,
-                      m_run.hasHtml);
+void ExReport::WriteFooter() {
+    if (!m_footer) return;
+    TextWithLineFeeds(Macros(*m_footer, &m_plan->script, 0), m_plan->footer.size, m_footerClass, m_plan->hasHtml);
 }
 
 // Steps 17 to 32: everything between a successful Execute and the end of the results.
-void ExReport::WriteResults(CtwDoc& project, CDB& db) {
+void ExReport::WriteResults(CDB& db) {
+    const RunPlan& plan = *m_plan;
     m_resultSetNumber = 1;
-    m_statements.Parse(m_run.script, 0);
-    ScanForComments(m_run.script);
-    m_run.headerClass = ClassAttribute(project.HeaderClass);
-    m_run.footerClass = ClassAttribute(project.FooterClass);
+    m_statements.Parse(plan.script, 0);
+    ScanForComments(plan.script);
+    m_headerClass = ClassAttribute(plan.header.cls);
+    m_footerClass = ClassAttribute(plan.footer.cls);
 
-    if (const std::optional<std::wstring> title = project.TitleText()) {
-        Text(Macros(*title, project, &m_run.script, 0), project.TitleSize, ClassAttribute(project.TitleClass),
-             m_run.hasHtml);
-    }
-    if (project.TOC) TOC(project, m_statements.Count());
-    if (project.Summary) Summary(project);
-    if (m_run.commonHF) WriteHeader(project);
+    if (m_title) Text(Macros(*m_title, &plan.script, 0), plan.title.size, ClassAttribute(plan.title.cls), plan.hasHtml);
+    if (plan.toc) TOC(m_statements.Count());
+    if (plan.summary) Summary();
+    if (plan.commonHF) WriteHeader();
 
     for (;;) {
-        const SetEnd end = WriteResultSet(project, db);
+        const SetEnd end = WriteResultSet(db);
+        // A stop ends the walk here; the statement that failed because of it is no error of the report.
+        if (end == SetEnd::Stopped || StopRequested()) break;
         if (end == SetEnd::FetchFailed) {
             // Rows stopped coming because of an error: the report says so instead of ending early unnoticed.
             ErrorParagraph(L"Could not execute the query: " + db.m_LastError);
             break;
         }
         const int next = db.NextResultSet(0);
+        if (StopRequested()) break;
         if (next == DB_OK) {
             ++m_resultSetNumber;
             continue;
         }
         // A statement after the first result set failed: its error is part of the report, as for the first.
-        if (next == DB_ERROR) ErrorParagraph(L"Could not execute the query: " + db.m_LastError);
+        if (next == DB_ERROR && !StopRequested()) ErrorParagraph(L"Could not execute the query: " + db.m_LastError);
         break;
     }
-    if (m_run.commonHF) WriteFooter(project);
+    if (plan.commonHF && !StopRequested()) WriteFooter();
     db.CloseCursor(0);
 }
 
 // Step 23: the rules of every column, looked up by name once for the whole result set.
-void ExReport::PlanColumns(CtwDoc& project, CDB& db, int columnCount) {
+void ExReport::PlanColumns(CDB& db, int columnCount) {
+    RunPlan& plan = *m_plan;
     m_columns.resize(static_cast<size_t>(columnCount));
     m_rowValues.resize(static_cast<size_t>(columnCount));
     m_markerHolds.assign(static_cast<size_t>(columnCount), 0);
@@ -80,17 +79,17 @@ void ExReport::PlanColumns(CtwDoc& project, CDB& db, int columnCount) {
         ColumnPlan& column = m_columns[static_cast<size_t>(index)];
         column.name.clear();
         db.GetColumnName(index, column.name);
-        column.property = FindColumnProperty(project.m_columnProperties, column.name);
-        column.converter = FindConverter(project.m_converters, column.name);
-        column.marker = project.FindMarker(column.name);
+        column.property = FindColumnProperty(plan.columnProperties, column.name);
+        column.converter = FindConverter(plan.converters, column.name);
+        column.marker = plan.FindMarker(column.name);
         column.type = 0;
         db.GetColumnType(index, column.type, 0, 0);
         column.hidden = column.property != nullptr && column.property->IsHide;
         column.propertyAttributes =
-            column.property ? StyleAttributes(column.property->style, m_run.format) : std::wstring();
-        column.markerAttributes = column.marker ? StyleAttributes(column.marker->style, m_run.format) : std::wstring();
+            column.property ? StyleAttributes(column.property->style, plan.format) : std::wstring();
+        column.markerAttributes = column.marker ? StyleAttributes(column.marker->style, plan.format) : std::wstring();
         if (column.converter) PrepareConverter(*column.converter);
-        if (m_resultSetNumber == 1) project.m_resultColumns.push_back(column.name);
+        if (m_resultSetNumber == 1) plan.resultColumns.push_back(column.name);
         if (!column.hidden) Cell(column.name, 1, {});
         names.push_back(column.name);
         types.push_back(column.type);
@@ -114,7 +113,8 @@ void ExReport::PlanColumns(CtwDoc& project, CDB& db, int columnCount) {
 }
 
 // Steps 21 to 31 for the current result set.
-ExReport::SetEnd ExReport::WriteResultSet(CtwDoc& project, CDB& db) {
+ExReport::SetEnd ExReport::WriteResultSet(CDB& db) {
+    const RunPlan& plan = *m_plan;
     CLog::State(L"ExReport::RunAndOpen, results");
     const std::wstring name = ResultSetName(m_resultSetNumber);
     wchar_t anchor[32];
@@ -124,26 +124,32 @@ ExReport::SetEnd ExReport::WriteResultSet(CtwDoc& project, CDB& db) {
         std::swprintf(anchor, std::size(anchor), L"Results%d", m_resultSetNumber);
     }
     BeginSubDocument(m_subDocumentFolder, std::wstring(anchor) + L".html", name);
-    if (!m_run.commonHF) WriteHeader(project);
+    if (!plan.commonHF) WriteHeader();
     Ancor(anchor);
 
-    if (m_resultSetNumber == 1) project.m_resultColumns.clear();
+    if (m_resultSetNumber == 1) m_plan->resultColumns.clear();
+    ++m_outcome.resultSets;
     m_rowCounter = 0;
     int columnCount = 0;
     if (!CDB::isOK(db.GetColumnCount(columnCount, 0)) || columnCount < 0) columnCount = 0;
     BeginTable(L"ResultSet", {});
     BeginRow({}, {}, columnCount);
-    PlanColumns(project, db, columnCount);
+    PlanColumns(db, columnCount);
     EndRow({});
     CLog::State(L"ExReport::RunAndOpen, fetch");
 
-    RunProgress progress(m_run.mainWindow, m_run.console);
+    RunProgress progress(plan.mainWindow, plan.console);
     progress.BeginResultSet(m_resultSetNumber);
     SetEnd end = SetEnd::Done;
     for (;;) {
+        // One relaxed load a row: a stop ends the result set before the next row is fetched.
+        if (StopRequested()) {
+            end = SetEnd::Stopped;
+            break;
+        }
         const int fetched = db.Fetch(0);
         if (fetched != DB_OK) {
-            if (fetched == DB_ERROR) end = SetEnd::FetchFailed;
+            if (fetched == DB_ERROR) end = StopRequested() ? SetEnd::Stopped : SetEnd::FetchFailed;
             break;
         }
         progress.Row(m_rowCounter);
@@ -161,12 +167,12 @@ ExReport::SetEnd ExReport::WriteResultSet(CtwDoc& project, CDB& db) {
         EndRow(L"row");
         ++m_rowCounter;
         ++m_rowTotal;
-        if (m_run.preview && m_rowCounter >= kPreviewRows) break;
+        if (plan.preview && m_rowCounter >= kPreviewRows) break;
     }
     progress.EndResultSet();
 
     EndTable(L"ResultSet");
-    if (!m_run.commonHF) WriteFooter(project);
+    if (!plan.commonHF && end != SetEnd::Stopped) WriteFooter();
     EndSubDocument();
     return end;
 }
@@ -227,7 +233,14 @@ bool ExReport::WriteRow(int& rowMarkerColumn) {
             // The converter's prefix and suffix are part of the prepared cell.
             int failed = 0;
             text = ConvertValue(*column.converter, m_rowCells[index], column.type, failed, m_convertedText);
-            if (failed) return false;
+            if (failed) {
+                // Shown once per run by the converter; the outcome lists it once too.
+                const std::wstring& shown = column.converter->reportedText;
+                if (!shown.empty() && std::ranges::find(m_outcome.messages, shown) == m_outcome.messages.end()) {
+                    m_outcome.messages.push_back(shown);
+                }
+                return false;
+            }
         }
         FormattedCell(cell, column.name, text);
     }

@@ -3,14 +3,13 @@
 #include <cwchar>
 
 #include "cdb.h"
-#include "ctw_doc.h"
 #include "ex_report.h"
 #include "log_state.h"
 
-void ExReport::TOC(CtwDoc& project, int statementCount) {
+void ExReport::TOC(int statementCount) {
     LogStateScope state(L"ExReport::TOC");
     BeginToc();
-    if (project.Summary) TocItem(L"Summary", L"Summary", 0);
+    if (m_plan->summary) TocItem(L"Summary", L"Summary", 0);
     if (statementCount == 1) {
         TocItem(L"Results", L"Results", 0);
     } else {
@@ -24,7 +23,7 @@ void ExReport::TOC(CtwDoc& project, int statementCount) {
     EndToc();
 }
 
-void ExReport::Summary(CtwDoc& project) {
+void ExReport::Summary() {
     LogStateScope state(L"ExReport::Summary");
     BeginSubDocument(m_subDocumentFolder, L"Summary.html", L"Summary");
     Ancor(L"Summary");
@@ -33,10 +32,10 @@ void ExReport::Summary(CtwDoc& project) {
     AttributeRowHeader();
     ProductRow(L"Velmor Tablewright");
     ReportCreated();
-    const CDB* db = project.Connection();
+    const CDB* db = m_plan->connection;
     Row2(L"Database Connection",
          db != nullptr && db->IsConnected() ? db->m_ConInfo.ConInfo() : std::wstring(L"Not connected"), 0, {}, {});
-    Row2(L"Report File", project.ReportFile, 0, {}, {});
+    Row2(L"Report File", m_plan->reportFile, 0, {}, {});
     EndTable(L"Summary");
     EndSubDocument();
 }

@@ -30,7 +30,9 @@ std::wstring RunEmbeddedQuery(CDB& connection, const std::wstring& query) {
     return value;
 }
 
-std::wstring ExpandOne(CDB* connection, const std::wstring& text) {
+}  // namespace
+
+std::wstring ExpandEmbeddedQuery(CDB* connection, const std::wstring& text) {
     size_t open = 0, close = 0;
     if (connection == nullptr || !FindEmbeddedQuery(text, open, close)) return text;
     const std::wstring query = text.substr(open + 2, close - open - 2);
@@ -39,6 +41,8 @@ std::wstring ExpandOne(CDB* connection, const std::wstring& text) {
     result.append(text, close + 2);
     return result;
 }
+
+namespace {
 
 // The text of one of the three switchable texts: none when off, the default setting for an empty text under
 // UseForEmpty, the expanded text during a run.
@@ -96,61 +100,122 @@ void CtwDoc::SetModified(bool modified) {
     if (m_onModifiedChanged) m_onModifiedChanged();
 }
 
+void CtwDoc::FieldChanged(ProjectField field) {
+    SetModified(true);
+    if (m_onFieldChanged) m_onFieldChanged(field);
+}
+
 void CtwDoc::SetScriptText(const std::wstring& text) {
     const size_t end = text.find_last_not_of(L"\r\n");
     const std::wstring_view trimmed(text.data(), end == std::wstring::npos ? 0 : end + 1);
     // An editor that adds line ends at the very end of the script does not count as a change.
     if (Text == trimmed || Text == text) return;
     Text = text;
-    SetModified(true);
+    FieldChanged(ProjectField::Script);
 }
 
 namespace {
-void SetIfDifferent(CtwDoc& doc, std::wstring& field, const std::wstring& value) {
+template <typename T>
+void SetIfDifferent(CtwDoc& doc, T& field, const T& value, ProjectField which) {
     if (field == value) return;
     field = value;
-    doc.SetModified(true);
+    doc.FieldChanged(which);
 }
 
-void SetSwitchedText(CtwDoc& doc, bool& on, std::wstring& field, const std::optional<std::wstring>& value) {
+void SetSwitchedText(CtwDoc& doc, bool& on, std::wstring& field, const std::optional<std::wstring>& value,
+                     ProjectField which) {
     if (!value) {
-        if (on) doc.SetModified(true);
+        if (!on) return;
         on = false;
+        doc.FieldChanged(which);
         return;
     }
-    if (!on) {
-        doc.SetModified(true);
-        on = true;
-    }
-    SetIfDifferent(doc, field, *value);
+    if (on && field == *value) return;
+    on = true;
+    field = *value;
+    doc.FieldChanged(which);
+}
+
+template <typename T, typename Same>
+void SetRecord(CtwDoc& doc, std::vector<T>& list, size_t position, const T& record, Same same, ProjectField which) {
+    if (position >= list.size() || same(list[position], record)) return;
+    list[position] = record;
+    doc.FieldChanged(which);
+}
+
+template <typename T>
+void RemoveRecord(CtwDoc& doc, std::vector<T>& list, size_t position, ProjectField which) {
+    if (position >= list.size()) return;
+    list.erase(list.begin() + static_cast<std::ptrdiff_t>(position));
+    doc.FieldChanged(which);
 }
 }  // namespace
 
-void CtwDoc::SetQueryFile(const std::wstring& path) { SetIfDifferent(*this, QueryFile, path); }
-void CtwDoc::SetValuesFile(const std::wstring& path) { SetIfDifferent(*this, Values, path); }
-void CtwDoc::SetHeaderClass(const std::wstring& text) { SetIfDifferent(*this, HeaderClass, text); }
-void CtwDoc::SetFooterClass(const std::wstring& text) { SetIfDifferent(*this, FooterClass, text); }
+void CtwDoc::SetQueryFile(const std::wstring& path) { SetIfDifferent(*this, QueryFile, path, ProjectField::QueryFile); }
+void CtwDoc::SetFromFile(int fromFile) { SetIfDifferent(*this, FromFile, fromFile, ProjectField::FromFile); }
+void CtwDoc::SetValuesFile(const std::wstring& path) { SetIfDifferent(*this, Values, path, ProjectField::ValuesFile); }
+void CtwDoc::SetFormat(int format) { SetIfDifferent(*this, Format, format, ProjectField::Format); }
+void CtwDoc::SetLanguage(const std::wstring& text) { SetIfDifferent(*this, Language, text, ProjectField::Language); }
+void CtwDoc::SetEncoding(const std::wstring& text) { SetIfDifferent(*this, Encoding, text, ProjectField::Encoding); }
+void CtwDoc::SetLandscape(int landscape) {
+    SetIfDifferent(*this, IsLandscape, landscape, ProjectField::Landscape);
+}
+void CtwDoc::SetStyleNo(const std::wstring& text) { SetIfDifferent(*this, StyleNo, text, ProjectField::StyleNo); }
+void CtwDoc::SetTitleSize(int size) { SetIfDifferent(*this, TitleSize, size, ProjectField::TitleSize); }
+void CtwDoc::SetHeaderSize(int size) { SetIfDifferent(*this, HeaderSize, size, ProjectField::HeaderSize); }
+void CtwDoc::SetFooterSize(int size) { SetIfDifferent(*this, FooterSize, size, ProjectField::FooterSize); }
+void CtwDoc::SetReportFile(const std::wstring& path) {
+    SetIfDifferent(*this, ReportFile, path, ProjectField::ReportFile);
+}
+void CtwDoc::SetTitleClass(const std::wstring& text) {
+    SetIfDifferent(*this, TitleClass, text, ProjectField::TitleClass);
+}
+void CtwDoc::SetHeaderClass(const std::wstring& text) {
+    SetIfDifferent(*this, HeaderClass, text, ProjectField::HeaderClass);
+}
+void CtwDoc::SetFooterClass(const std::wstring& text) {
+    SetIfDifferent(*this, FooterClass, text, ProjectField::FooterClass);
+}
+void CtwDoc::SetSummary(int on) { SetIfDifferent(*this, Summary, on, ProjectField::Summary); }
+void CtwDoc::SetTOC(int on) { SetIfDifferent(*this, TOC, on, ProjectField::TOC); }
+void CtwDoc::SetOpen(int on) { SetIfDifferent(*this, Open, on, ProjectField::Open); }
 void CtwDoc::SetTitleText(const std::optional<std::wstring>& text) {
-    SetSwitchedText(*this, m_titleOn, Title, text);
+    SetSwitchedText(*this, m_titleOn, Title, text, ProjectField::Title);
 }
 void CtwDoc::SetHeaderText(const std::optional<std::wstring>& text) {
-    SetSwitchedText(*this, m_headerOn, Header, text);
+    SetSwitchedText(*this, m_headerOn, Header, text, ProjectField::Header);
 }
 void CtwDoc::SetFooterText(const std::optional<std::wstring>& text) {
-    SetSwitchedText(*this, m_footerOn, FooterTxt, text);
+    SetSwitchedText(*this, m_footerOn, FooterTxt, text, ProjectField::Footer);
 }
 
 void CtwDoc::SetColumnProperty(size_t position, const ColumnProperty& record) {
-    if (position >= m_columnProperties.size()) return;
-    if (SameColumnProperty(m_columnProperties[position], record)) return;
-    m_columnProperties[position] = record;
-    SetModified(true);
+    SetRecord(*this, m_columnProperties, position, record, SameColumnProperty, ProjectField::ColumnProperties);
 }
-
+void CtwDoc::AddColumnProperty(const ColumnProperty& record) {
+    m_columnProperties.push_back(record);
+    FieldChanged(ProjectField::ColumnProperties);
+}
 void CtwDoc::RemoveColumnProperty(size_t position) {
-    if (position >= m_columnProperties.size()) return;
-    m_columnProperties.erase(m_columnProperties.begin() + static_cast<std::ptrdiff_t>(position));
-    SetModified(true);
+    RemoveRecord(*this, m_columnProperties, position, ProjectField::ColumnProperties);
+}
+void CtwDoc::SetMarker(size_t position, const ValueMarker& record) {
+    SetRecord(*this, m_markers, position, record, SameMarker, ProjectField::Markers);
+}
+void CtwDoc::AddMarker(const ValueMarker& record) {
+    m_markers.push_back(record);
+    FieldChanged(ProjectField::Markers);
+}
+void CtwDoc::RemoveMarker(size_t position) { RemoveRecord(*this, m_markers, position, ProjectField::Markers); }
+void CtwDoc::SetConverter(size_t position, const Converter& record) {
+    SetRecord(*this, m_converters, position, record, SameConverter, ProjectField::Converters);
+}
+void CtwDoc::AddConverter(const Converter& record) {
+    m_converters.push_back(record);
+    FieldChanged(ProjectField::Converters);
+}
+void CtwDoc::RemoveConverter(size_t position) {
+    RemoveRecord(*this, m_converters, position, ProjectField::Converters);
 }
 
 std::optional<std::wstring> CtwDoc::TitleText() const {
@@ -164,14 +229,19 @@ std::optional<std::wstring> CtwDoc::FooterText() const {
 }
 
 std::wstring CtwDoc::GetScript() {
+    std::wstring error;
+    std::wstring script = ReadScript(error);
+    if (!error.empty()) Host().MessageBox(error, L"Error", MessageIcon::Error);
+    return script;
+}
+
+std::wstring CtwDoc::ReadScript(std::wstring& error) const {
+    error.clear();
     if (FromFile == 0) return ExpandText(Text);
     const std::wstring path = ResolvePath(QueryFile);
-    std::error_code error;
-    if (QueryFile.empty() || !std::filesystem::is_regular_file(tw::ToPath(path), error)) {
-        if (!QueryFile.empty()) {
-            Host().MessageBox(L"Could not find or access '" + path + L"' file.", L"Error",
-                              MessageIcon::Error);
-        }
+    std::error_code failure;
+    if (QueryFile.empty() || !std::filesystem::is_regular_file(tw::ToPath(path), failure)) {
+        if (!QueryFile.empty()) error = L"Could not find or access '" + path + L"' file.";
         return {};
     }
     return ExpandText(JSON::LoadFile(path, 0));
@@ -184,29 +254,25 @@ std::wstring CtwDoc::ExpandText(const std::wstring& text) const {
 
 void CtwDoc::ExpandEmbeddedQueries() {
     CDB* connection = m_connection.get();
-    m_expandedTitle = ExpandOne(connection, Title);
-    m_expandedHeader = ExpandOne(connection, Header);
-    m_expandedFooter = ExpandOne(connection, FooterTxt);
+    m_expandedTitle = ExpandEmbeddedQuery(connection, Title);
+    m_expandedHeader = ExpandEmbeddedQuery(connection, Header);
+    m_expandedFooter = ExpandEmbeddedQuery(connection, FooterTxt);
 }
 
-ValueMarker* CtwDoc::FindMarker(const std::wstring& name) {
-    for (ValueMarker& marker : m_markers) {
-        if (marker.Column == name || (marker.IsWholeRow != 0 && marker.ConditionColumn == name))
-            return &marker;
-    }
-    return nullptr;
-}
+ValueMarker* CtwDoc::FindMarker(const std::wstring& name) { return ::FindMarker(m_markers, name); }
 
 std::wstring CtwDoc::ProjectFolder() const {
     if (m_pathName.empty()) return {};
     return tw::FromPath(tw::ToPath(m_pathName).parent_path());
 }
 
-std::wstring CtwDoc::ResolvePath(const std::wstring& path) const {
-    if (path.empty() || m_pathName.empty()) return path;
+std::wstring CtwDoc::ResolvePath(const std::wstring& path) const { return ResolveProjectPath(m_pathName, path); }
+
+std::wstring ResolveProjectPath(const std::wstring& projectFile, const std::wstring& path) {
+    if (path.empty() || projectFile.empty()) return path;
     const std::filesystem::path relative = tw::ToPath(path);
     if (relative.is_absolute()) return path;
-    return tw::FromPath(tw::ToPath(m_pathName).parent_path() / relative);
+    return tw::FromPath(tw::ToPath(projectFile).parent_path() / relative);
 }
 
 void CtwDoc::SetConnection(std::unique_ptr<CDB> connection) { m_connection = std::move(connection); }

@@ -28,9 +28,22 @@ std::wstring ReplaceParameterValues(std::wstring text, const std::vector<Paramet
 // Most records a rule list of a project file may hold; a larger Counter is cut to this and logged.
 inline constexpr int kMaxRuleRecords = 10000;
 
+// path as the project file projectFile means it: relative paths count from that file's folder.
+std::wstring ResolveProjectPath(const std::wstring& projectFile, const std::wstring& path);
+// text with its first embedded {{query}} replaced by the first value that query gives on connection (the empty
+// text when it fails or gives none); text itself when it holds no "{{" ... "}}" pair or connection is null.
+std::wstring ExpandEmbeddedQuery(CDB* connection, const std::wstring& text);
+
 // Display names of the output formats: "RTF/DOC", "HTML", "XML", "Text", "CHM", "PDF", "Excel"; empty
 // otherwise.
 std::wstring FormatNameOf(int format);
+
+// The fields of a project that pages edit, as a change listener is told them.
+enum class ProjectField {
+    Format, Script, QueryFile, FromFile, ValuesFile, Title, Header, Footer, Language, Encoding, Landscape,
+    StyleNo, TitleSize, HeaderSize, FooterSize, ReportFile, TitleClass, HeaderClass, FooterClass, Summary, TOC,
+    Open, ColumnProperties, Markers, Converters, Connection
+};
 
 class CtwDoc {
   public:
@@ -42,9 +55,18 @@ class CtwDoc {
     // New-project values (see the field comments); keeps ReportFile, Values, the rule lists and run-time
     // lists.
     void Reset();
-    // Reads a project file into this object. Returns false (with LoadError()) when the file exists but is not
-    // a project (not TOML, not UTF-8); the project then holds the defaults of a missing key.
+    // Reads a project file into this object and connects to its database (LoadFile, then ConnectDatabase).
+    // Returns false (with LoadError()) when the file exists but is not a project (not TOML, not UTF-8); the
+    // project then holds the defaults of a missing key. A failed connection is not a failed load.
     bool Load(const std::wstring& path);
+    // Reads a project file without connecting: the connection object of the file's type is ready but not
+    // connected (its m_ConInfo holds the file's description, so a Save keeps it). Same result as Load.
+    bool LoadFile(const std::wstring& path);
+    // Connects the project's connection with its description (m_ConInfo). May run on another thread while the
+    // owning thread leaves the connection alone (no run, no Save, no SetConnection until it returns); touches
+    // nothing else of the project. False when there is nothing to connect or it failed (the driver's reason in
+    // Connection()->m_LastError).
+    bool ConnectDatabase();
     // Writes the project (backup, then temporary file and rename). Returns false (with SaveError()) when it
     // could not be written; the project then stays modified and the file on disk is unchanged.
     bool Save(const std::wstring& path);
@@ -56,17 +78,44 @@ class CtwDoc {
     void SetModified(bool modified);
     bool IsModified() const { return m_modified; }
 
+    // Setters for what pages edit. Each one that changes its field marks the project modified and tells
+    // m_onFieldChanged which field it was; setting the value a field already has does neither.
     void SetScriptText(const std::wstring& text);
     void SetQueryFile(const std::wstring& path);
+    void SetFromFile(int fromFile);
     void SetValuesFile(const std::wstring& path);
+    void SetFormat(int format);
+    void SetLanguage(const std::wstring& text);
+    void SetEncoding(const std::wstring& text);
+    void SetLandscape(int landscape);
+    void SetStyleNo(const std::wstring& text);
+    void SetTitleSize(int size);
+    void SetHeaderSize(int size);
+    void SetFooterSize(int size);
+    void SetReportFile(const std::wstring& path);
+    void SetTitleClass(const std::wstring& text);
     void SetHeaderClass(const std::wstring& text);
     void SetFooterClass(const std::wstring& text);
+    void SetSummary(int on);
+    void SetTOC(int on);
+    void SetOpen(int on);
     // nullopt switches the text off (its text stays).
     void SetTitleText(const std::optional<std::wstring>& text);
     void SetHeaderText(const std::optional<std::wstring>& text);
     void SetFooterText(const std::optional<std::wstring>& text);
+    // Rule records: Set replaces the record at position (nothing when out of range), Add appends, Remove
+    // deletes (nothing when out of range).
     void SetColumnProperty(size_t position, const ColumnProperty& record);
+    void AddColumnProperty(const ColumnProperty& record);
     void RemoveColumnProperty(size_t position);
+    void SetMarker(size_t position, const ValueMarker& record);
+    void AddMarker(const ValueMarker& record);
+    void RemoveMarker(size_t position);
+    void SetConverter(size_t position, const Converter& record);
+    void AddConverter(const Converter& record);
+    void RemoveConverter(size_t position);
+    // Marks the project modified and tells the listener (for changes made to the fields directly).
+    void FieldChanged(ProjectField field);
 
     // The text to print, or nullopt when switched off.
     std::optional<std::wstring> TitleText() const;
@@ -76,8 +125,11 @@ class CtwDoc {
     bool IsHeaderOn() const { return m_headerOn; }
     bool IsFooterOn() const { return m_footerOn; }
 
-    // The SQL script to run, parameter values and date/time macros applied.
+    // The SQL script to run, parameter values and date/time macros applied; a script file that cannot be read
+    // is shown in a message box.
     std::wstring GetScript();
+    // The same without the message box: its text goes to error (empty when the script could be read).
+    std::wstring ReadScript(std::wstring& error) const;
     // text with parameter values and date and time macros applied.
     std::wstring ExpandText(const std::wstring& text) const;
     // Fills the expanded title, header and footer by running their first embedded {{query}}.
@@ -101,6 +153,8 @@ class CtwDoc {
 
     // Called when the modified flag changes (the window title shows "*").
     std::function<void()> m_onModifiedChanged;
+    // Called after a setter changed a field (pages refresh what shows it).
+    std::function<void(ProjectField)> m_onFieldChanged;
 
     // Stored fields, named by their project-file keys.
     int Format = 1;
@@ -140,6 +194,7 @@ class CtwDoc {
   private:
     bool m_titleOn = true, m_headerOn = true, m_footerOn = true;
     bool m_modified = false;
+    bool m_fileNamesConnection = false;  // the last file loaded holds a connection description
     std::unique_ptr<CDB> m_connection;
     std::wstring m_pathName;
     std::wstring m_loadError, m_saveError;

@@ -276,6 +276,13 @@ bool CtwDoc::Save(const std::wstring& path) {
 }
 
 bool CtwDoc::Load(const std::wstring& path) {
+    const bool loaded = LoadFile(path);
+    // A failed connection shows in the project window and in the report run.
+    if (m_fileNamesConnection) ConnectDatabase();
+    return loaded;
+}
+
+bool CtwDoc::LoadFile(const std::wstring& path) {
     m_loadError.clear();
     CSysReg store;
     const CSysReg::Status status = store.OpenRead(path);
@@ -290,14 +297,18 @@ bool CtwDoc::Load(const std::wstring& path) {
     CONN_INFO info;
     info.Load(store, L"Connection");
     info.BaseFolder = ProjectFolder();
+    m_fileNamesConnection = !info.IsEmpty();
     if (!m_connection) m_connection = CDB::newDB(info.Type);
     if (!info.IsEmpty()) {
         if (!m_connection || m_connection->m_Type != info.Type) {
             m_connection.reset();
             m_connection = CDB::newDB(info.Type);
         }
-        // A failed connection shows in the project window and in the report run.
-        if (m_connection) m_connection->Connect(info);
+        if (m_connection) {
+            // Still connected to the database of what was loaded before: that is not this project's.
+            if (m_connection->IsConnected() && m_connection->m_ConInfo != info) m_connection->Disconnect();
+            m_connection->m_ConInfo = info;
+        }
     }
     SetModified(false);
     if (!m_loadError.empty()) {
@@ -305,4 +316,11 @@ bool CtwDoc::Load(const std::wstring& path) {
         return false;
     }
     return true;
+}
+
+bool CtwDoc::ConnectDatabase() {
+    CDB* connection = m_connection.get();
+    if (connection == nullptr || connection->m_ConInfo.IsEmpty()) return false;
+    const CONN_INFO info = connection->m_ConInfo;
+    return CDB::isOK(connection->Connect(info));
 }

@@ -241,6 +241,7 @@ bool AppendDate(Converter& converter, std::wstring_view value, std::wstring& out
 void ReportFailure(Converter& converter, std::wstring_view text) {
     if (converter.errorReported) return;
     converter.errorReported = true;
+    converter.reportedText.assign(text);
     Host().MessageBox(text, L"Error", MessageIcon::Error);
 }
 
@@ -469,6 +470,7 @@ void BeginConverterRun(Converter& converter) {
     converter.compiledFrom.clear();
     converter.compileError.clear();
     converter.errorReported = false;
+    converter.reportedText.clear();
     converter.datePrepared = false;
 }
 

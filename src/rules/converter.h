@@ -33,6 +33,7 @@ struct Converter {
     std::wstring compiledFrom;
     std::wstring compileError;
     bool errorReported = false;  // the invalid expression has been shown to the user in this run
+    std::wstring reportedText;   // what was shown then
     // DateFrom read into its tokens and DateTo with placeholders for its tokens, prepared once per run (never
     // saved); prepared again only when DateFrom or DateTo changed.
     DatePattern datePattern;

@@ -78,6 +78,19 @@ void ParseOperation(ValueMarker& marker) {
     }
 }
 
+bool SameMarker(const ValueMarker& a, const ValueMarker& b) {
+    return a.Column == b.Column && a.IsWholeRow == b.IsWholeRow && a.ConditionColumn == b.ConditionColumn &&
+           a.ConditionOperation == b.ConditionOperation && a.ConditionOperand == b.ConditionOperand &&
+           SameStyle(a.style, b.style);
+}
+
+ValueMarker* FindMarker(std::vector<ValueMarker>& markers, std::wstring_view name) {
+    for (ValueMarker& marker : markers) {
+        if (marker.Column == name || (marker.IsWholeRow != 0 && marker.ConditionColumn == name)) return &marker;
+    }
+    return nullptr;
+}
+
 void PrepareMarker(ValueMarker& marker, const std::vector<std::wstring>& names, const std::vector<int>& types) {
     marker.conditionPosition = -1;
     marker.conditionType = -1;

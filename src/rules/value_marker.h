@@ -34,6 +34,10 @@ struct ValueMarker {
     MarkerKind kind = MK_TEXT;  // from conditionType
 };
 
+// Same saved fields (column, whole-row flag, condition and look).
+bool SameMarker(const ValueMarker& a, const ValueMarker& b);
+// The first marker of a column (its Column, or a whole-row marker testing it); null when none.
+ValueMarker* FindMarker(std::vector<ValueMarker>& markers, std::wstring_view name);
 // Binds marker to the result set whose column names and type codes are given, parses its operation and reads
 // its operands. TestMarker relies on it having been called for the current result set.
 void PrepareMarker(ValueMarker& marker, const std::vector<std::wstring>& names, const std::vector<int>& types);

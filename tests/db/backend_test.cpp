@@ -262,6 +262,22 @@ TEST_P(BackendTest, CancelFromAnotherThreadStopsALongQuery) {
     EXPECT_EQ(RunScript(*m_db, L"SELECT 1").sets.size(), 1u);
 }
 
+// A report run's stop can come just before a statement starts, when there is nothing to interrupt yet: CancelAll
+// holds until ResetCancel, so the statement that would have started fails at once instead of running for minutes.
+TEST_P(BackendTest, CancelAllHoldsUntilResetCancel) {
+    if (GetParam().type == DS_POSTGRESQL) GTEST_SKIP() << "the PostgreSQL backend does not look at CancelAll yet";
+    m_db->CancelAll();
+    EXPECT_TRUE(m_db->CancelAllRequested());
+    const auto started = std::chrono::steady_clock::now();
+    const auto outcome = RunScript(*m_db, GetParam().longQuery);
+    EXPECT_TRUE(outcome.executeResult == DB_ERROR || outcome.lastResult == DB_ERROR);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+    m_db->ResetCancel();
+    const auto next = RunScript(*m_db, L"SELECT 5 AS a");
+    ASSERT_EQ(next.sets.size(), 1u) << Narrow(next.error);
+    EXPECT_EQ(next.sets[0].rows, (std::vector<std::vector<std::wstring>>{{L"5"}}));
+}
+
 TEST_P(BackendTest, BadCallsFailWithoutHarm) {
     std::wstring value;
     int type = 0;

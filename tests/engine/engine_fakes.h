@@ -3,6 +3,8 @@
 // and a host that records what the run shows the user.
 
 #include <algorithm>
+#include <atomic>
+#include <functional>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -44,6 +46,7 @@ public:
         OpenedSetup() = m_setup;
         return g_openResult == RE_OK ? RE_OK : Fail(g_openResult, L"cannot open " + m_setup.file);
     }
+    void Discard() override { Rec("Discard"); }
     int Close() override {
         Rec("Close");
         return g_closeResult == RE_OK ? RE_OK : Fail(g_closeResult, L"disk full");
@@ -130,6 +133,8 @@ public:
     int Fetch(int) override {
         if (m_set >= sets.size()) return DB_NO_DATA;
         ++m_row;
+        if (onFetch) onFetch(m_set, m_row);
+        if (CancelAllRequested()) return Interrupted();
         if (failFetchAtRow >= 0 && m_set == failFetchSet && m_row == failFetchAtRow) {
             m_LastError = L"database disk image is malformed";
             return DB_ERROR;
@@ -142,6 +147,8 @@ public:
     }
     int NextResultSet(int) override {
         ++nextCalls;
+        if (onNext) onNext(m_set);
+        if (CancelAllRequested()) return Interrupted();
         if (failNextAt >= 0 && static_cast<int>(m_set) + 1 == failNextAt) {
             m_LastError = L"no such table: missing";
             return DB_ERROR;
@@ -155,6 +162,7 @@ public:
         ++closeCursorCalls;
         return DB_OK;
     }
+    void Cancel() override { ++cancels; }
 
     std::vector<FakeResultSet> sets;
     bool failExecute = false;
@@ -164,8 +172,17 @@ public:
     std::vector<std::wstring> executed;
     int nextCalls = 0;
     int closeCursorCalls = 0;
+    std::atomic<int> cancels{0};
+    // Called before each Fetch (set index, row index from 0) and each NextResultSet (set index left).
+    std::function<void(size_t, int)> onFetch;
+    std::function<void(size_t)> onNext;
 
 private:
+    // What a backend answers for a call that a cancel stopped.
+    int Interrupted() {
+        m_LastError = L"interrupted";
+        return DB_ERROR;
+    }
     size_t m_set = 0;
     int m_row = -1;
 };

@@ -52,7 +52,7 @@ TEST_F(EngineTest, ErrorParagraphsBeforeAnyResult) {
         if (c.connection) {
             EXPECT_EQ(current->closeCursorCalls, c.closeCursorCalls);
         }
-        EXPECT_EQ(engine.m_runGuard, 0);
+        EXPECT_FALSE(engine.RunPrepared());
     }
 }
 

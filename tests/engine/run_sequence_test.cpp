@@ -61,7 +61,7 @@ TEST_F(EngineTest, OneStatementWritesTheWholeSequence) {
         {L"%AUTHOR%", L""}, {L"%DESCRIPTION%", L""}};
     EXPECT_EQ(setup.properties, properties);
     EXPECT_EQ(project.m_resultColumns, (std::vector<std::wstring>{L"a", L"b"}));
-    EXPECT_EQ(engine.m_runGuard, 0);
+    EXPECT_FALSE(engine.RunPrepared());
     EXPECT_FALSE(project.m_running);
 }
 

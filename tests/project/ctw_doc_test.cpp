@@ -3,6 +3,7 @@
 
 #include "ctw_doc.h"
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -95,6 +96,72 @@ TEST_F(CtwDocTest, SettersMarkModifiedOnlyOnChange) {
     doc.SetTitleText(L"Sales");
     EXPECT_TRUE(doc.IsModified());
     EXPECT_EQ(doc.TitleText(), L"Sales");
+}
+
+// Every setter a page uses tells the listener its field once per real change, and marks the project modified.
+TEST_F(CtwDocTest, SettersTellTheListenerWhichFieldChangedOnlyOnChange) {
+    CtwDoc doc;
+    std::vector<ProjectField> changed;
+    doc.m_onFieldChanged = [&](ProjectField field) { changed.push_back(field); };
+    ColumnProperty property;
+    property.ColumnName = L"a";
+    ValueMarker marker;
+    marker.Column = L"a";
+    Converter converter;
+    converter.Column = L"a";
+    doc.AddColumnProperty(property);
+    doc.AddMarker(marker);
+    doc.AddConverter(converter);
+    changed.clear();
+
+    struct Case {
+        ProjectField field;
+        std::function<void()> same, other;
+    };
+    ColumnProperty hidden = property;
+    hidden.IsHide = true;
+    ValueMarker wholeRow = marker;
+    wholeRow.IsWholeRow = 1;
+    Converter prefixed = converter;
+    prefixed.Prefix = L"$";
+    const Case cases[] = {
+        {ProjectField::Format, [&] { doc.SetFormat(doc.Format); }, [&] { doc.SetFormat(6); }},
+        {ProjectField::Script, [&] { doc.SetScriptText(doc.Text); }, [&] { doc.SetScriptText(L"SELECT 1"); }},
+        {ProjectField::FromFile, [&] { doc.SetFromFile(0); }, [&] { doc.SetFromFile(1); }},
+        {ProjectField::Language, [&] { doc.SetLanguage(doc.Language); }, [&] { doc.SetLanguage(L"xx"); }},
+        {ProjectField::Encoding, [&] { doc.SetEncoding(doc.Encoding); }, [&] { doc.SetEncoding(L"koi8-r"); }},
+        {ProjectField::Landscape, [&] { doc.SetLandscape(0); }, [&] { doc.SetLandscape(1); }},
+        {ProjectField::StyleNo, [&] { doc.SetStyleNo(L"Default"); }, [&] { doc.SetStyleNo(L"Blue"); }},
+        {ProjectField::TitleSize, [&] { doc.SetTitleSize(1); }, [&] { doc.SetTitleSize(2); }},
+        {ProjectField::HeaderSize, [&] { doc.SetHeaderSize(4); }, [&] { doc.SetHeaderSize(3); }},
+        {ProjectField::FooterSize, [&] { doc.SetFooterSize(5); }, [&] { doc.SetFooterSize(6); }},
+        {ProjectField::ReportFile, [&] { doc.SetReportFile(L""); }, [&] { doc.SetReportFile(L"r.htm"); }},
+        {ProjectField::TitleClass, [&] { doc.SetTitleClass(L""); }, [&] { doc.SetTitleClass(L"t"); }},
+        {ProjectField::Summary, [&] { doc.SetSummary(0); }, [&] { doc.SetSummary(1); }},
+        {ProjectField::TOC, [&] { doc.SetTOC(0); }, [&] { doc.SetTOC(1); }},
+        {ProjectField::Open, [&] { doc.SetOpen(1); }, [&] { doc.SetOpen(0); }},
+        {ProjectField::Title, [&] { doc.SetTitleText(doc.Title); }, [&] { doc.SetTitleText(std::nullopt); }},
+        {ProjectField::ColumnProperties, [&] { doc.SetColumnProperty(0, property); },
+         [&] { doc.SetColumnProperty(0, hidden); }},
+        {ProjectField::Markers, [&] { doc.SetMarker(0, marker); }, [&] { doc.SetMarker(0, wholeRow); }},
+        {ProjectField::Converters, [&] { doc.SetConverter(0, converter); }, [&] { doc.SetConverter(0, prefixed); }},
+        {ProjectField::Converters, [&] { doc.RemoveConverter(5); }, [&] { doc.RemoveConverter(0); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.field));
+        doc.SetModified(false);
+        changed.clear();
+        c.same();
+        EXPECT_TRUE(changed.empty());
+        EXPECT_FALSE(doc.IsModified());
+        c.other();
+        EXPECT_EQ(changed, std::vector<ProjectField>{c.field});
+        EXPECT_TRUE(doc.IsModified());
+        c.other();  // the same value again
+        EXPECT_EQ(changed.size(), 1u);
+    }
+    EXPECT_TRUE(doc.m_converters.empty());
+    EXPECT_EQ(doc.m_columnProperties[0].IsHide, true);
 }
 
 TEST_F(CtwDocTest, PrintedTexts) {

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <thread>
 
 #include "../support/test_folder.h"
 #include "ctw_doc.h"
@@ -181,6 +182,41 @@ TEST_F(ProjectFileTest, SqliteConnectionCountsFromTheProjectFolder) {
     EXPECT_EQ(doc.ResolvePath(L"q.sql"), m_folder.File("sub/q.sql"));
     EXPECT_EQ(doc.ResolvePath(L"/abs/q.sql"), L"/abs/q.sql");
     EXPECT_EQ(doc.ResolvePath(L""), L"");
+}
+
+// LoadFile leaves the connecting to ConnectDatabase, which may run on another thread; a Save in between keeps
+// the connection of the file.
+TEST_F(ProjectFileTest, LoadFileDoesNotConnectAndConnectDatabaseDoes) {
+    m_folder.Write("data.sqlite", "");
+    const std::string project = m_folder.Write("p.twp", "[Connection]\nType = 'sqlite'\nConnection = 'data.sqlite'\n");
+    CtwDoc doc;
+    ASSERT_TRUE(doc.LoadFile(m_folder.File("p.twp")));
+    ASSERT_NE(doc.Connection(), nullptr);
+    EXPECT_EQ(doc.Connection()->IsConnected(), 0);
+    EXPECT_EQ(doc.Connection()->m_ConInfo.Connection, L"data.sqlite");
+    EXPECT_FALSE(doc.IsModified());
+
+    ASSERT_TRUE(doc.Save(m_folder.File("copy.twp")));
+    EXPECT_NE(ReadBytes(m_folder.Path() / "copy.twp").find("data.sqlite"), std::string::npos);
+
+    bool connected = false;
+    std::thread([&] { connected = doc.ConnectDatabase(); }).join();
+    EXPECT_TRUE(connected);
+    EXPECT_EQ(doc.Connection()->IsConnected(), 1);
+
+    // Loading another project does not keep the first one's database connected; a missing database file is a
+    // failed connect with the driver's reason, not a failed load.
+    m_folder.Write("q.twp", "[Connection]\nType = 'sqlite'\nConnection = 'missing.sqlite'\n");
+    ASSERT_TRUE(doc.LoadFile(m_folder.File("q.twp")));
+    EXPECT_EQ(doc.Connection()->IsConnected(), 0);
+    EXPECT_FALSE(doc.ConnectDatabase());
+    EXPECT_NE(doc.Connection()->m_LastError.find(L"unable to open database file"), std::wstring::npos);
+
+    // A project without a connection has nothing to connect.
+    m_folder.Write("none.twp", "Format = 1\n");
+    CtwDoc plain;
+    ASSERT_TRUE(plain.LoadFile(m_folder.File("none.twp")));
+    EXPECT_FALSE(plain.ConnectDatabase());
 }
 
 TEST_F(ProjectFileTest, FilesThatAreNotProjectsLoadAsDefaultsButFail) {

@@ -41,8 +41,18 @@ public:
     virtual int NextResultSet(int) = 0;
     // Releases the results of the last Execute, also a failed one.
     virtual int CloseCursor(int) = 0;
-    // Asks a running Execute or Fetch to stop; safe to call from another thread.
+    // Asks a running Execute or Fetch to stop; safe to call from another thread. Only what runs at that moment
+    // is stopped: the next Execute runs normally.
     virtual void Cancel() {}
+    // Cancel, and every statement the connection would start afterwards fails at once until ResetCancel, so a
+    // stop that arrives between two statements (or just before one begins) is not lost. Safe from another
+    // thread; the report run calls it for a stop request.
+    void CancelAll() {
+        m_cancelAll.store(true);
+        Cancel();
+    }
+    void ResetCancel() { m_cancelAll.store(false); }
+    bool CancelAllRequested() const { return m_cancelAll.load(std::memory_order_relaxed); }
 
     // One line for the project window.
     virtual std::wstring ConInfo(int, int) const { return m_ConInfo.ConInfo(); }
@@ -62,4 +72,11 @@ public:
     bool m_Connected = false;
     CONN_INFO m_ConInfo;
     DS_TYPE m_Type = DS_SQLITE;
+
+protected:
+    // The text a statement refused after CancelAll fails with.
+    static constexpr const wchar_t* kCancelledText = L"The statement was cancelled.";
+
+private:
+    std::atomic<bool> m_cancelAll{false};
 };

@@ -91,6 +91,10 @@ public:
     void Cancel() override;
 
 private:
+    // Sends what (a KILL command with the thread id to follow) about this session on a second connection.
+    void Kill(const char* what);
+    // Ends the session with everything it still runs and opens a new one.
+    void Reopen();
     // Opens a connection with m_settings; null with m_LastError set when that fails.
     std::unique_ptr<MYSQL, MysqlCloser> Open(std::wstring* error) const;
     int NextResultWithColumns();
@@ -190,15 +194,33 @@ void MySqlConnection::Disconnect() {
     m_Connected = false;
 }
 
-void MySqlConnection::Cancel() {
+void MySqlConnection::Kill(const char* what) {
     const unsigned long threadId = m_threadId;
     if (threadId == 0) return;
-    // The busy connection cannot take another command; a second one asks the server to stop the query.
+    // The busy connection cannot take another command; a second one asks the server.
     std::lock_guard lock(m_settingsMutex);
     auto other = Open(nullptr);
     if (!other) return;
-    const std::string kill = "KILL QUERY " + std::to_string(threadId);
+    const std::string kill = std::string(what) + std::to_string(threadId);
     mysql_real_query(other.get(), kill.data(), kill.size());
+}
+
+void MySqlConnection::Cancel() { Kill("KILL QUERY "); }
+
+void MySqlConnection::Reopen() {
+    // The server runs the statements of a script one after another whether or not their results are read, and a
+    // SLEEP stopped by KILL QUERY counts as finished: reading the rest could take minutes. Ending the session
+    // ends them all; a new session keeps the connection usable.
+    Kill("KILL CONNECTION ");
+    m_result.reset();
+    m_mysql.reset();
+    m_threadId = 0;
+    m_mysql = Open(&m_LastError);
+    if (m_mysql) {
+        m_threadId = mysql_thread_id(m_mysql.get());
+    } else {
+        m_Connected = false;
+    }
 }
 
 int MySqlConnection::Execute(const std::wstring& script, int) {
@@ -206,6 +228,10 @@ int MySqlConnection::Execute(const std::wstring& script, int) {
     m_LastError.clear();
     if (!m_mysql) {
         m_LastError = L"Not connected.";
+        return DB_ERROR;
+    }
+    if (CancelAllRequested()) {
+        m_LastError = kCancelledText;
         return DB_ERROR;
     }
     const std::string text = tw::WideToUtf8(script);
@@ -312,6 +338,11 @@ int MySqlConnection::NextResultSet(int) {
     m_types.clear();
     m_kinds.clear();
     m_names.clear();
+    // A KILL QUERY that came between two statements of the script did not stop the next one.
+    if (CancelAllRequested()) {
+        m_LastError = kCancelledText;
+        return DB_ERROR;
+    }
     const int status = mysql_next_result(m_mysql.get());
     if (status < 0) return DB_NO_DATA;
     if (status > 0) return Fail();
@@ -319,6 +350,10 @@ int MySqlConnection::NextResultSet(int) {
 }
 
 void MySqlConnection::EndResults() {
+    if (m_mysql && CancelAllRequested() && (m_result || mysql_more_results(m_mysql.get()))) {
+        Reopen();
+        return;
+    }
     m_result.reset();
     if (!m_mysql) return;
     // The connection takes no new query before every result of the last one is read.

@@ -217,6 +217,11 @@ int OdbcConnection::Execute(const std::wstring& script, int) {
 
 int OdbcConnection::RunUntilColumns() {
     while (m_nextStatement < m_parse.Count()) {
+        if (CancelAllRequested()) {
+            m_LastError = kCancelledText;
+            m_nextStatement = m_parse.Count();
+            return DB_ERROR;
+        }
         std::u16string statement = ToUtf16(m_parse.Statement(m_nextStatement++));
         const SQLRETURN rc = SQLExecDirectW(m_stmt.handle, Sql(statement), static_cast<SQLINTEGER>(statement.size()));
         if (rc != SQL_NO_DATA && !SQL_SUCCEEDED(rc)) {

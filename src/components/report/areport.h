@@ -1,6 +1,7 @@
 #pragma once
 // The report writer interface: one writer class per format derives from AReport.
 
+#include <atomic>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -34,6 +35,8 @@ struct ReportSetup {
     std::wstring separator = L"\t";  // Text reports
     bool landscape = false;
     std::wstring styles;     // SpreadsheetML <Style> blocks
+    // Set while a run may ask the writer to give up (a long CHM compile polls it); null: never.
+    const std::atomic<bool>* stop = nullptr;
 };
 
 class AReport {

@@ -6,12 +6,15 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <system_error>
+#include <thread>
 
 #include "text.h"
 
@@ -273,6 +276,23 @@ bool ChmReport::WriteProjectFiles(const std::string& folder, const std::string& 
            WriteWhole(folder + "/" + base + ".hhk", index);
 }
 
+bool ChmReport::WaitForCompiler(pid_t pid, int& status) const {
+    constexpr auto kPoll = std::chrono::milliseconds(20);
+    for (;;) {
+        // Without a stop flag nothing needs a look in between: one blocking wait.
+        const pid_t done = ::waitpid(pid, &status, m_setup.stop ? WNOHANG : 0);
+        if (done == pid) return true;
+        if (done < 0 && errno != EINTR) return true;
+        if (done == 0 && m_setup.stop->load(std::memory_order_relaxed)) {
+            ::kill(pid, SIGKILL);
+            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+            }
+            return false;
+        }
+        if (done == 0) std::this_thread::sleep_for(kPoll);
+    }
+}
+
 int ChmReport::Compile(const std::string& folder, const std::string& base) {
     const std::string compiler = FindExecutable(g_compiler);
     if (compiler.empty())
@@ -300,8 +320,7 @@ int ChmReport::Compile(const std::string& folder, const std::string& base) {
         return Fail(RE_WRITE,
                     L"Could not start the CHM compiler: " + tw::Utf8ToWide(std::strerror(spawnError)));
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    if (!WaitForCompiler(pid, status)) return Fail(RE_WRITE, L"The CHM compile was stopped.");
     const bool exited = WIFEXITED(status) && WEXITSTATUS(status) == 0;
     if (!exited || !std::filesystem::exists(output, error))
         return Fail(RE_WRITE, L"The CHM compiler failed:\n" + tw::Utf8ToWide(ReadWhole(logPath)));

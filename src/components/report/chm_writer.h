@@ -7,6 +7,8 @@
 // known, so it is written in a folder of the writer's own (mkdtemp, "tw20" prefix, removed at Close) and
 // moved beside the pages at Close. With no folder from the run, everything stays in the writer's own folder.
 
+#include <sys/types.h>
+
 #include <string>
 #include <vector>
 
@@ -36,6 +38,8 @@ class ChmReport : public HtmlReport {
     void EndPage();
     bool WriteProjectFiles(const std::string& folder, const std::string& base);
     int Compile(const std::string& folder, const std::string& base);
+    // Waits for the compiler; false when the run's stop flag ended it (the compiler is killed).
+    bool WaitForCompiler(pid_t pid, int& status) const;
     void RemoveOwnFolder();
 
     std::string m_ownFolder;   // mkdtemp folder of this writer, removed at Close

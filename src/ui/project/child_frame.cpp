@@ -1,6 +1,8 @@
 #include "child_frame.h"
 
 #include <QCloseEvent>
+#include <QEventLoop>
+#include <QThread>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QSplitter>
@@ -73,6 +75,24 @@ bool CChildFrame::Save(bool saveAs) {
     return true;
 }
 
+void CChildFrame::ConnectInBackground() {
+    const CDB* connection = m_project->Connection();
+    if (IsConnecting() || connection == nullptr || connection->IsConnected()) return;
+    m_view->SetConnecting(true);
+    m_preview->SetWaiting(true);
+    CtwDoc* project = m_project.get();
+    m_connectThread = QThread::create([project] { project->ConnectDatabase(); });
+    connect(m_connectThread, &QThread::finished, this, [this] {
+        m_connectThread->wait();
+        m_connectThread->deleteLater();
+        m_connectThread = nullptr;
+        m_view->SetConnecting(false);
+        m_preview->SetWaiting(false);
+        emit connectFinished();
+    });
+    m_connectThread->start();
+}
+
 void CChildFrame::OnRunStarted(CtwDoc* project) {
     if (project == m_project.get()) m_view->SetRunning(true);
 }
@@ -82,6 +102,12 @@ void CChildFrame::OnRunFinished(CtwDoc* project) {
 }
 
 void CChildFrame::closeEvent(QCloseEvent* event) {
+    if (IsConnecting()) {
+        // The connect lends the project's connection to its thread; the window waits for it to come back.
+        QEventLoop loop;
+        connect(this, &CChildFrame::connectFinished, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
     RunController& controller = RunController::Instance();
     if (controller.RunningProject() == m_project.get() && controller.RunningKind() == RunController::Kind::Preview) {
         controller.RequestStop();

@@ -118,15 +118,34 @@ void CProjectView::StoreCurrentPage() {
 void CProjectView::SetRunning(bool running) {
     m_running = running;
     for (ProjectPage* page : m_pages) page->setEnabled(!running);
-    m_connectButton->setEnabled(!running);
+    m_connectButton->setEnabled(!running && !m_connecting);
+}
+
+bool CProjectView::Busy() {
+    if (m_connecting) {
+        emit RunController::Instance().busy(tr("The database connection is being established. Please wait."));
+        return true;
+    }
+    if (m_running || RunController::Instance().IsRunning()) {
+        emit RunController::Instance().busy(RunController::BusyText());
+        return true;
+    }
+    return false;
+}
+
+void CProjectView::SetConnecting(bool connecting) {
+    m_connecting = connecting;
+    m_connectButton->setEnabled(!connecting && !m_running);
+    if (connecting && m_project != nullptr && m_project->Connection() != nullptr) {
+        m_connectionText->setText(
+            tr("Connecting to %1 ...").arg(QString::fromStdWString(m_project->Connection()->ConInfo(1, 0))));
+    } else {
+        RefreshConnectionText();
+    }
 }
 
 void CProjectView::Run() {
-    if (m_project == nullptr) return;
-    if (m_running || RunController::Instance().IsRunning()) {
-        emit RunController::Instance().busy(RunController::BusyText());
-        return;
-    }
+    if (m_project == nullptr || Busy()) return;
     if (m_project->ReportFile.empty()) {
         Host().MessageBox(L"There is no output file specified yet.", L"Execution", MessageIcon::Error);
         return;
@@ -147,16 +166,16 @@ void CProjectView::Run() {
 }
 
 void CProjectView::Connect() {
-    if (m_running) {
-        emit RunController::Instance().busy(RunController::BusyText());
+    if (m_running || m_connecting) {
+        Busy();
         return;
     }
     ShowNotBuilt(this, tr("Connect to Database"));
 }
 
 void CProjectView::SqlConsole() {
-    if (m_running) {
-        emit RunController::Instance().busy(RunController::BusyText());
+    if (m_running || m_connecting) {
+        Busy();
         return;
     }
     const CDB* connection = m_project != nullptr ? m_project->Connection() : nullptr;

@@ -162,3 +162,16 @@ TEST_F(MainFrameTest, ThemeIsRememberedUnderApplicationLook) {
     EXPECT_EQ(next.Look(), 217);
     next.SetLook(215);
 }
+
+TEST_F(MainFrameTest, TheDarkThemeReachesTheProjectWindows) {
+    CChildFrame* child = m_frame->NewProject();
+    m_frame->show();
+    Settle();
+    m_frame->SetLook(216);
+    QApplication::processEvents();
+    EXPECT_LT(m_frame->palette().color(QPalette::Window).lightness(), 100);
+    EXPECT_LT(child->View()->palette().color(QPalette::Window).lightness(), 100);
+    EXPECT_LT(child->View()->Tabs()->palette().color(QPalette::Window).lightness(), 100);
+    m_frame->SetLook(215);
+    EXPECT_GT(child->View()->palette().color(QPalette::Window).lightness(), 150);
+}

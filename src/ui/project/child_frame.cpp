@@ -17,6 +17,8 @@
 
 CChildFrame::CChildFrame(std::unique_ptr<CtwDoc> project, int untitledNumber, QWidget* parent)
     : QWidget(parent), m_project(std::move(project)), m_untitledNumber(untitledNumber) {
+    // Painted by the window itself, so that its background follows the theme (the area's frame does not).
+    setAutoFillBackground(true);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     m_splitter = new QSplitter(Qt::Vertical, this);

@@ -28,6 +28,24 @@ constexpr PageInfo kPages[CProjectView::kPageCount] = {
     {"Properties", "properties.html"}, {"Parameters", "params.html"}, {"Converters", "converters.html"},
 };
 
+// Tabs 24 pixels high at least; a style sheet would do it too but pins the palette against theme changes.
+class TallTabBar : public QTabBar {
+  public:
+    using QTabBar::QTabBar;
+
+  protected:
+    QSize tabSizeHint(int index) const override {
+        QSize size = QTabBar::tabSizeHint(index);
+        size.setHeight(std::max(size.height(), 24));
+        return size;
+    }
+};
+
+class PageTabs : public QTabWidget {
+  public:
+    explicit PageTabs(QWidget* parent) : QTabWidget(parent) { setTabBar(new TallTabBar(this)); }
+};
+
 CProjectView::PageFactory& Factory() {
     static CProjectView::PageFactory factory = [](int index, CProjectView* view) -> ProjectPage* {
         return new PlaceholderPage(view, CProjectView::TabLabel(index));
@@ -66,9 +84,8 @@ CProjectView::CProjectView(CtwDoc* project, QWidget* parent) : QWidget(parent), 
 
     RefreshConnectionText();
 
-    m_tabs = new QTabWidget(this);
+    m_tabs = new PageTabs(this);
     m_tabs->setIconSize(QSize(16, 16));
-    m_tabs->tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab { min-height: 24px; }"));
     for (int index = 0; index < kPageCount; ++index) {
         ProjectPage* page = Factory()(index, this);
         m_pages[static_cast<size_t>(index)] = page;

@@ -36,6 +36,10 @@ CChildFrame::CChildFrame(std::unique_ptr<CtwDoc> project, int untitledNumber, QW
     layout->addWidget(m_splitter);
 
     m_project->m_onModifiedChanged = [this] { UpdateTitle(); };
+    m_project->m_onFieldChanged = [this](ProjectField field) {
+        if (field == ProjectField::Connection) m_view->ProjectChanged();
+        emit m_view->projectFieldChanged(static_cast<int>(field));
+    };
     RunController& controller = RunController::Instance();
     connect(&controller, &RunController::runStarted, this, [this](CtwDoc* started) { OnRunStarted(started); });
     connect(&controller, &RunController::runFinished, this, [this](CtwDoc* finished) { OnRunFinished(finished); });
@@ -44,6 +48,7 @@ CChildFrame::CChildFrame(std::unique_ptr<CtwDoc> project, int untitledNumber, QW
 
 CChildFrame::~CChildFrame() {
     m_project->m_onModifiedChanged = nullptr;
+    m_project->m_onFieldChanged = nullptr;
     // The preview and the pages go before the project they point to.
     delete m_splitter;
 }

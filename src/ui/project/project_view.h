@@ -55,6 +55,8 @@ class CProjectView : public QWidget {
   signals:
     // A run started from this view has returned.
     void runReturned(bool succeeded);
+    // A setter changed a field of the project (a ProjectField); pages showing it refresh.
+    void projectFieldChanged(int field);
 
   private:
     void OnTabChanged(int index);

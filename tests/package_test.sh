@@ -29,6 +29,7 @@ sed 's/, */\n/g; s/ *([^)]*)//g' <<<"$DEPENDS" >"$WORK/depends"
 for dependency in fp-utils fonts-dejavu-core xdg-utils libc6 libstdc++6 libsqlite3-0 libpq5; do
   grep -qxF "$dependency" "$WORK/depends" || fail "Depends lacks $dependency: $DEPENDS"
 done
+[ "$(field Recommends)" = fonts-droid-fallback ] || fail "Recommends is '$(field Recommends)'"
 [ -n "$(field Maintainer)" ] || fail "no Maintainer"
 [ "$(field Description | head -n 1)" = "turn the results of SQL queries into reports" ] || fail "the Description starts: $(field Description | head -n 1)"
 field Description | sed 1d | grep -qv "^ [^ ]" && fail "the long Description is not indented by one space"

@@ -40,6 +40,8 @@ WindowProgram::~WindowProgram() = default;
 
 int WindowProgram::Exec(const WindowStartOptions& options) {
     QApplication::setApplicationDisplayName(CMainFrame::AppTitle());
+    // Lets the desktop match the windows to the installed menu entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.tablewright.Tablewright"));
     auto frame = std::make_unique<CMainFrame>();
     frame->Start(options.projects, options.run, options.quit);
     frame->show();

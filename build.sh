@@ -15,6 +15,7 @@ PACKAGES=(
   unixodbc unixodbc-dev odbc-postgresql libsqliteodbc
   libcairo2-dev libpango1.0-dev fonts-dejavu-core fonts-droid-fallback fp-utils libchm-bin
   poppler-utils libreoffice-writer-nogui libreoffice-calc-nogui python3 python3-html5lib libxml2-utils time
+  qt6-base-dev qt6-base-dev-tools libqscintilla2-qt6-dev qt6-webengine-dev xvfb xauth libgl-dev
 )
 
 install_deps() {

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 
 #include "ctw_doc.h"
 #include "ex_report.h"
@@ -15,6 +16,7 @@
 #include "settings.h"
 #include "stop_signals.h"
 #include "text.h"
+#include "window_start.h"
 
 namespace {
 
@@ -312,15 +314,15 @@ int CtwApp::Run(int argc, char** argv) {
     }
 
     ConsoleHost consoleHost;
-    if (console) SetHost(&consoleHost);
+    std::unique_ptr<WindowStart> window;
+    if (console) {
+        SetHost(&consoleHost);
+    } else {
+        window = std::make_unique<WindowStart>(argc, argv);
+    }
     for (int i = 1; i < argc; ++i) ParseArgument(tw::Utf8ToWide(argv[i]));
 
-    if (!m_console) {
-        std::cerr
-            << "tablewright: the window is not available in this build; use -c to run projects in console "
-               "mode (see --help).\n";
-        return 1;
-    }
+    if (!m_console) return window->Run(*this);
     const int status = ConsoleRun(std::cout);
     SetHost(nullptr);
     return status;

@@ -263,7 +263,10 @@ TEST_F(ProgramTest, HelpAndVersion) {
     EXPECT_EQ(m_stdout, "Tablewright " TW_VERSION "\n");
 }
 
-TEST_F(ProgramTest, WithoutConsoleSwitchThereIsNoWindow) {
+TEST_F(ProgramTest, WithoutConsoleSwitchOrDisplayTheProgramSaysToUseConsoleMode) {
+    ::unsetenv("DISPLAY");
+    ::unsetenv("WAYLAND_DISPLAY");
+    ::unsetenv("QT_QPA_PLATFORM");
     EXPECT_EQ(Run(""), 1);
     EXPECT_NE(m_stderr.find("use -c"), std::string::npos);
 }

@@ -1,0 +1,107 @@
+#include "themes.h"
+
+#include <QApplication>
+#include <QPalette>
+#include <QSettings>
+#include <QStyle>
+#include <QStyleFactory>
+
+namespace {
+
+// The style the platform gave the program at start: the "Windows 7" entry returns to it.
+QString& PlatformStyleName() {
+    static QString name;
+    return name;
+}
+
+QPalette LightPalette(const QColor& window, const QColor& base, const QColor& highlight, const QColor& button) {
+    QPalette palette;
+    palette.setColor(QPalette::Window, window);
+    palette.setColor(QPalette::WindowText, QColor(0x1a, 0x20, 0x2c));
+    palette.setColor(QPalette::Base, base);
+    palette.setColor(QPalette::AlternateBase, window.lighter(104));
+    palette.setColor(QPalette::Text, QColor(0x1a, 0x20, 0x2c));
+    palette.setColor(QPalette::Button, button);
+    palette.setColor(QPalette::ButtonText, QColor(0x1a, 0x20, 0x2c));
+    palette.setColor(QPalette::Highlight, highlight);
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    palette.setColor(QPalette::ToolTipBase, QColor(0xff, 0xff, 0xe1));
+    palette.setColor(QPalette::ToolTipText, Qt::black);
+    palette.setColor(QPalette::Link, highlight.darker(120));
+    palette.setColor(QPalette::Disabled, QPalette::Text, QColor(0x8a, 0x94, 0xa6));
+    palette.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x8a, 0x94, 0xa6));
+    palette.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x8a, 0x94, 0xa6));
+    return palette;
+}
+
+QPalette DarkPalette() {
+    QPalette palette;
+    const QColor window(0x2d, 0x2f, 0x33), base(0x1e, 0x1f, 0x22), text(0xe6, 0xe8, 0xeb);
+    palette.setColor(QPalette::Window, window);
+    palette.setColor(QPalette::WindowText, text);
+    palette.setColor(QPalette::Base, base);
+    palette.setColor(QPalette::AlternateBase, window);
+    palette.setColor(QPalette::Text, text);
+    palette.setColor(QPalette::Button, QColor(0x3a, 0x3d, 0x42));
+    palette.setColor(QPalette::ButtonText, text);
+    palette.setColor(QPalette::BrightText, Qt::red);
+    palette.setColor(QPalette::Highlight, QColor(0x3d, 0x7e, 0xd6));
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    palette.setColor(QPalette::ToolTipBase, window);
+    palette.setColor(QPalette::ToolTipText, text);
+    palette.setColor(QPalette::Link, QColor(0x6c, 0xa6, 0xf0));
+    palette.setColor(QPalette::PlaceholderText, QColor(0x8a, 0x8f, 0x98));
+    palette.setColor(QPalette::Disabled, QPalette::Text, QColor(0x7a, 0x7f, 0x88));
+    palette.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x7a, 0x7f, 0x88));
+    palette.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x7a, 0x7f, 0x88));
+    return palette;
+}
+
+}  // namespace
+
+QString LookEntry(int look) {
+    switch (look) {
+        case 215: return QStringLiteral("Office 2007 (&Blue Style)");
+        case 216: return QStringLiteral("Office 2007 (B&lack Style)");
+        case 217: return QStringLiteral("Office 2007 (&Silver Style)");
+        case 218: return QStringLiteral("Office 2007 (&Aqua Style)");
+        case 219: return QStringLiteral("Win&dows 7");
+        default: return {};
+    }
+}
+
+int ApplyLook(int look) {
+    if (look < kFirstLook || look > kLastLook) look = kDefaultLook;
+    if (PlatformStyleName().isEmpty()) PlatformStyleName() = QApplication::style()->name();
+    if (look == 219) {
+        QApplication::setStyle(QStyleFactory::create(PlatformStyleName()));
+        QApplication::setPalette(QApplication::style()->standardPalette());
+        return look;
+    }
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    switch (look) {
+        case 215:  // blue
+            QApplication::setPalette(LightPalette(QColor(0xdf, 0xe9, 0xf5), Qt::white, QColor(0x2b, 0x6c, 0xb0),
+                                                  QColor(0xe8, 0xf0, 0xfa)));
+            break;
+        case 216:  // black: the dark theme
+            QApplication::setPalette(DarkPalette());
+            break;
+        case 217:  // silver
+            QApplication::setPalette(LightPalette(QColor(0xe4, 0xe6, 0xea), QColor(0xfb, 0xfb, 0xfc),
+                                                  QColor(0x5a, 0x6b, 0x82), QColor(0xee, 0xef, 0xf2)));
+            break;
+        default:  // 218 aqua
+            QApplication::setPalette(LightPalette(QColor(0xdc, 0xf0, 0xf2), Qt::white, QColor(0x00, 0x80, 0x8a),
+                                                  QColor(0xe6, 0xf6, 0xf7)));
+            break;
+    }
+    return look;
+}
+
+int StoredLook() {
+    const int look = QSettings().value(QStringLiteral("ApplicationLook"), kDefaultLook).toInt();
+    return look >= kFirstLook && look <= kLastLook ? look : kDefaultLook;
+}
+
+void StoreLook(int look) { QSettings().setValue(QStringLiteral("ApplicationLook"), look); }

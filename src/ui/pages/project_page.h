@@ -1,0 +1,50 @@
+#pragma once
+// The base of the nine project pages: they move values between their controls and the project.
+
+#include <QString>
+#include <QWidget>
+
+class CProjectView;
+class CtwDoc;
+
+// What kind of text field a control is, for the macro menu: pages mark their controls with SetFieldKind.
+enum class FieldKind {
+    None,       // not a text-entry control
+    PlainText,  // a single- or multi-line text field
+    FileName,   // a file-name field with a browse button
+    SqlEditor,  // the SQL editor: text entry, but no macro goes there
+};
+
+// Marks control as a field of kind (pages call this on their file-name fields and the SQL editor).
+void SetFieldKind(QWidget* control, FieldKind kind);
+// The kind of control: its mark, else a plain text field for line edits and text edits, else None.
+FieldKind FieldKindOf(const QWidget* control);
+
+class ProjectPage : public QWidget {
+    Q_OBJECT
+  public:
+    ProjectPage(CProjectView* view, QWidget* parent = nullptr);
+
+    // Shows the page and loads its values from the project.
+    virtual void Activate();
+    // Stores the page's values into the project, then hides the page.
+    virtual void Deactivate();
+    // Fills the controls from project.
+    virtual void LoadFromProject(CtwDoc& project) = 0;
+    // Writes the controls into project (setters change only what differs).
+    virtual void SaveToProject(CtwDoc& project) = 0;
+
+    CProjectView* View() const { return m_view; }
+
+  private:
+    CProjectView* m_view;
+};
+
+// The stand-in of a page that is not built yet: its name and nothing to move.
+class PlaceholderPage : public ProjectPage {
+    Q_OBJECT
+  public:
+    PlaceholderPage(CProjectView* view, const QString& name, QWidget* parent = nullptr);
+    void LoadFromProject(CtwDoc&) override {}
+    void SaveToProject(CtwDoc&) override {}
+};

@@ -1,0 +1,170 @@
+#include "project_view.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "ctw_doc.h"
+#include "help.h"
+#include "icons.h"
+#include "not_built.h"
+#include "project_page.h"
+#include "qt_host.h"
+#include "run_controller.h"
+
+namespace {
+
+struct PageInfo {
+    const char* label;
+    const char* help;
+};
+constexpr PageInfo kPages[CProjectView::kPageCount] = {
+    {"Query", "query.html"},           {"Output", "output.html"},   {"Report", "report.html"},
+    {"Header", "header.html"},         {"Footer", "footer.html"},   {"Markers", "marker.html"},
+    {"Properties", "properties.html"}, {"Parameters", "params.html"}, {"Converters", "converters.html"},
+};
+
+CProjectView::PageFactory& Factory() {
+    static CProjectView::PageFactory factory = [](int index, CProjectView* view) -> ProjectPage* {
+        return new PlaceholderPage(view, CProjectView::TabLabel(index));
+    };
+    return factory;
+}
+
+}  // namespace
+
+void CProjectView::SetPageFactory(PageFactory factory) { Factory() = std::move(factory); }
+
+QString CProjectView::TabLabel(int index) {
+    return index >= 0 && index < kPageCount ? QString::fromLatin1(kPages[index].label) : QString();
+}
+
+QString CProjectView::HelpTopic(int index) {
+    return index >= 0 && index < kPageCount ? QString::fromLatin1(kPages[index].help)
+                                            : QStringLiteral("index.html");
+}
+
+CProjectView::CProjectView(CtwDoc* project, QWidget* parent) : QWidget(parent), m_project(project) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(2, 2, 2, 0);
+    auto* header = new QHBoxLayout;
+    header->addWidget(new QLabel(tr("Connected to "), this));
+    m_connectionText = new QLineEdit(this);
+    m_connectionText->setReadOnly(true);
+    m_connectionText->setFocusPolicy(Qt::ClickFocus);
+    header->addWidget(m_connectionText, 1);
+    m_connectButton = new QToolButton(this);
+    m_connectButton->setIcon(ConnectIcon());
+    m_connectButton->setToolTip(tr("Establish database connection"));
+    connect(m_connectButton, &QToolButton::clicked, this, &CProjectView::Connect);
+    header->addWidget(m_connectButton);
+    layout->addLayout(header);
+
+    RefreshConnectionText();
+
+    m_tabs = new QTabWidget(this);
+    m_tabs->setIconSize(QSize(16, 16));
+    m_tabs->tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab { min-height: 24px; }"));
+    for (int index = 0; index < kPageCount; ++index) {
+        ProjectPage* page = Factory()(index, this);
+        m_pages[static_cast<size_t>(index)] = page;
+        m_tabs->addTab(page, TabIcon(index), TabLabel(index));
+    }
+    layout->addWidget(m_tabs, 1);
+    m_tabs->setCurrentIndex(0);
+    m_pages[0]->Activate();
+    connect(m_tabs, &QTabWidget::currentChanged, this, &CProjectView::OnTabChanged);
+}
+
+CProjectView::~CProjectView() = default;
+
+ProjectPage* CProjectView::Page(int index) const {
+    return index >= 0 && index < kPageCount ? m_pages[static_cast<size_t>(index)] : nullptr;
+}
+
+QString CProjectView::ConnectionText() const { return m_connectionText->text(); }
+
+void CProjectView::RefreshConnectionText() {
+    if (m_project == nullptr) return;
+    const CDB* connection = m_project->Connection();
+    m_connectionText->setText(connection != nullptr ? QString::fromStdWString(connection->ConInfo(1, 0))
+                                                    : tr("Not connected yet."));
+}
+
+void CProjectView::ProjectChanged() {
+    if (m_project == nullptr) return;
+    RefreshConnectionText();
+    for (ProjectPage* page : m_pages) {
+        if (page != nullptr) page->LoadFromProject(*m_project);
+    }
+}
+
+void CProjectView::OnTabChanged(int index) {
+    if (index == m_currentPage || index < 0 || index >= kPageCount) return;
+    m_pages[static_cast<size_t>(m_currentPage)]->Deactivate();
+    m_currentPage = index;
+    m_pages[static_cast<size_t>(index)]->Activate();
+}
+
+void CProjectView::StoreCurrentPage() {
+    if (m_project == nullptr || !CanStore()) return;
+    if (ProjectPage* page = Page(m_currentPage)) page->SaveToProject(*m_project);
+}
+
+void CProjectView::SetRunning(bool running) {
+    m_running = running;
+    for (ProjectPage* page : m_pages) page->setEnabled(!running);
+    m_connectButton->setEnabled(!running);
+}
+
+void CProjectView::Run() {
+    if (m_project == nullptr) return;
+    if (m_running || RunController::Instance().IsRunning()) {
+        emit RunController::Instance().busy(RunController::BusyText());
+        return;
+    }
+    if (m_project->ReportFile.empty()) {
+        Host().MessageBox(L"There is no output file specified yet.", L"Execution", MessageIcon::Error);
+        return;
+    }
+    RunController& controller = RunController::Instance();
+    auto* connection = new QMetaObject::Connection;
+    *connection = connect(&controller, &RunController::runFinished, this,
+                          [this, connection](CtwDoc* project, RunController::Kind kind, bool succeeded) {
+                              if (project != m_project || kind != RunController::Kind::Report) return;
+                              disconnect(*connection);
+                              delete connection;
+                              emit runReturned(succeeded);
+                          });
+    if (!controller.StartReport(*m_project, m_project->ReportFile)) {
+        disconnect(*connection);
+        delete connection;
+    }
+}
+
+void CProjectView::Connect() {
+    if (m_running) {
+        emit RunController::Instance().busy(RunController::BusyText());
+        return;
+    }
+    ShowNotBuilt(this, tr("Connect to Database"));
+}
+
+void CProjectView::SqlConsole() {
+    if (m_running) {
+        emit RunController::Instance().busy(RunController::BusyText());
+        return;
+    }
+    const CDB* connection = m_project != nullptr ? m_project->Connection() : nullptr;
+    if (connection == nullptr || !connection->IsConnected()) {
+        Host().MessageBox(L"The established database connection is required!", L"SQL Console", MessageIcon::Error);
+        return;
+    }
+    ShowNotBuilt(this, tr("SQL Console"));
+}
+
+void CProjectView::ShowHelp() { ShowHtmlHelp(this, HelpTopic(m_currentPage)); }

@@ -152,7 +152,7 @@ int PostgreSqlConnection::Connect(const CONN_INFO& info) {
     Disconnect();
     m_ConInfo = info;
     m_LastError.clear();
-    const std::string conninfo = tw::WideToUtf8(info.Connection);
+    const std::string conninfo = tw::WideToUtf8(info.ConnectString());
     const std::string timeout = std::to_string(tw::db::kConnectTimeoutSeconds);
     // The connection string comes after the default timeout, so a connect_timeout inside it wins.
     const char* keywords[] = {"connect_timeout", "client_encoding", "dbname", nullptr};

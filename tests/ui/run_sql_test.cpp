@@ -86,7 +86,10 @@ TEST_P(SqlConsoleTest, EachResultSetInItsOwnTabAndAnErrorInTheMessages) {
     ASSERT_NE(second, nullptr);
     EXPECT_EQ(second->index(0, 0).data().toString(), QStringLiteral("only"));
     EXPECT_TRUE(WaitFor([&] { return Messages().contains(QStringLiteral("Statement 4")); }));
-    EXPECT_TRUE(Messages().contains(QStringLiteral("Statement 3 (SELECT a, b FROM t ORDER BY a): 2 rows")));
+    EXPECT_TRUE(Messages().contains(QStringLiteral("Statement 3 (SELECT a, b FROM t ORDER BY a): 2 rows,")));
+    EXPECT_TRUE(Messages().contains(QStringLiteral("Statement 2 (INSERT INTO t VALUES (1, 'x'), (2, NULL)): 2 rows affected")))
+        << Messages().toStdString();
+    EXPECT_TRUE(Messages().contains(QStringLiteral("Statement 1 (CREATE TEMP TABLE t (a INTEGER, b VARCHAR(10))): 0 rows affected")));
 
     RunAndWait(QStringLiteral("SELECT 1 AS one; SELECT * FROM missing_table; SELECT 2 AS never"));
     EXPECT_TRUE(Messages().contains(QStringLiteral("Statement 2 (SELECT * FROM missing_table) failed")));

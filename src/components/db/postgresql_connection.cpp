@@ -3,6 +3,7 @@
 // and VACUUM or CREATE DATABASE may stand in a script. Results come back in single-row mode, so no result set is
 // ever held whole.
 
+#include <cstdlib>
 #include <libpq-fe.h>
 
 #include <atomic>
@@ -201,6 +202,7 @@ void PostgreSqlConnection::Cancel() {
 int PostgreSqlConnection::Execute(const std::wstring& script, int) {
     CloseCursor(0);
     m_LastError.clear();
+    m_RowsAffected = -1;
     {
         std::lock_guard lock(m_cancelMutex);
         m_stopRequested = false;
@@ -271,7 +273,11 @@ int PostgreSqlConnection::NextResultWithColumns() {
                 if (m_names.empty()) continue;
                 m_row = std::move(result);
                 return DB_OK;
-            case PGRES_COMMAND_OK:
+            case PGRES_COMMAND_OK: {
+                const char* tuples = PQcmdTuples(result.get());
+                m_RowsAffected = *tuples != '\0' ? std::atoll(tuples) : 0;
+                continue;
+            }
             case PGRES_EMPTY_QUERY: continue;
             case PGRES_COPY_IN:
             case PGRES_COPY_OUT:

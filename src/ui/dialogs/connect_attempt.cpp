@@ -64,7 +64,10 @@ void ConnectAttempt::Poll() {
         return;
     }
     if (!connected) m_connection.reset();
-    emit finished(connected, QString::fromStdWString(message).trimmed());
+    // Drivers indent the lines after the first of a message; the dialog shows them as plain lines.
+    QStringList lines = QString::fromStdWString(message).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (QString& line : lines) line = line.trimmed();
+    emit finished(connected, lines.join(QLatin1Char('\n')));
 }
 
 std::unique_ptr<CDB> ConnectAttempt::TakeConnection() { return std::move(m_connection); }

@@ -15,6 +15,7 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QThread>
+#include <QTime>
 #include <QVBoxLayout>
 
 #include "cdb.h"
@@ -76,6 +77,9 @@ CRunSQL::CRunSQL(QWidget* parent) : QDialog(parent) {
     m_editor->setUtf8(true);
     m_editor->setMarginWidth(0, QStringLiteral("0000"));
     m_editor->setMarginLineNumbers(0, true);
+    // The horizontal scroll bar only when a line is wider than the editor.
+    m_editor->SendScintilla(QsciScintilla::SCI_SETSCROLLWIDTH, 1);
+    m_editor->SendScintilla(QsciScintilla::SCI_SETSCROLLWIDTHTRACKING, 1);
     m_results = new QTabWidget(splitter);
     m_messages = new QPlainTextEdit(m_results);
     m_messages->setReadOnly(true);
@@ -188,6 +192,7 @@ void CRunSQL::Execute(const QString& text) {
         return;
     }
     AddHistory(text.trimmed());
+    m_messages->appendPlainText(tr("-- %1").arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss"))));
     m_statements.clear();
     for (const std::wstring& statement : parse.Statements()) m_statements << QString::fromStdWString(statement);
     // Results of the previous run give way to the new ones; the messages stay.
@@ -260,7 +265,8 @@ void CRunSQL::OnRows(int setId, const QList<QStringList>& batch, bool atEnd, boo
     if (ResultModel* model = m_models.value(setId)) model->AppendRows(batch, atEnd, cut);
 }
 
-void CRunSQL::OnStatementDone(int statement, qint64 rows, qint64 ms, bool failed, const QString& message) {
+void CRunSQL::OnStatementDone(int statement, qint64 rows, bool affected, qint64 ms, bool failed,
+                              const QString& message) {
     QString head = tr("Statement %1").arg(statement + 1);
     QString text = m_statements.value(statement).simplified();
     if (text.size() > 60) text = text.left(57) + QStringLiteral("...");
@@ -268,7 +274,10 @@ void CRunSQL::OnStatementDone(int statement, qint64 rows, qint64 ms, bool failed
         Message(tr("%1 (%2) failed after %3 ms: %4").arg(head, text).arg(ms).arg(message));
         return;
     }
-    QString line = tr("%1 (%2): %3 rows, %4 ms").arg(head, text).arg(rows).arg(ms);
+    const QString count = rows < 0 ? tr("done")
+                          : affected ? (rows == 1 ? tr("1 row affected") : tr("%1 rows affected").arg(rows))
+                                     : (rows == 1 ? tr("1 row") : tr("%1 rows").arg(rows));
+    QString line = tr("%1 (%2): %3, %4 ms").arg(head, text, count).arg(ms);
     if (!message.isEmpty()) line += QStringLiteral(". ") + message;
     m_messages->appendPlainText(line);
 }

@@ -61,7 +61,7 @@ class CRunSQL : public QDialog {
     void Message(const QString& text);
     void OnResultSet(int setId, int statement, const QStringList& columns);
     void OnRows(int setId, const QList<QStringList>& batch, bool atEnd, bool cut);
-    void OnStatementDone(int statement, qint64 rows, qint64 ms, bool failed, const QString& message);
+    void OnStatementDone(int statement, qint64 rows, bool affected, qint64 ms, bool failed, const QString& message);
 
     QsciScintilla* m_editor;
     QTabWidget* m_results;

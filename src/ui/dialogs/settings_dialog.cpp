@@ -69,7 +69,9 @@ CSettings::CSettings(QWidget* parent) : QDialog(parent) {
     auto* editorRow = new QHBoxLayout;
     editorRow->addWidget(m_editor, 1);
     editorRow->addWidget(browse);
-    lower->addRow(tr("E&xternal script editor"), editorRow);
+    auto* editorLabel = new QLabel(tr("E&xternal script editor"), this);
+    editorLabel->setBuddy(m_editor);
+    lower->addRow(editorLabel, editorRow);
     m_separator = new QComboBox(this);
     m_separator->addItems({tr("tab"), tr("comma")});
     lower->addRow(tr("Text report se&parator"), m_separator);

@@ -20,11 +20,12 @@ void SqlWorker::Run(const QStringList& statements) {
 void SqlWorker::NextStatement() {
     while (++m_index < m_statements.size()) {
         if (m_stop.load()) {
-            emit statementDone(m_index, -1, 0, true, tr("Stopped before it started."));
+            emit statementDone(m_index, -1, false, 0, true, tr("Stopped before it started."));
             break;
         }
         m_clock.start();
         m_rows = 0;
+        m_hadSet = false;
         if (m_db->Execute(m_statements[m_index].toStdWString(), 0) != DB_OK) {
             Fail();
             break;
@@ -54,6 +55,7 @@ bool SqlWorker::ServeSets(bool first) {
             columns << QString::fromStdWString(name);
         }
         const int setId = m_nextSet++;
+        m_hadSet = true;
         emit resultSet(setId, m_index, columns);
         const bool last = m_index + 1 == m_statements.size();
         const Fetched fetched = FetchInto(setId, last ? kBatchRows : kEarlierSetRows, !last);
@@ -63,12 +65,15 @@ bool SqlWorker::ServeSets(bool first) {
         }
         if (fetched == Fetched::More) {
             m_openSet = setId;
+            emit statementDone(m_index, m_rows, false, m_clock.elapsed(), false,
+                               tr("More rows are read as the grid scrolls."));
             emit idle();
             return false;
         }
     }
     m_db->CloseCursor(0);
-    emit statementDone(m_index, m_rows, m_clock.elapsed(), false, QString());
+    if (m_hadSet) emit statementDone(m_index, m_rows, false, m_clock.elapsed(), false, QString());
+    else emit statementDone(m_index, m_db->m_RowsAffected, true, m_clock.elapsed(), false, QString());
     return true;
 }
 
@@ -121,7 +126,8 @@ void SqlWorker::Close() {
     if (m_openSet >= 0) {
         emit rows(m_openSet, {}, true, true);
         m_openSet = -1;
-        emit statementDone(m_index, m_rows, m_clock.elapsed(), false, tr("The rest of the result set was left unread."));
+        emit statementDone(m_index, m_rows, false, m_clock.elapsed(), false,
+                           tr("The rest of the result set was left unread."));
     }
     m_db->CloseCursor(0);
     // A stop that came while nothing ran must not stop the next statement.
@@ -132,5 +138,5 @@ void SqlWorker::Fail() {
     QString message = QString::fromStdWString(m_db->m_LastError).trimmed();
     if (m_stop.load()) message = tr("Stopped. %1").arg(message).trimmed();
     m_db->CloseCursor(0);
-    emit statementDone(m_index, m_rows, m_clock.elapsed(), true, message);
+    emit statementDone(m_index, m_rows, false, m_clock.elapsed(), true, message);
 }

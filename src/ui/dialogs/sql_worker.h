@@ -38,9 +38,9 @@ class SqlWorker : public QObject {
     void resultSet(int setId, int statement, const QStringList& columns);
     // Rows of a result set; atEnd when no more will come, cut when rows were left unread.
     void rows(int setId, const QList<QStringList>& batch, bool atEnd, bool cut);
-    // A statement ended: rows fetched or affected (-1 when unknown), milliseconds, and the database's message
-    // when it failed.
-    void statementDone(int statement, qint64 rows, qint64 ms, bool failed, const QString& message);
+    // A statement ended: rows fetched, or rows affected when it had no result set (-1 when unknown);
+    // milliseconds; the database's message when it failed, or a note.
+    void statementDone(int statement, qint64 rows, bool affected, qint64 ms, bool failed, const QString& message);
     // Nothing runs any more (a result set may stay open for scrolling).
     void idle();
 
@@ -59,6 +59,7 @@ class SqlWorker : public QObject {
     int m_nextSet = 0;
     int m_openSet = -1;
     qint64 m_rows = 0;
+    bool m_hadSet = false;
     QElapsedTimer m_clock;
     std::atomic<bool> m_stop{false};
 };

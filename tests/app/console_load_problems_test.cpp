@@ -23,7 +23,7 @@ TEST(ConsoleLoadProblems, ProjectWithAWrongValueIsNotRunAndFails) {
     std::vector<std::wstring> runs;
     app.m_runner = [&](CtwDoc&, const std::wstring& file) {
         runs.push_back(file);
-        return true;
+        return RunOutcome{};
     };
     app.m_projectList = {std::wstring(bad.begin(), bad.end()), std::wstring(good.begin(), good.end())};
     std::ostringstream out;

@@ -69,6 +69,9 @@ protected:
 
 public:
     std::wstring m_LastError;
+    // Rows changed by the last statement without a result set that Execute or NextResultSet went past; -1 when
+    // the backend does not tell (the SQL console shows it).
+    long long m_RowsAffected = -1;
     bool m_Connected = false;
     CONN_INFO m_ConInfo;
     DS_TYPE m_Type = DS_SQLITE;

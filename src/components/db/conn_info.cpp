@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cwctype>
 
+#include "conn_fields.h"
 #include "conn_string.h"
 #include "log.h"
 #include "sys_reg.h"
@@ -117,6 +118,8 @@ void CONN_INFO::Save(CSysReg& store, const wchar_t* section) const {
                   L"odbc.ini (ODBC)");
     }
 }
+
+std::wstring CONN_INFO::ConnectString() const { return tw::db::WithPassword(Type, Connection, Password); }
 
 bool CONN_INFO::IsEmpty() const {
     for (wchar_t c : Connection)

@@ -19,6 +19,13 @@ struct CONN_INFO {
     std::wstring Connection;
     // Folder that relative SQLite paths count from (the project file's folder); never saved.
     std::wstring BaseFolder;
+    // A password typed for this session (connect dialog): joined to Connection only when connecting, never
+    // saved, never shown, and not part of the comparison (the same settings with another password are the same
+    // connection).
+    std::wstring Password = {};
+
+    // The text the client library is given: Connection with Password joined to it.
+    std::wstring ConnectString() const;
 
     // Reads Type and Connection from the table [section]; an absent table gives an empty description.
     void Load(const CSysReg& store, const wchar_t* section);

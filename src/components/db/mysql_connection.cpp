@@ -178,7 +178,7 @@ int MySqlConnection::Connect(const CONN_INFO& info) {
     m_LastError.clear();
     {
         std::lock_guard lock(m_settingsMutex);
-        if (!ParseSettings(info.Connection, m_settings, m_LastError)) return DB_ERROR;
+        if (!ParseSettings(info.ConnectString(), m_settings, m_LastError)) return DB_ERROR;
     }
     m_mysql = Open(&m_LastError);
     if (!m_mysql) return DB_ERROR;

@@ -164,7 +164,7 @@ int OdbcConnection::Connect(const CONN_INFO& info) {
     if (!m_dbc.Allocate(SQL_HANDLE_DBC, m_env.handle)) return Fail(SQL_HANDLE_ENV, m_env.handle);
     SQLSetConnectAttr(m_dbc.handle, SQL_ATTR_LOGIN_TIMEOUT,
                       reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(tw::db::kConnectTimeoutSeconds)), 0);
-    std::u16string connection = ToUtf16(info.Connection);
+    std::u16string connection = ToUtf16(info.ConnectString());
     SQLWCHAR completed[1024];
     SQLSMALLINT completedLength = 0;
     const SQLRETURN rc =

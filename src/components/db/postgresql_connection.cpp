@@ -3,6 +3,7 @@
 // and VACUUM or CREATE DATABASE may stand in a script. Results come back in single-row mode, so no result set is
 // ever held whole.
 
+#include <cstdlib>
 #include <libpq-fe.h>
 
 #include <chrono>
@@ -152,7 +153,7 @@ int PostgreSqlConnection::Connect(const CONN_INFO& info) {
     Disconnect();
     m_ConInfo = info;
     m_LastError.clear();
-    const std::string conninfo = tw::WideToUtf8(info.Connection);
+    const std::string conninfo = tw::WideToUtf8(info.ConnectString());
     const std::string timeout = std::to_string(tw::db::kConnectTimeoutSeconds);
     // The connection string comes after the default timeout, so a connect_timeout inside it wins.
     const char* keywords[] = {"connect_timeout", "client_encoding", "dbname", nullptr};
@@ -201,6 +202,7 @@ void PostgreSqlConnection::Cancel() {
 int PostgreSqlConnection::Execute(const std::wstring& script, int) {
     CloseCursor(0);
     m_LastError.clear();
+    m_RowsAffected = -1;
     {
         std::lock_guard lock(m_cancelMutex);
         m_stopRequested = false;
@@ -271,7 +273,11 @@ int PostgreSqlConnection::NextResultWithColumns() {
                 if (m_names.empty()) continue;
                 m_row = std::move(result);
                 return DB_OK;
-            case PGRES_COMMAND_OK:
+            case PGRES_COMMAND_OK: {
+                const char* tuples = PQcmdTuples(result.get());
+                m_RowsAffected = *tuples != '\0' ? std::atoll(tuples) : 0;
+                continue;
+            }
             case PGRES_EMPTY_QUERY: continue;
             case PGRES_COPY_IN:
             case PGRES_COPY_OUT:

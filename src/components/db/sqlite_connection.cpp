@@ -201,6 +201,7 @@ int SqliteConnection::Execute(const std::wstring& script, int) {
     }
     m_script = tw::WideToUtf8(script);
     m_next = 0;
+    m_RowsAffected = -1;
     const int rc = NextStatementWithColumns();
     return rc == DB_ERROR ? DB_ERROR : DB_OK;
 }
@@ -224,10 +225,14 @@ int SqliteConnection::NextStatementWithColumns() {
         m_next = tail ? static_cast<size_t>(tail - m_script.data()) : m_script.size();
         if (!m_stmt) continue;  // only blanks and comments
 
+        // The difference of the totals, because sqlite3_changes keeps the count of an earlier statement
+        // across one (such as CREATE TABLE) that changes no rows.
+        const sqlite3_int64 changesBefore = sqlite3_total_changes64(m_db.get());
         int rc = sqlite3_step(m_stmt.get());
         if (sqlite3_column_count(m_stmt.get()) == 0) {
             while (rc == SQLITE_ROW) rc = sqlite3_step(m_stmt.get());
             if (rc != SQLITE_DONE) return Fail(rc);
+            m_RowsAffected = sqlite3_total_changes64(m_db.get()) - changesBefore;
             m_stmt.reset();
             continue;
         }

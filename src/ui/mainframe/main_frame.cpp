@@ -23,10 +23,12 @@
 
 #include "child_frame.h"
 #include "ctw_doc.h"
+#include "about_dialog.h"
 #include "help.h"
 #include "html_preview.h"
 #include "icons.h"
 #include "log.h"
+#include "log_viewer.h"
 #include "macro_menu.h"
 #include "not_built.h"
 #include "project_view.h"
@@ -34,6 +36,7 @@
 #include "recent_files.h"
 #include "run_controller.h"
 #include "settings.h"
+#include "settings_dialog.h"
 #include "themes.h"
 
 namespace {
@@ -173,7 +176,7 @@ void CMainFrame::BuildMenus() {
     Action(kSettings)->setIcon(SettingsIcon());
     connect(Action(kViewLog), &QAction::triggered, this, &CMainFrame::ViewLog);
     connect(Action(kTruncateLog), &QAction::triggered, this, &CMainFrame::TruncateLog);
-    connect(Action(kSettings), &QAction::triggered, this, [this] { ShowNotBuilt(this, tr("Settings")); });
+    connect(Action(kSettings), &QAction::triggered, this, [this] { CSettings(this).exec(); });
     tools->addSeparator();
     QMenu* looks = tools->addMenu(tr("Application Look"));
     auto* lookGroup = new QActionGroup(this);
@@ -580,13 +583,13 @@ void CMainFrame::ShowHelp() {
 }
 
 void CMainFrame::ViewLog() {
-    const QString path = QString::fromStdString(CLog::FilePath());
-    if (!QFileInfo::exists(path)) {
-        Host().MessageBox(tr("The log file %1 does not exist yet.").arg(path).toStdWString(), L"View Log File",
-                          MessageIcon::Information);
-        return;
-    }
-    Host().OpenFile(path.toStdWString());
+    // One viewer, left open beside the work so that it can follow the log.
+    auto* viewer = findChild<LogViewer*>();
+    if (viewer == nullptr) viewer = new LogViewer(this);
+    viewer->Reload();
+    viewer->show();
+    viewer->raise();
+    viewer->activateWindow();
 }
 
 void CMainFrame::TruncateLog() {
@@ -597,11 +600,4 @@ void CMainFrame::TruncateLog() {
     }
 }
 
-void CMainFrame::About() {
-    QMessageBox box(QMessageBox::Information, tr("About Velmor Tablewright"),
-                    tr("<b>Velmor Tablewright</b> %1<br>SQL query results as documents.")
-                        .arg(QString::fromStdWString(CLog::VersionStr(0))),
-                    QMessageBox::Ok, this);
-    box.setIconPixmap(AppIcon().pixmap(48, 48));
-    box.exec();
-}
+void CMainFrame::About() { CAboutDlg(this).exec(); }

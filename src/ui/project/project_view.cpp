@@ -8,13 +8,15 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "adv_connect.h"
 #include "ctw_doc.h"
 #include "help.h"
 #include "icons.h"
-#include "not_built.h"
+#include "log.h"
 #include "project_page.h"
 #include "qt_host.h"
 #include "run_controller.h"
+#include "run_sql.h"
 
 namespace {
 
@@ -183,24 +185,56 @@ void CProjectView::Run() {
 }
 
 void CProjectView::Connect() {
-    if (m_running || m_connecting) {
+    // A run (report or preview) of this project has its connection to itself until it ends.
+    const RunController& runs = RunController::Instance();
+    if (m_running || m_connecting || (runs.IsRunning() && runs.RunningProject() == m_project)) {
         Busy();
         return;
     }
-    ShowNotBuilt(this, tr("Connect to Database"));
+    if (m_project == nullptr) return;
+    CLog::State(L"ProjectView::Connect");
+    auto* dialog = findChild<CAdvConnect*>();
+    if (dialog == nullptr) dialog = new CAdvConnect(this);
+    CDB* old = m_project->Connection();
+    CONN_INFO shown = old != nullptr ? old->m_ConInfo : CONN_INFO{};
+    shown.BaseFolder = m_project->ProjectFolder();
+    dialog->SetConnection(shown);
+    if (dialog->exec() == QDialog::Accepted) {
+        CONN_INFO kept;
+        if (old != nullptr && old->IsConnected()) {
+            kept = old->m_ConInfo;
+            old->Disconnect();
+        }
+        dialog->DoConnect(*m_project);
+        RefreshConnectionText();
+        const CDB* now = m_project->Connection();
+        if (kept != (now != nullptr ? now->m_ConInfo : CONN_INFO{})) m_project->SetModified(true);
+    }
+    CLog::State(nullptr);
 }
 
 void CProjectView::SqlConsole() {
-    if (m_running || m_connecting) {
+    // A run (report or preview) of this project has its connection to itself until it ends.
+    const RunController& runs = RunController::Instance();
+    if (m_running || m_connecting || (runs.IsRunning() && runs.RunningProject() == m_project)) {
         Busy();
         return;
     }
-    const CDB* connection = m_project != nullptr ? m_project->Connection() : nullptr;
+    CDB* connection = m_project != nullptr ? m_project->Connection() : nullptr;
     if (connection == nullptr || !connection->IsConnected()) {
         Host().MessageBox(L"The established database connection is required!", L"SQL Console", MessageIcon::Error);
         return;
     }
-    ShowNotBuilt(this, tr("SQL Console"));
+    CLog::State(L"ProjectView::SqlConsole");
+    // Made on first use and kept with the window, with its text, results and history.
+    auto* console = findChild<CRunSQL*>();
+    if (console == nullptr) {
+        console = new CRunSQL(this);
+        console->Initialize(QStringLiteral("Monospace"));
+    }
+    console->SetDB(connection, m_project);
+    console->exec();
+    CLog::State(nullptr);
 }
 
 void CProjectView::ShowHelp() { ShowHtmlHelp(this, HelpTopic(m_currentPage)); }

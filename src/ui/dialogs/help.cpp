@@ -1,10 +1,10 @@
 #include "help.h"
 
-#include <QDesktopServices>
 #include <QFileInfo>
 #include <QObject>
 #include <QUrl>
 
+#include "help_viewer.h"
 #include "host.h"
 
 QString HelpPath(const QString& topic) { return QString::fromStdString(DataDir()) + QStringLiteral("/help/") + topic; }
@@ -16,5 +16,9 @@ void ShowHtmlHelp(QWidget*, const QString& topic) {
         Host().MessageBox(text.toStdWString(), L"Help", MessageIcon::Information);
         return;
     }
-    Host().OpenFile(path.toStdWString());
+    CHelpViewer* viewer = CHelpViewer::Instance();
+    viewer->ShowTopic(topic);
+    viewer->show();
+    viewer->raise();
+    viewer->activateWindow();
 }

@@ -1,5 +1,5 @@
 #pragma once
-// Help topics: the installed help pages, until the help viewer exists shown by the desktop's browser.
+// Help topics: the installed help pages, shown in the program's help window.
 
 #include <QString>
 

@@ -13,7 +13,8 @@ PACKAGES=(
   libtomlplusplus-dev libgtest-dev libgmock-dev libbenchmark-dev
   libsqlite3-dev sqlite3 libpq-dev postgresql postgresql-client libmariadb-dev mariadb-server mariadb-client
   unixodbc unixodbc-dev odbc-postgresql libsqliteodbc
-  libcairo2-dev libpango1.0-dev fonts-dejavu-core fonts-droid-fallback fp-utils libchm-bin
+  libcairo2-dev libpango1.0-dev fonts-dejavu-core fonts-droid-fallback fonts-noto-cjk fonts-noto-color-emoji fonts-symbola
+  fp-utils libchm-bin chromium
   poppler-utils libreoffice-writer-nogui libreoffice-calc-nogui python3 python3-html5lib libxml2-utils time
 )
 

@@ -1,4 +1,5 @@
-// Throughput and peak memory of the RTF and PDF writers for large result sets.
+// Throughput and peak memory of the RTF and PDF writers for large result sets, PDF pages per second, and the
+// time the PDF writer takes for one very long cell.
 //
 //   writers2_bench [rows ...]     (default: 100000 1000000)
 //
@@ -16,7 +17,10 @@
 #include <string>
 #include <vector>
 
+#include <fstream>
+
 #include "multi_report.h"
+#include "pdf_writer.h"
 #include "text.h"
 
 namespace {
@@ -62,11 +66,66 @@ int WriteReport(int format, const std::string& path, long rows) {
     }
     report.EndTable(L"ResultSet");
     report.EndSubDocument();
+    const auto* pdf = dynamic_cast<const PdfReport*>(report.Writer());
+    const int pages = pdf ? pdf->PageCount() : 0;
     if (report.Close() != RE_OK) {
         std::fprintf(stderr, "close failed: %s\n", tw::WideToUtf8(report.ErrorText()).c_str());
         return 1;
     }
+    std::ofstream(path + ".pages") << pages;
     return 0;
+}
+
+// One row whose middle cell holds characters of prose (the case that once grew with the square of the length).
+int WriteLongCell(const std::string& path, long characters) {
+    MultiReport report;
+    report.AddReport(RF_PDF, tw::Utf8ToWide(path), L"");
+    if (report.Open() != RE_OK) return 1;
+    std::wstring text;
+    text.reserve(static_cast<size_t>(characters) + 64);
+    for (long sentence = 0; static_cast<long>(text.size()) < characters; ++sentence)
+        text += L"Sentence " + std::to_wstring(sentence) + L" of a long value that wraps. ";
+    report.BeginTable(L"ResultSet", L"");
+    report.BeginRow(L"", L"", 3);
+    for (const wchar_t* column : {L"id", L"text", L"note"}) report.Cell(column, 1, L"");
+    report.EndRow(L"");
+    report.BeginRow(L"row", L"", 3);
+    Cell(report, L"id", L"1", L"", false);
+    Cell(report, L"text", text, L"", false);
+    Cell(report, L"note", L"long", L"", false);
+    report.EndRow(L"row");
+    report.EndTable(L"ResultSet");
+    const auto* pdf = dynamic_cast<const PdfReport*>(report.Writer());
+    const int pages = pdf ? pdf->PageCount() : 0;
+    if (report.Close() != RE_OK) return 1;
+    std::ofstream(path + ".pages") << pages;
+    return 0;
+}
+
+// Runs one case in a child; prints its line. False when it failed.
+bool Measure(const char* label, long size, const std::string& path, int (*write)(const std::string&, long)) {
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t child = ::fork();
+    if (child == 0) _exit(write(path, size));
+    int status = 0;
+    struct rusage usage {};
+    ::wait4(child, &status, 0, &usage);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    struct stat info {};
+    ::stat(path.c_str(), &info);
+    const bool ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    const double cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                       static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    long pages = 0;
+    std::ifstream(path + ".pages") >> pages;
+    std::printf("%-9s %10ld %9.2f %9.2f %14.0f %14.1f %12.1f %8ld %10.0f%s\n", label, size, seconds, cpu,
+                static_cast<double>(size) / cpu, static_cast<double>(usage.ru_maxrss) / 1024.0,
+                static_cast<double>(info.st_size) / (1024.0 * 1024.0), pages,
+                pages ? static_cast<double>(pages) / cpu : 0.0, ok ? "" : "  FAILED");
+    std::fflush(stdout);
+    ::unlink(path.c_str());
+    ::unlink((path + ".pages").c_str());
+    return ok;
 }
 
 }  // namespace
@@ -81,34 +140,21 @@ int main(int argc, char** argv) {
 
     // Wall time suffers when the machine is busy; CPU time (user + system of the child) is the steadier
     // figure.
-    std::printf("%-6s %10s %9s %9s %14s %14s %12s\n", "format", "rows", "wall s", "cpu s", "rows/cpu s",
-                "peak RSS MiB", "file MiB");
+    std::printf("%-9s %10s %9s %9s %14s %14s %12s %8s %10s\n", "case", "size", "wall s", "cpu s", "size/cpu s",
+                "peak RSS MiB", "file MiB", "pages", "pages/cpu s");
     int failures = 0;
-    for (const int format : {RF_RTF, RF_PDF}) {
-        for (const long rows : counts) {
-            const std::string path = folder + (format == RF_RTF ? "/bench.rtf" : "/bench.pdf");
-            const auto start = std::chrono::steady_clock::now();
-            const pid_t child = ::fork();
-            if (child == 0) _exit(WriteReport(format, path, rows));
-            int status = 0;
-            struct rusage usage {};
-            ::wait4(child, &status, 0, &usage);
-            const double seconds =
-                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-            struct stat info {};
-            ::stat(path.c_str(), &info);
-            const bool ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-            failures += ok ? 0 : 1;
-            const double cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                               static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-            std::printf("%-6s %10ld %9.2f %9.2f %14.0f %14.1f %12.1f%s\n", format == RF_RTF ? "RTF" : "PDF",
-                        rows, seconds, cpu, static_cast<double>(rows) / cpu,
-                        static_cast<double>(usage.ru_maxrss) / 1024.0,
-                        static_cast<double>(info.st_size) / (1024.0 * 1024.0), ok ? "" : "  FAILED");
-            std::fflush(stdout);
-            ::unlink(path.c_str());
-        }
-    }
+    for (const long rows : counts)
+        failures += Measure("RTF rows", rows, folder + "/bench.rtf",
+                            [](const std::string& path, long size) { return WriteReport(RF_RTF, path, size); })
+                        ? 0
+                        : 1;
+    for (const long rows : counts)
+        failures += Measure("PDF rows", rows, folder + "/bench.pdf",
+                            [](const std::string& path, long size) { return WriteReport(RF_PDF, path, size); })
+                        ? 0
+                        : 1;
+    for (const long characters : {100000L, 1000000L})
+        failures += Measure("PDF cell", characters, folder + "/long.pdf", WriteLongCell) ? 0 : 1;
     ::rmdir(folder.c_str());
     return failures == 0 ? 0 : 1;
 }

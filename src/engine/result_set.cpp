@@ -181,6 +181,7 @@ int ExReport::PrepareColumnCell(const ColumnPlan& column, const ColumnPlan* mark
     const ValueMarker* active = markerOwner ? markerOwner->marker : nullptr;
     const ColumnProperty* property = column.property;
     CellFormat format;
+    format.valueType = column.type;
     format.bold = (property && property->style.IsBold) || (active && active->style.IsBold);
     format.italic = (property && property->style.IsItalic) || (active && active->style.IsItalic);
     if (active && active->style.FontSize != 0) {

@@ -1,5 +1,6 @@
 #include "rule_style.h"
 
+#include <cwctype>
 #include <string_view>
 
 namespace {
@@ -30,17 +31,32 @@ void AppendInt(std::wstring& out, long long value) {
     while (count > 0) out += digits[--count];
 }
 
+// The CSS text-align of an Align text (any case), or null for a text that names no alignment.
+const wchar_t* CssAlignment(std::wstring_view align) {
+    static const wchar_t* const names[] = {L"left", L"right", L"center", L"justify"};
+    for (const wchar_t* name : names) {
+        const std::wstring_view candidate(name);
+        if (candidate.size() != align.size()) continue;
+        bool same = true;
+        for (size_t i = 0; i < align.size() && same; ++i) same = static_cast<wchar_t>(std::towlower(align[i])) == candidate[i];
+        if (same) return name;
+    }
+    return nullptr;
+}
+
 void AppendHtmlAttributes(std::wstring& out, const RuleStyle& style) {
     if (style.Align != L"Left") {
         out += L" align=\"";
         AppendEscaped(out, style.Align);
         out += L'"';
     }
-    // Browsers honour only the first of several style attributes, so the declarations share one.
+    // Browsers honour only the first of several style attributes, so the declarations share one. The align
+    // attribute alone loses to a template's td { text-align }, so the alignment is a declaration too.
+    const wchar_t* textAlign = style.Align != L"Left" ? CssAlignment(style.Align) : nullptr;
     const bool hasBackground = !style.BackgroundColor.empty();
     const bool hasColor = !style.FontColor.empty();
     const bool hasSize = style.FontSize != 0;
-    if (hasBackground || hasColor || hasSize) {
+    if (hasBackground || hasColor || hasSize || textAlign) {
         out += L" style=\"";
         bool first = true;
         auto declaration = [&](const wchar_t* name) {
@@ -62,6 +78,11 @@ void AppendHtmlAttributes(std::wstring& out, const RuleStyle& style) {
             declaration(L"font-size: ");
             AppendInt(out, (static_cast<long long>(style.FontSize) + 5) * 20);
             out += L"%;";
+        }
+        if (textAlign) {
+            declaration(L"text-align: ");
+            out += textAlign;
+            out += L';';
         }
         out += L'"';
     }

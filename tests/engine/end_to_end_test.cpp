@@ -143,6 +143,19 @@ TEST_F(SqliteRunTest, TextReportReadsBackWithACsvReader) {
     EXPECT_EQ(records, expected);
 }
 
+// The column types reach the spreadsheet: numbers and dates are typed cells, texts stay texts.
+TEST_F(SqliteRunTest, ExcelCellsTakeTheColumnsTypes) {
+    LoadProject(RF_EXCEL, "SELECT id, name, price, born, '007' AS code, SUM(price) OVER () AS total FROM items "
+                          "ORDER BY id", "out/items.xls");
+    ASSERT_TRUE(engine.RunAndOpen(project, project.ReportFile, 0));
+    std::ifstream in(m_folder / "out/items.xls");
+    const std::string book((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    for (const char* cell : {"<Data ss:Type=\"Number\">-7.25</Data>", "<Data ss:Type=\"Number\">4</Data>",
+                             "ss:StyleID=\"twDate\"><Data ss:Type=\"DateTime\">2024-01-02T00:00:00.000</Data>",
+                             "<Data ss:Type=\"String\">007</Data>", "<Data ss:Type=\"Number\">-2.75</Data>"})
+        EXPECT_NE(book.find(cell), std::string::npos) << cell;
+}
+
 TEST_F(SqliteRunTest, StatementFailingAfterTheFirstResultSetIsInTheReport) {
     LoadProject(RF_HTML, "SELECT id FROM items ORDER BY id; SELECT * FROM missing", "out/failed.htm");
 

@@ -116,6 +116,34 @@ TEST(ChmWriter, PagesAndProjectGoToTheFolderOfTheRun) {
               std::string::npos);
 }
 
+// The project file is plain text: the window title reads as typed, and the language follows the project's.
+TEST(ChmWriter, ProjectTitleIsPlainTextInTheProjectsLanguage) {
+    if (!HaveTools()) GTEST_SKIP() << "chmcmd or the chmlib tools are not available";
+    const std::pair<const wchar_t*, const char*> languages[] = {
+        {L"de-DE", "Language=0x407 German (Germany)\r\n"},
+        {L"fr_CA", "Language=0xc0c French (Canada)\r\n"},
+        {L"english", "Language=0x409 English (United States)\r\n"},
+    };
+    for (const auto& [language, line] : languages) {
+        rt::TempDir scratch;
+        TempDirGuard temp(scratch.Name("tmp"));
+        const std::string runFolder = scratch.Name("tw20run");
+        std::filesystem::create_directories(runFolder);
+        MultiReport report;
+        report.AddReport(RF_CHM, tw::Utf8ToWide(scratch.Name("r.chm")), L"");
+        report.AddProperty(L"%TITLE%", L"Sales & Orders <2024> \u00e9");
+        report.AddProperty(L"%LANGUAGE%", language);
+        ASSERT_EQ(report.Open(), RE_OK) << tw::WideToUtf8(report.ErrorText());
+        report.BeginSubDocument(tw::Utf8ToWide(runFolder), L"Results.html", L"Results");
+        report.Text(L"body", 0, {}, 0);
+        report.EndSubDocument();
+        ASSERT_EQ(report.Close(), RE_OK) << tw::WideToUtf8(report.ErrorText());
+        const std::string project = rt::ReadFile(std::filesystem::path(runFolder) / "report.hhp");
+        EXPECT_NE(project.find("Title=Sales & Orders <2024> \u00e9\r\n"), std::string::npos) << project;
+        EXPECT_NE(project.find(line), std::string::npos) << project;
+    }
+}
+
 TEST(ChmWriter, EdgeCasesAreEscapedOnTheirPages) {
     if (!HaveTools()) GTEST_SKIP() << "chmcmd or the chmlib tools are not available";
     rt::TempDir scratch;

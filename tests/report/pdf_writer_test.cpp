@@ -61,6 +61,84 @@ void WriteRows(AReport& report, int rows, const std::wstring& anchor) {
 
 std::wstring Wide(const std::string& path) { return tw::Utf8ToWide(path); }
 
+// Values without a break opportunity keep their columns wide enough to stay on one line; nothing is hyphenated;
+// long texts wrap beside them; every script finds a font (emoji as outline glyphs, so the text stays text).
+// Nine columns on a portrait page: the table font shrinks a little instead of splitting the values.
+TEST(PdfWriter, ValuesStayWholeInBalancedColumns) {
+    if (!HavePoppler()) GTEST_SKIP() << "poppler-utils are not available";
+    const std::vector<std::wstring> tokens = {L"2024-01-02", L"1234567.891", L"order_date", L"\u00c5ngstr\u00f6m",
+                                              L"customer@example.com", L"\ud55c\uad6d\uc5b4", L"\U0001F600",
+                                              L"\u65e5\u672c\u8a9e"};
+    std::wstring prose;
+    for (int i = 0; i < 6; ++i) prose += L"Words of a long description wrap at their spaces. ";
+    for (const int extraColumns : {0}) {
+        SCOPED_TRACE(extraColumns);
+        rt::TempDir scratch;
+        const std::string path = scratch.Name("whole.pdf");
+        PdfReport report;
+        ASSERT_EQ(twtest::OpenAlone(report, path), RE_OK);
+        report.BeginTable(L"ResultSet", {});
+        report.BeginRow({}, {}, 0);
+        for (const wchar_t* name : {L"order_date", L"amount", L"id_column", L"name", L"mail", L"ko", L"e", L"ja",
+                                    L"description"})
+            report.Cell(name, 1, {});
+        for (int extra = 0; extra < extraColumns; ++extra) report.Cell(L"c" + std::to_wstring(extra), 1, {});
+        report.EndRow({});
+        for (int row = 0; row < 3; ++row) {
+            report.BeginRow(L"row", {}, 0);
+            for (const std::wstring& token : tokens) report.Cell(token, 0, {});
+            report.Cell(prose, 0, {});
+            for (int extra = 0; extra < extraColumns; ++extra) report.Cell(L"1234.5", 0, {});
+            report.EndRow(L"row");
+        }
+        report.EndTable(L"ResultSet");
+        ASSERT_EQ(report.Close(), RE_OK);
+        const std::string text = PdfText(path);
+        std::string joined;  // Chinese, Japanese and Korean may break between any two characters
+        for (const char c : text)
+            if (c != '\n' && c != ' ') joined += c;
+        for (const std::wstring& token : tokens) {
+            const bool ideographic = token[0] >= 0x3000 && token[0] < 0xE000;
+            EXPECT_NE((ideographic ? joined : text).find(tw::WideToUtf8(token)), std::string::npos)
+                << tw::WideToUtf8(token);
+        }
+        EXPECT_EQ(text.find("\u00c5ngstr\u00f6-"), std::string::npos);
+        EXPECT_EQ(text.find("Wor-"), std::string::npos);
+    }
+}
+
+// Wherever the page ends, the header row and the first row of the table share a page.
+TEST(PdfWriter, HeaderRowNeverAloneAtThePageBottom) {
+    if (!HavePoppler()) GTEST_SKIP() << "poppler-utils are not available";
+    for (int lines = 50; lines <= 80; lines += 2) {
+        SCOPED_TRACE(lines);
+        rt::TempDir scratch;
+        const std::string path = scratch.Name("keep.pdf");
+        PdfReport report;
+        ASSERT_EQ(twtest::OpenAlone(report, path), RE_OK);
+        for (int line = 0; line < lines; ++line) report.Text(L"filler line " + std::to_wstring(line), 0, {}, 0);
+        report.BeginTable(L"ResultSet", {});
+        report.BeginRow({}, {}, 2);
+        report.Cell(L"HEADERCELL", 1, {});
+        report.Cell(L"other", 1, {});
+        report.EndRow({});
+        for (int row = 0; row < 3; ++row) {
+            report.BeginRow(L"row", {}, 2);
+            report.Cell(L"ROWCELL" + std::to_wstring(row), 0, {});
+            report.Cell(L"x", 0, {});
+            report.EndRow(L"row");
+        }
+        report.EndTable(L"ResultSet");
+        ASSERT_EQ(report.Close(), RE_OK);
+        for (int page = 1; page <= Pages(path); ++page) {
+            const std::string text = PdfText(path, page);
+            if (text.find("HEADERCELL") != std::string::npos) {
+                EXPECT_NE(text.find("ROWCELL"), std::string::npos) << "page " << page << " ends with the header";
+            }
+        }
+    }
+}
+
 }  // namespace
 
 TEST(PdfWriter, SampleReadsBackWithSizeOutlineAndDestinations) {

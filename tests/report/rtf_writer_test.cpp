@@ -55,6 +55,48 @@ std::string OdtPart(const std::string& odt, const std::string& part) {
         rt::Quote(odt) + " " + part);
 }
 
+// Short columns get room for their values and long text takes the rest; LibreOffice shows the values unbroken
+// and a page number in every page's footer.
+TEST(RtfWriter, MeasuredColumnsAndPageNumbers) {
+    rt::TempDir scratch;
+    const std::string path = scratch.Name("widths.rtf");
+    RtfReport report;
+    ASSERT_EQ(twtest::OpenAlone(report, path), RE_OK);
+    std::wstring prose;
+    for (int i = 0; i < 30; ++i) prose += L"A long description wraps at its spaces. ";
+    report.BeginTable(L"ResultSet", {});
+    report.BeginRow({}, {}, 4);
+    for (const wchar_t* name : {L"id", L"order_date", L"amount", L"description"}) report.Cell(name, 1, {});
+    report.EndRow({});
+    for (int row = 0; row < 60; ++row) {
+        report.BeginRow(L"row", {}, 4);
+        for (const std::wstring& value : {std::to_wstring(row), std::wstring(L"2024-01-02"),
+                                          std::wstring(L"1234567.891"), prose})
+            report.Cell(value, 0, {});
+        report.EndRow(L"row");
+    }
+    report.EndTable(L"ResultSet");
+    ASSERT_EQ(report.Close(), RE_OK);
+    const std::string rtf = rt::ReadFile(path);
+    EXPECT_NE(rtf.find("{\\footer\\pard\\plain\\qc\\f0\\fs18 \\chpgn\\par}"), std::string::npos);
+    // Right edges of the four columns: the description is the widest, the others fit their values.
+    std::vector<long> edges;
+    for (size_t at = rtf.find("\\cellx"); at != std::string::npos && edges.size() < 4; at = rtf.find("\\cellx", at + 1))
+        edges.push_back(std::stol(rtf.substr(at + 6)));
+    ASSERT_EQ(edges.size(), 4u);
+    EXPECT_GT(edges[3] - edges[2], 3 * (edges[2] - edges[1]));
+    EXPECT_GT(edges[1] - edges[0], 10 * 110);  // "2024-01-02" at about 110 twips a character
+
+    if (!Convert(scratch, path, "pdf") || !rt::HasProgram("pdftotext")) GTEST_SKIP() << "no LibreOffice or poppler";
+    const std::string text = Capture("pdftotext " + rt::Quote(scratch.Name("widths.pdf")) + " -");
+    for (const char* value : {"order_date", "2024-01-02", "1234567.891"})
+        EXPECT_NE(text.find(value), std::string::npos) << value;
+    const int pages = std::stoi(Capture("pdfinfo " + rt::Quote(scratch.Name("widths.pdf")) +
+                                        " | sed -n 's/^Pages: *//p'"));
+    ASSERT_GT(pages, 1);
+    EXPECT_NE(text.find("\n" + std::to_string(pages) + "\n"), std::string::npos) << "no page number " << pages;
+}
+
 }  // namespace
 
 TEST(RtfWriter, MatchesGoldenFile) {

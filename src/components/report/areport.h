@@ -23,6 +23,7 @@ struct CellFormat {
     int size = 0;             // BeginStyle(RS_SIZE, size) when not 0
     bool bold = false;
     bool italic = false;
+    int valueType = 0;        // the column's type code, so that spreadsheets can type the cell (0: unknown)
     bool operator==(const CellFormat&) const = default;
 };
 

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -78,6 +79,59 @@ void AppendSitemapText(std::string& out, std::wstring_view text) {
         else
             out += "&#" + std::to_string(static_cast<unsigned long>(c)) + ";";
     }
+}
+
+// The project file is plain text: its title keeps "&" and "<" as they are (only line breaks become spaces).
+void AppendPlainText(std::string& out, std::wstring_view text) {
+    for (const wchar_t c : text) {
+        if (c < 0x20) {
+            out += ' ';
+        } else {
+            const wchar_t one[1] = {c};
+            tw::AppendUtf8(out, std::wstring_view(one, 1));
+        }
+    }
+}
+
+// The Windows language identifier and name of a language tag ("de", "fr-CA"); English (United States) for a
+// tag it does not know. The help viewer picks its sorting and fonts by it.
+std::string LanguageLine(std::wstring_view tag) {
+    struct Language {
+        const char* tag;
+        const char* line;
+    };
+    static const Language languages[] = {
+        {"en-gb", "0x809 English (United Kingdom)"}, {"en", "0x409 English (United States)"},
+        {"de-at", "0xc07 German (Austria)"},         {"de-ch", "0x807 German (Switzerland)"},
+        {"de", "0x407 German (Germany)"},            {"fr-ca", "0xc0c French (Canada)"},
+        {"fr-be", "0x80c French (Belgium)"},         {"fr-ch", "0x100c French (Switzerland)"},
+        {"fr", "0x40c French (France)"},             {"es-mx", "0x80a Spanish (Mexico)"},
+        {"es", "0xc0a Spanish (Spain)"},             {"it", "0x410 Italian (Italy)"},
+        {"nl-be", "0x813 Dutch (Belgium)"},          {"nl", "0x413 Dutch (Netherlands)"},
+        {"pt-br", "0x416 Portuguese (Brazil)"},      {"pt", "0x816 Portuguese (Portugal)"},
+        {"ru", "0x419 Russian (Russia)"},            {"uk", "0x422 Ukrainian (Ukraine)"},
+        {"pl", "0x415 Polish (Poland)"},             {"cs", "0x405 Czech (Czech Republic)"},
+        {"sk", "0x41b Slovak (Slovakia)"},           {"hu", "0x40e Hungarian (Hungary)"},
+        {"sv", "0x41d Swedish (Sweden)"},            {"da", "0x406 Danish (Denmark)"},
+        {"fi", "0x40b Finnish (Finland)"},           {"nb", "0x414 Norwegian (Bokmal)"},
+        {"no", "0x414 Norwegian (Bokmal)"},          {"el", "0x408 Greek (Greece)"},
+        {"tr", "0x41f Turkish (Turkey)"},            {"he", "0x40d Hebrew (Israel)"},
+        {"ar", "0x401 Arabic (Saudi Arabia)"},       {"ja", "0x411 Japanese (Japan)"},
+        {"ko", "0x412 Korean (Korea)"},              {"zh-tw", "0x404 Chinese (Taiwan)"},
+        {"zh-hk", "0xc04 Chinese (Hong Kong)"},      {"zh", "0x804 Chinese (PRC)"},
+    };
+    std::string lower;
+    for (const wchar_t c : tag) {
+        if (c >= 0x80) break;
+        lower += static_cast<char>(c == L'_' ? '-' : std::tolower(static_cast<unsigned char>(c)));
+    }
+    for (const Language& language : languages) {
+        const std::string_view known = language.tag;
+        // The whole tag, or its start up to a hyphen ("de-DE" is German, "english" is not "en").
+        if (lower.starts_with(known) && (lower.size() == known.size() || lower[known.size()] == '-'))
+            return language.line;
+    }
+    return "0x409 English (United States)";
 }
 
 void AppendSitemapEntry(std::string& out, std::wstring_view name, std::wstring_view local) {
@@ -266,8 +320,8 @@ bool ChmReport::WriteProjectFiles(const std::string& folder, const std::string& 
     std::string project = "[OPTIONS]\r\nCompatibility=1.1 or later\r\nCompiled file=" + base +
                           ".chm\r\nContents file=" + base + ".hhc\r\nIndex file=" + base +
                           ".hhk\r\nDefault topic=index.html\r\nDisplay compile progress=No\r\n"
-                          "Language=0x409 English (United States)\r\nTitle=";
-    AppendSitemapText(project, title);
+                          "Language=" + LanguageLine(Property(m_setup, L"%LANGUAGE%")) + "\r\nTitle=";
+    AppendPlainText(project, title);
     project += "\r\n\r\n[FILES]\r\nindex.html\r\n";
     for (const Page& page : m_pages) project += tw::WideToUtf8(page.file) + "\r\n";
 

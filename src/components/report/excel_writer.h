@@ -7,8 +7,11 @@
 //     sub-document gets a worksheet of its own.
 //   - Title, table of contents, header and footer are one-cell rows. Rows written outside a sub-document wait
 //     and open the next worksheet; those after the last one close it.
-//   - A body cell whose value is a canonical number is a Number cell, every other value a String; SetCellColor
-//     ties the cell to a style of SetStyles (an unknown style name is left out rather than break the file).
+//   - A body cell is a Number, DateTime or String cell by its column's type and value (spreadsheet_value.h);
+//     SetCellColor ties the cell to a style of SetStyles (an unknown style name is left out rather than break
+//     the file), with a date format added for DateTime cells.
+//   - Column widths come from the header and the first rows of the first table of each worksheet; every cell
+//     wraps within its column (the Default style), so line breaks show.
 //   - Bold, italic and size styles come through the SetStyles blocks, so BeginStyle and EndStyle write nothing.
 
 #include <string>
@@ -16,6 +19,7 @@
 
 #include "areport.h"
 #include "output_file.h"
+#include "spreadsheet_value.h"
 
 class ExcelReport : public AReport {
 public:
@@ -41,16 +45,20 @@ public:
     void BeginCell(std::wstring_view columnName, int header, std::wstring_view attributes) override;
     void EndCell(std::wstring_view columnName, int header) override;
     void Cell(std::wstring_view text, int header, std::wstring_view attributes) override;
+    void FormattedCell(int handle, std::wstring_view columnName, std::wstring_view text) override;
 
     // The worksheet name Excel accepts for title, unique among taken (which it is added to, in lower case).
     static std::wstring SheetName(std::wstring_view title, std::vector<std::wstring>& taken);
 
 private:
     // Where rows go: the open worksheet inside a sub-document, else the rows waiting for the next one.
-    std::string& Sink() { return m_inSubDocument ? m_file.Buffer() : m_pending; }
+    std::string& Sink() { return !m_inSubDocument ? m_pending : m_measuring ? m_sheetRows : m_file.Buffer(); }
     void Flushed() {
-        if (m_inSubDocument) m_file.MaybeFlush();
+        if (m_inSubDocument && !m_measuring) m_file.MaybeFlush();
     }
+    // Writes the measured <Column> widths and the rows that waited for them.
+    void WriteColumns();
+    void Measure(std::wstring_view value, spreadsheet::CellKind kind, int header);
     void OpenSheet(std::wstring_view title);
     void CloseSheet();
     void TextRow(std::wstring_view text, PARAGRAPH_TYPE type);
@@ -60,6 +68,12 @@ private:
 
     OutputFile m_file;
     std::string m_pending;
+    std::string m_sheetRows;       // rows of the open worksheet while its widths are measured
+    std::vector<double> m_widths;  // points, by column
+    int m_measuredRows = 0;
+    size_t m_columnIndex = 0;      // of the next cell in the row
+    int m_cellType = 0;            // type code of the column of the FormattedCell being written
+    bool m_inTable = false, m_measuring = false;
     std::vector<std::wstring> m_sheetNames;
     std::vector<std::wstring> m_styleIds;
     std::vector<std::string> m_styleIdsXml;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "column_widths.h"
 #include "pdf_writer.h"
 #include "rtf_colors.h"
 
@@ -13,14 +14,54 @@ namespace {
 constexpr double kPadding = 3;
 constexpr double kFooterHeight = 18;
 constexpr double kMinColumn = 18;
+// Table text: the body size, and the smallest it shrinks to so that a wide table's words fit (still legible
+// when printed).
+constexpr double kCellPoints = 9, kMinCellPoints = 6;
 constexpr double kSpareColumn = 60;  // a cell beyond the measured columns
 constexpr std::uint32_t kHeaderShade = 0xE4E4E4;
 constexpr std::uint32_t kBorder = 0x909090;
+
+double ColumnWidth(const std::vector<double>& widths, size_t column) {
+    return column < widths.size() ? widths[column] : kSpareColumn;
+}
 
 double ToPoints(int pangoUnits) { return static_cast<double>(pangoUnits) / PANGO_SCALE; }
 
 void SetRgb(cairo_t* cr, std::uint32_t rgb) {
     cairo_set_source_rgb(cr, (rgb >> 16 & 0xFF) / 255.0, (rgb >> 8 & 0xFF) / 255.0, (rgb & 0xFF) / 255.0);
+}
+
+// The widest stretch of an unwrapped layout between two line-break opportunities (its widest "word"), walked
+// cluster by cluster in one pass.
+double WidestWord(PangoLayout* layout) {
+    int attributeCount = 0;
+    const PangoLogAttr* attributes = pango_layout_get_log_attrs_readonly(layout, &attributeCount);
+    const char* text = pango_layout_get_text(layout);
+    PangoLayoutIter* iter = pango_layout_get_iter(layout);
+    int widest = 0, start = 0, end = 0, byte = 0, character = 0;
+    bool first = true;
+    do {
+        PangoRectangle logical;
+        pango_layout_iter_get_cluster_extents(iter, nullptr, &logical);
+        const int index = pango_layout_iter_get_index(iter);
+        if (index > byte) {
+            character += static_cast<int>(g_utf8_pointer_to_offset(text + byte, text + index));
+            byte = index;
+        }
+        const bool breakBefore = character < attributeCount && attributes[character].is_line_break;
+        // A break opportunity, or a new line (x went back), starts the next word.
+        if (first || breakBefore || logical.x < end - PANGO_SCALE) {
+            if (!first) widest = std::max(widest, end - start);
+            start = logical.x;
+            end = logical.x + logical.width;
+        } else {
+            end = std::max(end, logical.x + logical.width);
+        }
+        first = false;
+    } while (pango_layout_iter_next_cluster(iter));
+    pango_layout_iter_free(iter);
+    if (!first) widest = std::max(widest, end - start);
+    return ToPoints(widest);
 }
 
 }  // namespace
@@ -38,6 +79,7 @@ void PdfReport::BeginTable(std::wstring_view, std::wstring_view) {
     m_hasHeader = false;
     m_bufferedCount = 0;
     m_widths.clear();
+    SetCellPoints(kCellPoints);
 }
 
 void PdfReport::EndTable(std::wstring_view) {
@@ -100,61 +142,59 @@ void PdfReport::Cell(std::wstring_view text, int header, std::wstring_view attri
     m_inCell = false;
 }
 
-// Natural width of each column (its widest line unwrapped); when they do not fit the page, every column keeps
-// up to an equal share and the rest of the width goes to the wider columns in proportion to what they lack.
+// Each column's natural width (its widest line unwrapped) and minimum width (its widest word: a value such as
+// 2024-01-02 or order_date that has no break opportunity), balanced by BalanceColumns. When even the minimums
+// do not fit, the table's font shrinks down to kMinCellPoints first; past that, words wider than their column
+// break between characters (never with an inserted hyphen).
 void PdfReport::FixColumnWidths() {
     size_t columns = 0;
     for (int i = 0; i < m_bufferedCount; ++i)
         columns = std::max(columns, static_cast<size_t>(m_buffered[static_cast<size_t>(i)].used));
-    std::vector<double> natural(columns, kMinColumn);
-    PangoLayout* layout = CellLayout(0, false);
-    pango_layout_set_width(layout, -1);
-    for (int i = 0; i < m_bufferedCount; ++i) {
-        const RowData& row = m_buffered[static_cast<size_t>(i)];
-        for (size_t c = 0; c < static_cast<size_t>(row.used); ++c) {
-            ApplyText(layout, row.cells[c].text, row.cells[c].header);
-            int width = 0, height = 0;
-            pango_layout_get_size(layout, &width, &height);
-            natural[c] = std::max(natural[c], ToPoints(width) + 2 * kPadding + 1);
-        }
-    }
+    std::vector<double> natural, minimum;
     const double available = m_pageWidth - 2 * m_margin;
-    double total = 0;
-    for (double& width : natural) total += width = std::min(width, available);
-    m_widths = natural;
-    if (total > available && columns > 0) {
-        const double share = available / static_cast<double>(columns);
-        double fixed = 0, lacking = 0;
-        for (size_t c = 0; c < columns; ++c) {
-            m_widths[c] = std::min(natural[c], share);
-            fixed += m_widths[c];
-            lacking += natural[c] - m_widths[c];
+    double minimumTotal = 0;
+    auto measure = [&] {
+        natural.assign(columns, kMinColumn);
+        minimum.assign(columns, kMinColumn);
+        PangoLayout* layout = CellLayout(0, false);
+        pango_layout_set_width(layout, -1);
+        for (int i = 0; i < m_bufferedCount; ++i) {
+            const RowData& row = m_buffered[static_cast<size_t>(i)];
+            for (size_t c = 0; c < static_cast<size_t>(row.used); ++c) {
+                ApplyText(layout, row.cells[c].text, row.cells[c].header);
+                int width = 0, height = 0;
+                pango_layout_get_size(layout, &width, &height);
+                natural[c] = std::max(natural[c], ToPoints(width) + 2 * kPadding + 1);
+                minimum[c] = std::max(minimum[c], WidestWord(layout) + 2 * kPadding + 1);
+            }
         }
-        const double rest = available - fixed;
-        if (lacking > 0)
-            for (size_t c = 0; c < columns; ++c) m_widths[c] += rest * (natural[c] - m_widths[c]) / lacking;
+        minimumTotal = 0;
+        for (size_t c = 0; c < columns; ++c) minimumTotal += std::min({minimum[c], natural[c], available});
+    };
+    measure();
+    if (minimumTotal > available && columns > 0) {
+        // Measured again at the smaller size (with a little room to spare): hinted glyph widths do not scale
+        // exactly.
+        SetCellPoints(std::max(kMinCellPoints, kCellPoints * 0.97 * available / minimumTotal));
+        measure();
     }
+    m_widths = BalanceColumns(natural, minimum, available);
     m_widthsFixed = true;
 }
 
 void PdfReport::FlushBuffered() {
     if (!m_inTable || m_widthsFixed) return;
     FixColumnWidths();
-    for (int i = 0; i < m_bufferedCount; ++i) DrawRow(m_buffered[static_cast<size_t>(i)], i > 0);
+    // The header row starts a page rather than stand alone at the bottom of one: it needs room for the first
+    // row too (a few lines of it, when that row is taller than a page).
+    if (m_hasHeader && m_bufferedCount > 1) m_keepWithNext = std::min(RowHeight(m_buffered[1], false), 40.0);
+    for (int i = 0; i < m_bufferedCount; ++i) {
+        DrawRow(m_buffered[static_cast<size_t>(i)], i > 0);
+        m_keepWithNext = 0;
+    }
 }
 
-namespace {
-
-double ColumnWidth(const std::vector<double>& widths, size_t column) {
-    return column < widths.size() ? widths[column] : kSpareColumn;
-}
-
-}  // namespace
-
-void PdfReport::DrawRow(const RowData& row, bool repeatHeader) {
-    cairo_t* cr = Context();
-    const bool isHeader = m_hasHeader && !m_buffered.empty() && &row == &m_buffered[0];
-    const double bottom = m_pageHeight - m_margin - kFooterHeight;
+double PdfReport::RowHeight(const RowData& row, bool isHeader) {
     double height = 0;
     for (size_t c = 0; c < static_cast<size_t>(row.used); ++c) {
         PangoLayout* layout = CellLayout(c, isHeader);
@@ -165,60 +205,73 @@ void PdfReport::DrawRow(const RowData& row, bool repeatHeader) {
         pango_layout_get_size(layout, &width, &layoutHeight);
         height = std::max(height, ToPoints(layoutHeight));
     }
-    height += 2 * kPadding;
+    return height + 2 * kPadding;
+}
+
+void PdfReport::DrawRow(const RowData& row, bool repeatHeader) {
+    cairo_t* cr = Context();
+    const bool isHeader = m_hasHeader && !m_buffered.empty() && &row == &m_buffered[0];
+    const double bottom = m_pageHeight - m_margin - kFooterHeight;
+    const double height = RowHeight(row, isHeader);
 
     auto drawHeader = [&] {
         if (repeatHeader && m_hasHeader && !isHeader) DrawRow(m_buffered[0], false);
     };
     EnsurePage();
     const bool freshPage = m_y <= m_margin + 0.5;
-    if (m_y + height > bottom && !freshPage) {
+    // A row that would not fit even on a page of its own starts here when a few lines still fit, rather than
+    // leave the rest of this page empty.
+    const bool tallerThanAPage = height > bottom - m_margin - 40 && bottom - m_y > 40 + m_keepWithNext;
+    if (m_y + height + m_keepWithNext > bottom && !freshPage && !tallerThanAPage) {
         NewPage();
         drawHeader();
     }
     PlaceAnchors();
 
+    // A row taller than the rest of the page is drawn in slices, line by line. Each column keeps its place in
+    // its lines from slice to slice, so a long cell costs time in proportion to its length.
+    struct Iterators {
+        std::vector<PangoLayoutIter*> at;  // the first line not yet drawn; null when the column is done
+        ~Iterators() {
+            for (PangoLayoutIter* iter : at)
+                if (iter) pango_layout_iter_free(iter);
+        }
+    } lines;
     double offset = 0;  // layout height already drawn on earlier pages
     for (;;) {
         const double available = bottom - m_y - 2 * kPadding;
         const bool whole = offset == 0 && height - 2 * kPadding <= available;
+        if (!whole && lines.at.empty()) {
+            for (size_t c = 0; c < static_cast<size_t>(row.used); ++c)
+                lines.at.push_back(pango_layout_get_iter(CellLayout(c, isHeader)));
+        }
         double cut = whole ? height : offset + available;
         // Lines that fit entirely above the cut are drawn; the first line below it starts the next page.
         double sliceBottom = offset, next = -1;
-        auto scan = [&](bool draw, double x0) {
-            double x = x0;
-            for (size_t c = 0; c < static_cast<size_t>(row.used); ++c) {
-                PangoLayout* layout = CellLayout(c, isHeader);
-                PangoLayoutIter* iter = pango_layout_get_iter(layout);
+        auto measure = [&] {
+            for (PangoLayoutIter* start : lines.at) {
+                if (!start) continue;
+                PangoLayoutIter* iter = pango_layout_iter_copy(start);
                 do {
                     PangoRectangle logical;
                     pango_layout_iter_get_line_extents(iter, nullptr, &logical);
                     const double top = ToPoints(logical.y), lineBottom = ToPoints(logical.y + logical.height);
-                    if (top + 0.01 < offset) continue;
                     if (lineBottom > cut + 0.01) {
-                        if (!draw && (next < 0 || top < next)) next = top;
+                        if (next < 0 || top < next) next = top;
                         break;
                     }
-                    if (draw) {
-                        cairo_move_to(
-                            cr, x + kPadding + ToPoints(logical.x),
-                            m_y + kPadding + ToPoints(pango_layout_iter_get_baseline(iter)) - offset);
-                        pango_cairo_show_layout_line(cr, pango_layout_iter_get_line_readonly(iter));
-                    } else {
-                        sliceBottom = std::max(sliceBottom, lineBottom);
-                    }
+                    sliceBottom = std::max(sliceBottom, lineBottom);
                 } while (pango_layout_iter_next_line(iter));
                 pango_layout_iter_free(iter);
-                x += ColumnWidth(m_widths, c);
             }
         };
         if (!whole) {
-            scan(false, m_margin);
+            measure();
             if (sliceBottom <= offset && next >= 0 && m_y <= m_margin + 0.5 + (m_hasHeader ? 40 : 0)) {
                 // Not even one line fits on an empty page: draw it anyway rather than loop.
                 cut = offset + available + 1e6;
                 next = -1;
-                scan(false, m_margin);
+                measure();
             }
         }
         const double sliceHeight = whole ? height - 2 * kPadding : sliceBottom - offset;
@@ -238,15 +291,27 @@ void PdfReport::DrawRow(const RowData& row, bool repeatHeader) {
             x += width;
         }
         SetRgb(cr, 0x000000);
-        if (whole) {
-            x = m_margin;
-            for (size_t c = 0; c < static_cast<size_t>(row.used); ++c) {
+        x = m_margin;
+        for (size_t c = 0; c < static_cast<size_t>(row.used); ++c) {
+            if (whole) {
                 cairo_move_to(cr, x + kPadding, m_y + kPadding);
                 pango_cairo_show_layout(cr, CellLayout(c, isHeader));
-                x += ColumnWidth(m_widths, c);
+            } else if (PangoLayoutIter*& iter = lines.at[c]) {
+                for (;;) {
+                    PangoRectangle logical;
+                    pango_layout_iter_get_line_extents(iter, nullptr, &logical);
+                    if (ToPoints(logical.y + logical.height) > cut + 0.01) break;
+                    cairo_move_to(cr, x + kPadding + ToPoints(logical.x),
+                                  m_y + kPadding + ToPoints(pango_layout_iter_get_baseline(iter)) - offset);
+                    pango_cairo_show_layout_line(cr, pango_layout_iter_get_line_readonly(iter));
+                    if (!pango_layout_iter_next_line(iter)) {
+                        pango_layout_iter_free(iter);
+                        iter = nullptr;
+                        break;
+                    }
+                }
             }
-        } else {
-            scan(true, m_margin);
+            x += ColumnWidth(m_widths, c);
         }
         m_y += sliceHeight + 2 * kPadding;
         if (whole || next < 0) break;

@@ -2,7 +2,9 @@
 
 #include <cairo-pdf.h>
 #include <cairo.h>
+#include <fontconfig/fontconfig.h>
 #include <pango/pangocairo.h>
+#include <pango/pangofc-fontmap.h>
 
 #include <algorithm>
 
@@ -25,6 +27,9 @@ struct ContextDeleter {
 };
 struct ObjectDeleter {
     void operator()(void* object) const { g_object_unref(object); }
+};
+struct ConfigDeleter {
+    void operator()(FcConfig* config) const { FcConfigDestroy(config); }
 };
 struct FontDeleter {
     void operator()(PangoFontDescription* font) const { pango_font_description_free(font); }
@@ -69,6 +74,14 @@ struct PdfReport::Deleters {
     std::vector<std::unique_ptr<PangoLayout, ObjectDeleter>> cells;  // one per column
     std::vector<std::unique_ptr<PangoLayout, ObjectDeleter>> headerCells;
     std::unique_ptr<PangoFontDescription, FontDeleter> font;
+    std::unique_ptr<PangoFontDescription, FontDeleter> cellFont;
+    std::unique_ptr<FcConfig, ConfigDeleter> fontConfig;     // the system's fonts without colour fonts
+    std::unique_ptr<PangoFontMap, ObjectDeleter> fontMap;
+    std::unique_ptr<PangoContext, ObjectDeleter> context;    // every layout of the report  // table cells; smaller for very wide tables
+    PangoAttrList* plainAttributes = nullptr;                        // no hyphens, nothing else; shared
+    ~Deleters() {
+        if (plainAttributes) pango_attr_list_unref(plainAttributes);
+    }
 };
 
 cairo_t* PdfReport::Context() const { return m_handles->cr.get(); }
@@ -76,11 +89,38 @@ cairo_t* PdfReport::Context() const { return m_handles->cr.get(); }
 PangoLayout* PdfReport::CellLayout(size_t column, bool header) {
     auto& layouts = header ? m_handles->headerCells : m_handles->cells;
     while (layouts.size() <= column) {
-        layouts.emplace_back(pango_cairo_create_layout(m_handles->cr.get()));
-        pango_layout_set_font_description(layouts.back().get(), m_handles->font.get());
+        layouts.emplace_back(pango_layout_new(m_handles->context.get()));
+        pango_layout_set_font_description(layouts.back().get(), m_handles->cellFont.get());
+        // Breaks at spaces and the usual break opportunities; a word wider than its column (the widths make
+        // room for every word that fits the page) breaks between characters as the last resort.
         pango_layout_set_wrap(layouts.back().get(), PANGO_WRAP_WORD_CHAR);
     }
     return layouts[column].get();
+}
+
+void PdfReport::SetCellPoints(double points) {
+    pango_font_description_set_size(m_handles->cellFont.get(), static_cast<int>(points * PANGO_SCALE));
+    for (auto* layouts : {&m_handles->cells, &m_handles->headerCells})
+        for (auto& layout : *layouts) pango_layout_set_font_description(layout.get(), m_handles->cellFont.get());
+}
+
+// Colour fonts (emoji) are left out: cairo draws their glyphs as pictures, which no reader can search or copy.
+// Fontconfig's fallback then finds an outline font for those characters (Symbola), so the text stays text.
+void PdfReport::CreateContext() {
+    auto& h = *m_handles;
+    static const char kNoColourFonts[] =
+        "<fontconfig><selectfont><rejectfont><pattern><patelt name=\"color\"><bool>true</bool></patelt>"
+        "</pattern></rejectfont></selectfont></fontconfig>";
+    h.fontMap.reset(pango_cairo_font_map_new());
+    h.fontConfig.reset(FcInitLoadConfig());
+    if (h.fontConfig && PANGO_IS_FC_FONT_MAP(h.fontMap.get()) &&
+        FcConfigParseAndLoadFromMemory(h.fontConfig.get(), reinterpret_cast<const FcChar8*>(kNoColourFonts),
+                                       FcFalse) &&
+        FcConfigBuildFonts(h.fontConfig.get())) {
+        pango_fc_font_map_set_config(PANGO_FC_FONT_MAP(h.fontMap.get()), h.fontConfig.get());
+    }
+    h.context.reset(pango_font_map_create_context(h.fontMap.get()));
+    pango_cairo_update_context(h.cr.get(), h.context.get());
 }
 
 PdfReport::PdfReport() : m_handles(std::make_unique<Deleters>()) {}
@@ -111,16 +151,22 @@ int PdfReport::Open() {
         cairo_pdf_surface_set_metadata(h.surface.get(), CAIRO_PDF_METADATA_SUBJECT, subject.c_str());
     cairo_pdf_surface_set_metadata(h.surface.get(), CAIRO_PDF_METADATA_CREATOR, "Tablewright");
     h.cr.reset(cairo_create(h.surface.get()));
-    h.layout.reset(pango_cairo_create_layout(h.cr.get()));
-    h.pageNumber.reset(pango_cairo_create_layout(h.cr.get()));
+    CreateContext();
+    h.layout.reset(pango_layout_new(h.context.get()));
+    h.pageNumber.reset(pango_layout_new(h.context.get()));
     h.font.reset(pango_font_description_new());
     pango_font_description_set_family(h.font.get(), kFontFamily);
     pango_font_description_set_size(h.font.get(), kBodyPoints * PANGO_SCALE);
+    h.cellFont.reset(pango_font_description_copy(h.font.get()));
+    if (!h.plainAttributes) {
+        h.plainAttributes = pango_attr_list_new();
+        pango_attr_list_insert(h.plainAttributes, pango_attr_insert_hyphens_new(FALSE));
+    }
     m_open = true;
     m_pageOpen = false;
     m_pageCount = 0;
     m_inParagraph = m_inTable = m_inRow = m_inCell = false;
-    m_bold = m_italic = m_sizeDepth = 0;
+    m_styles.Reset();
     m_outline.clear();
     m_anchors.clear();
     m_pendingAnchors.clear();
@@ -147,6 +193,9 @@ int PdfReport::Close() {
     h.headerCells.clear();
     h.layout.reset();
     h.pageNumber.reset();
+    h.context.reset();
+    h.fontMap.reset();
+    h.fontConfig.reset();
     h.cr.reset();
     cairo_surface_finish(h.surface.get());
     const cairo_status_t status = cairo_surface_status(h.surface.get());
@@ -246,20 +295,22 @@ void PdfReport::AppendText(RichText& target, std::wstring_view text, bool forceB
             target.utf8 += ' ';
         }
     }
-    const bool bold = forceBold || m_bold > 0;
-    const int size = m_sizeDepth > 0 ? m_sizes[m_sizeDepth - 1] : 0;
-    if (bold || m_italic > 0 || size > 0)
+    const bool bold = forceBold || m_styles.Bold();
+    const int size = m_styles.Size();
+    if (bold || m_styles.Italic() || size > 0)
         target.spans.push_back(Span{static_cast<unsigned>(from), static_cast<unsigned>(target.utf8.size()),
-                                    bold, m_italic > 0, size});
+                                    bold, m_styles.Italic(), size});
 }
 
 void PdfReport::ApplyText(PangoLayout* layout, const RichText& text, bool header) const {
     pango_layout_set_text(layout, text.utf8.data(), static_cast<int>(text.utf8.size()));
+    // Data is never hyphenated: a hyphen that pango inserts at a forced break would read as part of the value.
     if (text.spans.empty() && !header) {
-        pango_layout_set_attributes(layout, nullptr);
+        pango_layout_set_attributes(layout, m_handles->plainAttributes);
         return;
     }
     PangoAttrList* list = pango_attr_list_new();
+    pango_attr_list_insert(list, pango_attr_insert_hyphens_new(FALSE));
     if (header) pango_attr_list_insert(list, pango_attr_weight_new(PANGO_WEIGHT_BOLD));
     for (const Span& span : text.spans) {
         auto add = [&](PangoAttribute* attribute) {
@@ -362,23 +413,9 @@ void PdfReport::EndOfLine() {
     }
 }
 
-void PdfReport::BeginStyle(int style, int size) {
-    if (style == RS_BOLD)
-        ++m_bold;
-    else if (style == RS_ITALIC)
-        ++m_italic;
-    else if (style == RS_SIZE && m_sizeDepth < static_cast<int>(std::size(m_sizes)))
-        m_sizes[m_sizeDepth++] = size > 0 && size < 200 ? size : kBodyPoints;
-}
+void PdfReport::BeginStyle(int style, int size) { m_styles.Begin(style, size); }
 
-void PdfReport::EndStyle(int style, int) {
-    if (style == RS_BOLD && m_bold > 0)
-        --m_bold;
-    else if (style == RS_ITALIC && m_italic > 0)
-        --m_italic;
-    else if (style == RS_SIZE && m_sizeDepth > 0)
-        --m_sizeDepth;
-}
+void PdfReport::EndStyle(int style, int) { m_styles.End(style); }
 
 void PdfReport::BeginParagraph(PARAGRAPH_TYPE type, std::wstring_view) {
     if (!m_open || m_inRow) return;

@@ -3,8 +3,10 @@
 //
 // Pages are finished as they fill, so memory does not grow with the rows. Each table keeps its header row and
 // its first kMeasureRows rows until their widths are measured; the column widths are then fixed for the rest
-// of the table and every later row is drawn as it arrives. Long cells wrap; a row taller than a page
-// continues on the next page, line by line. The table of contents becomes the document outline, with internal
+// of the table and every later row is drawn as it arrives (see FixColumnWidths for the balance). Long cells
+// wrap at break opportunities, never with an inserted hyphen; a row taller than a page continues on the next
+// page, line by line; a header row never stands alone at the bottom of a page. Colour fonts are left out so
+// that every glyph stays searchable text. The table of contents becomes the document outline, with internal
 // links.
 
 #include <cstdint>
@@ -14,6 +16,7 @@
 
 #include "areport.h"
 #include "output_file.h"
+#include "style_depth.h"
 
 typedef struct _cairo_surface cairo_surface_t;
 typedef struct _cairo cairo_t;
@@ -90,6 +93,7 @@ class PdfReport : public AReport {
     struct Deleters;
 
     void AppendText(RichText& target, std::wstring_view text, bool forceBold);
+    void CreateContext();
     void EnsurePage();
     void FinishPage();
     void NewPage();
@@ -102,6 +106,10 @@ class PdfReport : public AReport {
     PangoLayout* CellLayout(size_t column, bool header);
     RowData& CurrentRow();
     void FixColumnWidths();
+    // The size of table text (points) in every cell layout.
+    void SetCellPoints(double points);
+    // Lays out the cells of row in the fixed widths; the row's height with padding.
+    double RowHeight(const RowData& row, bool isHeader);
     void DrawRow(const RowData& row, bool repeatHeader);
     void FlushBuffered();
 
@@ -113,9 +121,7 @@ class PdfReport : public AReport {
     bool m_pageOpen = false;
     int m_pageCount = 0;
 
-    int m_bold = 0, m_italic = 0;
-    int m_sizes[8] = {};
-    int m_sizeDepth = 0;
+    StyleDepth m_styles{200, 9};  // out-of-range sizes as the 9-point body text
 
     bool m_inParagraph = false;
     int m_paragraphType = 0;
@@ -135,4 +141,5 @@ class PdfReport : public AReport {
     int m_bufferedCount = 0;
     RowData m_streamRow;
     std::vector<double> m_widths;
+    double m_keepWithNext = 0;  // room the row being drawn needs below it on its page
 };

@@ -3,10 +3,12 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
+#include "column_widths.h"
 #include "rtf_colors.h"
 #include "text.h"
 
@@ -110,7 +112,7 @@ int RtfReport::Open() {
     if (!m_file.Open(m_setup.file)) return Fail(RE_OPEN, m_file.ErrorText());
     m_open = true;
     m_inRow = m_inCell = m_inParagraph = false;
-    m_bold = m_italic = m_sizeDepth = 0;
+    m_styles.Reset();
     m_customCount = 0;
     WriteHeader();
     return RE_OK;
@@ -154,7 +156,7 @@ void RtfReport::WriteHeader() {
     AppendInt(out, width);
     out += "\\pghsxn";
     AppendInt(out, height);
-    out += "\n";
+    out += "\n{\\footer\\pard\\plain\\qc\\f0\\fs18 \\chpgn\\par}\n";
     m_file.MaybeFlush();
 }
 
@@ -162,6 +164,7 @@ int RtfReport::Close() {
     if (!m_open) return RE_OK;
     if (m_inRow) EndRow(L"row");
     if (m_inParagraph) EndParagraph(0);
+    WritePendingRows();
     m_file.Write("}\n");
     m_open = false;
     // The colours go in before the file is put under its name, so that no report without them is ever seen.
@@ -194,18 +197,54 @@ int RtfReport::ColourIndex(std::wstring_view text) {
     return kFirstCustom + m_customCount++;
 }
 
+// Arial's characters average about 5.5 points at 10 points (110 twips; 120 leaves room for the readers' own
+// cell margins); bold a tenth wider, East Asian characters twice as wide. Close enough to balance columns;
+// the reader wraps what is wider.
+void RtfReport::Measure(std::wstring_view text, bool bold, int size) {
+    const double scale = (size > 0 ? size / 10.0 : 1.0) * (bold ? 1.1 : 1.0) * kTwipsPerChar;
+    for (const wchar_t c : text) {
+        if (c == L'\n' || c == L'\r') {
+            MeasureBreak(true);
+        } else if (c == L' ' || c == L'\t' || c == L'-' || c == L'/') {
+            m_lineTwips += scale;
+            if (c != L' ') m_wordTwips += scale;
+            MeasureBreak(false);
+        } else {
+            const double wide = c >= 0x2E80 && (c <= 0xA4CF || (c >= 0xAC00 && c <= 0xD7A3) ||
+                                                 (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFF00 && c <= 0xFF60) ||
+                                                 c >= 0x1F300)
+                                    ? 2.0
+                                    : 1.0;
+            m_lineTwips += scale * wide;
+            m_wordTwips += scale * wide;
+            if (wide > 1) MeasureBreak(false);  // ideographs break between any two
+        }
+    }
+}
+
+void RtfReport::MeasureBreak(bool endOfLine) {
+    if (m_cells.empty()) return;
+    CellShape& cell = m_cells.back();
+    cell.minimum = std::max(cell.minimum, m_wordTwips);
+    cell.natural = std::max(cell.natural, m_lineTwips);
+    m_wordTwips = 0;
+    if (endOfLine) m_lineTwips = 0;
+}
+
 void RtfReport::AppendRun(std::string& out, std::wstring_view text, bool bold) {
-    const bool styled = bold || m_bold > 0 || m_italic > 0 || m_sizeDepth > 0;
+    const int size = m_styles.Size();
+    if (m_inCell) Measure(text, bold || m_styles.Bold(), size);
+    const bool styled = bold || m_styles.Bold() || m_styles.Italic() || size > 0;
     if (!styled) {
         AppendRtfText(out, text);
         return;
     }
     out += '{';
-    if (bold || m_bold > 0) out += "\\b";
-    if (m_italic > 0) out += "\\i";
-    if (m_sizeDepth > 0) {
+    if (bold || m_styles.Bold()) out += "\\b";
+    if (m_styles.Italic()) out += "\\i";
+    if (size > 0) {
         out += "\\fs";
-        AppendInt(out, 2L * m_sizes[m_sizeDepth - 1]);
+        AppendInt(out, 2L * size);
     }
     out += ' ';
     AppendRtfText(out, text);
@@ -224,7 +263,7 @@ void RtfReport::Text(std::wstring_view text, PARAGRAPH_TYPE type, std::wstring_v
     } else if (m_inRow) {
         return;  // text between cells has no place in an RTF row
     } else {
-        std::string& out = m_file.Buffer();
+        std::string& out = FileOut();
         out += "{\\pard\\plain";
         AppendParagraphProperties(out, type);
         AppendRun(out, text, false);
@@ -248,31 +287,18 @@ void RtfReport::Ancor(std::wstring_view name) {
 }
 
 void RtfReport::EndOfLine() {
+    if (m_open && m_inCell) MeasureBreak(true);
     if (m_open && (m_inParagraph || m_inCell)) Out() += "\\line ";
 }
 
-void RtfReport::BeginStyle(int style, int size) {
-    if (style == RS_BOLD)
-        ++m_bold;
-    else if (style == RS_ITALIC)
-        ++m_italic;
-    else if (style == RS_SIZE && m_sizeDepth < static_cast<int>(std::size(m_sizes)))
-        m_sizes[m_sizeDepth++] = size > 0 && size < 800 ? size : 10;
-}
+void RtfReport::BeginStyle(int style, int size) { m_styles.Begin(style, size); }
 
-void RtfReport::EndStyle(int style, int) {
-    if (style == RS_BOLD && m_bold > 0)
-        --m_bold;
-    else if (style == RS_ITALIC && m_italic > 0)
-        --m_italic;
-    else if (style == RS_SIZE && m_sizeDepth > 0)
-        --m_sizeDepth;
-}
+void RtfReport::EndStyle(int style, int) { m_styles.End(style); }
 
 void RtfReport::BeginParagraph(PARAGRAPH_TYPE type, std::wstring_view) {
     if (!m_open || m_inRow) return;
     if (m_inParagraph) EndParagraph(type);
-    std::string& out = m_file.Buffer();
+    std::string& out = FileOut();
     out += "\\pard\\plain";
     AppendParagraphProperties(out, type);
     m_inParagraph = true;
@@ -280,19 +306,19 @@ void RtfReport::BeginParagraph(PARAGRAPH_TYPE type, std::wstring_view) {
 
 void RtfReport::EndParagraph(PARAGRAPH_TYPE) {
     if (!m_open || !m_inParagraph) return;
-    m_file.Buffer() += "\\par\n";
+    FileOut() += "\\par\n";
     m_inParagraph = false;
     m_file.MaybeFlush();
 }
 
 void RtfReport::BeginToc() {
     if (!m_open || m_inRow) return;
-    m_file.Write("{\\pard\\plain\\s0\\sb240\\sa120\\b\\f0\\fs24 Contents\\par}\n");
+    FileOut() += "{\\pard\\plain\\s0\\sb240\\sa120\\b\\f0\\fs24 Contents\\par}\n";
 }
 
 void RtfReport::TocItem(std::wstring_view anchor, std::wstring_view text, int level) {
     if (!m_open || m_inRow) return;
-    std::string& out = m_file.Buffer();
+    std::string& out = FileOut();
     out += "{\\pard\\plain\\s0\\sa60\\f0\\fs20\\li";
     AppendInt(out, 360L * (1 + (level > 0 && level < 6 ? level : 0)));
     out += " {\\field{\\*\\fldinst {HYPERLINK \\\\l \"";
@@ -309,11 +335,18 @@ void RtfReport::EndToc() {}
 
 void RtfReport::BeginTable(std::wstring_view, std::wstring_view) {
     if (m_inParagraph) EndParagraph(0);
+    WritePendingRows();
+    m_inTable = true;
+    m_widthsFixed = false;
+    m_cellx.clear();
 }
 
 void RtfReport::EndTable(std::wstring_view) {
     if (!m_open) return;
     if (m_inRow) EndRow(L"row");
+    WritePendingRows();
+    m_inTable = false;
+    m_widthsFixed = false;
     // An empty paragraph ends the table, so that the next table does not join it.
     m_file.Write("\\pard\\plain\\s0\\f0\\fs20\\par\n");
 }
@@ -333,24 +366,60 @@ void RtfReport::EndRow(std::wstring_view) {
     if (m_inCell) FinishCell();
     m_inRow = false;
     if (m_cells.empty()) return;  // a row without cells is not valid RTF
+    if (m_inTable && !m_widthsFixed) {
+        // The first rows of a table wait until their widths are measured.
+        m_pendingRows.push_back(PendingRow{m_cells, m_row, m_headerRow});
+        if (m_pendingRows.size() >= kMeasureRows) WritePendingRows();
+        return;
+    }
+    WriteRow(m_cells, m_row, m_headerRow);
+}
+
+// Widths in twips from the measured rows (as the PDF writer balances them); every pending row written.
+void RtfReport::WritePendingRows() {
+    if (m_pendingRows.empty()) return;
+    size_t columns = 0;
+    for (const PendingRow& row : m_pendingRows) columns = std::max(columns, row.cells.size());
+    std::vector<double> natural(columns, kMinColumnTwips), minimum(columns, kMinColumnTwips);
+    for (const PendingRow& row : m_pendingRows) {
+        for (size_t c = 0; c < row.cells.size(); ++c) {
+            natural[c] = std::max(natural[c], row.cells[c].natural + kCellPaddingTwips);
+            minimum[c] = std::max(minimum[c], row.cells[c].minimum + kCellPaddingTwips);
+        }
+    }
+    const std::vector<double> widths = BalanceColumns(natural, minimum, m_textWidth);
+    m_cellx.clear();
+    double right = 0;
+    for (const double width : widths) m_cellx.push_back(static_cast<long>(right += width));
+    m_widthsFixed = true;
+    std::vector<PendingRow> rows;
+    rows.swap(m_pendingRows);
+    for (const PendingRow& row : rows) WriteRow(row.cells, row.text, row.header);
+}
+
+void RtfReport::WriteRow(const std::vector<CellShape>& cells, const std::string& text, bool header) {
     std::string& out = m_file.Buffer();
     out += "\\trowd\\trgaph70\\trleft0";
-    if (m_headerRow) out += "\\trhdr";
-    const int count = static_cast<int>(m_cells.size());
+    if (header) out += "\\trhdr";
+    const int count = static_cast<int>(cells.size());
     const int width = m_textWidth / count > 300 ? m_textWidth / count : 300;
     for (int i = 0; i < count; ++i) {
         out +=
             "\\clbrdrt\\brdrs\\brdrw10\\clbrdrl\\brdrs\\brdrw10\\clbrdrb\\brdrs\\brdrw10\\clbrdrr\\brdrs\\brd"
             "rw10";
-        if (m_cells[static_cast<size_t>(i)].background > 0) {
+        if (cells[static_cast<size_t>(i)].background > 0) {
             out += "\\clcbpat";
-            AppendInt(out, m_cells[static_cast<size_t>(i)].background);
+            AppendInt(out, cells[static_cast<size_t>(i)].background);
         }
         out += "\\cellx";
-        AppendInt(out, static_cast<long>(width) * (i + 1));
+        // Measured columns; a row with more cells than the measured ones (or outside a table) shares evenly.
+        if (static_cast<size_t>(count) <= m_cellx.size())
+            AppendInt(out, m_cellx[static_cast<size_t>(i)]);
+        else
+            AppendInt(out, static_cast<long>(width) * (i + 1));
     }
     out += '\n';
-    out += m_row;
+    out += text;
     out += "\\row\n";
     m_file.MaybeFlush();
 }
@@ -365,6 +434,7 @@ void RtfReport::StartCell(int header, std::wstring_view attributes) {
     const std::wstring_view back =
         semicolon == std::wstring_view::npos ? std::wstring_view{} : attributes.substr(semicolon + 1);
     m_cells.push_back(CellShape{ColourIndex(back)});
+    m_lineTwips = m_wordTwips = 0;
     m_row += "\\pard\\intbl\\plain\\f0\\fs20";
     if (const int foreIndex = ColourIndex(fore); foreIndex > 0) {
         m_row += "\\cf";
@@ -374,6 +444,7 @@ void RtfReport::StartCell(int header, std::wstring_view attributes) {
 }
 
 void RtfReport::FinishCell() {
+    MeasureBreak(true);
     m_row += "\\cell\n";
     m_inCell = false;
 }

@@ -4,8 +4,9 @@
 // The colour table must come first in an RTF file, but the colours of the cells arrive with the rows. The
 // table therefore holds the named colours of the rule pages at fixed indices, followed by kCustomColourSlots
 // reserved entries of fixed width; a "#RRGGBB" colour takes the next free slot when first seen and the slots
-// are written into their reserved bytes at Close. Only one row is held in memory at a time (its cell shading
-// must precede its cells in the row definition).
+// are written into their reserved bytes at Close. The first kMeasureRows rows of a table wait in memory until
+// their column widths are measured (the row definition with its \cellx edges precedes the cells); later rows
+// are written one at a time. Every page's footer shows its page number.
 
 #include <cstdint>
 #include <string>
@@ -13,6 +14,7 @@
 
 #include "areport.h"
 #include "output_file.h"
+#include "style_depth.h"
 
 class RtfReport : public AReport {
   public:
@@ -45,10 +47,28 @@ class RtfReport : public AReport {
   private:
     struct CellShape {
         int background = 0;  // colour table index, 0 for none
+        double natural = 0;  // widest line, twips
+        double minimum = 0;  // widest word, twips
     };
+    struct PendingRow {
+        std::vector<CellShape> cells;
+        std::string text;
+        bool header = false;
+    };
+    static constexpr size_t kMeasureRows = 100;  // rows of a table measured before its widths are fixed
+    static constexpr double kTwipsPerChar = 120, kCellPaddingTwips = 220, kMinColumnTwips = 360;
 
     // Where text goes now: the row buffer inside a row, the file otherwise.
-    std::string& Out() { return m_inRow ? m_row : m_file.Buffer(); }
+    std::string& Out() { return m_inRow ? m_row : FileOut(); }
+    // The file, after the rows that wait for their widths (text outside a row follows them).
+    std::string& FileOut() {
+        if (!m_pendingRows.empty()) WritePendingRows();
+        return m_file.Buffer();
+    }
+    void WritePendingRows();
+    void WriteRow(const std::vector<CellShape>& cells, const std::string& text, bool header);
+    void Measure(std::wstring_view text, bool bold, int size);
+    void MeasureBreak(bool endOfLine);
     void Flush() {
         if (!m_inRow) m_file.MaybeFlush();
     }
@@ -72,9 +92,10 @@ class RtfReport : public AReport {
     bool m_inParagraph = false;
     bool m_headerRow = false;
     bool m_headerCell = false;
-    int m_bold = 0;
-    int m_italic = 0;
-    int m_sizes[8] = {};  // nested font sizes in points
-    int m_sizeDepth = 0;
+    StyleDepth m_styles{800, 10};  // sizes in points
     int m_textWidth = 0;  // in twips
+    bool m_inTable = false, m_widthsFixed = false;
+    std::vector<PendingRow> m_pendingRows;
+    std::vector<long> m_cellx;  // right edge of each measured column, twips
+    double m_lineTwips = 0, m_wordTwips = 0;  // the current cell's line and word so far
 };

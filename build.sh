@@ -16,6 +16,7 @@ PACKAGES=(
   libcairo2-dev libpango1.0-dev fonts-dejavu-core fonts-droid-fallback fonts-noto-cjk fonts-noto-color-emoji fonts-symbola
   fp-utils libchm-bin chromium
   poppler-utils libreoffice-writer-nogui libreoffice-calc-nogui python3 python3-html5lib libxml2-utils time
+  libxlsxwriter-dev python3-openpyxl
 )
 
 install_deps() {

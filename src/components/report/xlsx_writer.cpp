@@ -6,6 +6,9 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdlib>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <cwctype>
 
 #include "excel_writer.h"
@@ -89,6 +92,18 @@ int DigitsAt(const std::string& text, size_t pos, size_t count) {
     int value = 0;
     for (size_t i = pos; i < pos + count; ++i) value = value * 10 + (text[i] - '0');
     return value;
+}
+
+// A carriage return in XML text reads back as a line feed; the format's escape _x000D_ keeps it.
+void EscapeReturns(std::string& text) {
+    std::string out;
+    for (const char c : text) {
+        if (c == '\r')
+            out += "_x000D_";
+        else
+            out.push_back(c);
+    }
+    text.swap(out);
 }
 
 }  // namespace
@@ -186,6 +201,17 @@ int XlsxReport::Close() {
     if (m_inTable) EndTable({});
     m_inSubDocument = false;
     if (m_sheets.empty()) FrontSheet();  // a workbook needs one worksheet
+    // Rows go to each worksheet's temporary file, whose write errors libxlsxwriter does not report: a full
+    // temporary folder or a file-size limit would otherwise give a workbook with rows missing.
+    for (const Sheet& sheet : m_sheets) {
+        FILE* rows = sheet.sheet ? sheet.sheet->optimize_tmpfile : nullptr;
+        if (rows && (std::fflush(rows) != 0 || std::ferror(rows))) {
+            const int error = errno;
+            Discard();
+            return Fail(RE_WRITE, L"Could not write the file '" + m_setup.file + L"': " +
+                                      tw::Utf8ToWide(std::strerror(error ? error : EIO)));
+        }
+    }
     const lxw_error error = workbook_close(m_workbook.release());
     if (error != LXW_NO_ERROR) {
         Discard();
@@ -567,6 +593,7 @@ void XlsxReport::WriteValue(Sheet& sheet, unsigned row, unsigned short column, s
     }
     m_utf8.clear();
     tw::AppendUtf8(m_utf8, value);
+    if (kind == CellKind::String && value.find(L'\r') != std::wstring_view::npos) EscapeReturns(m_utf8);
     if (kind == CellKind::Number) {
         double number = 0;
         const auto [end, error] = std::from_chars(m_utf8.data(), m_utf8.data() + m_utf8.size(), number);

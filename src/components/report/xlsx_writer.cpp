@@ -622,5 +622,10 @@ void XlsxReport::WriteValue(Sheet& sheet, unsigned row, unsigned short column, s
         m_utf8.clear();
         tw::AppendUtf8(m_utf8, value.substr(0, kMaxCellChars));
     }
-    worksheet_write_string(sheet.sheet, row, column, m_utf8.c_str(), format);
+    if (worksheet_write_string(sheet.sheet, row, column, m_utf8.c_str(), format) == LXW_ERROR_MAX_STRING_LENGTH_EXCEEDED) {
+        // The escaped carriage returns took it over the limit: the value goes without them rather than not at all.
+        m_utf8.clear();
+        tw::AppendUtf8(m_utf8, value.substr(0, kMaxCellChars));
+        worksheet_write_string(sheet.sheet, row, column, m_utf8.c_str(), format);
+    }
 }

@@ -376,13 +376,14 @@ void XlsxReport::EndParagraph(PARAGRAPH_TYPE) {
 
 void XlsxReport::TocItem(std::wstring_view anchor, std::wstring_view text, int) {
     FinishRow();
-    Sheet& sheet = Target();
     // The result sheets do not exist yet: their names are those SheetName will give them, in this order. The
     // summary lives on the first sheet.
+    const std::wstring name = anchor == L"Summary" ? FrontSheet().name : std::wstring();
+    Sheet& sheet = Target();  // after FrontSheet, which may add a sheet
     if (m_tocNames.empty()) m_tocNames = m_sheetNames;
-    const std::wstring name = anchor == L"Summary" ? FrontSheet().name : ExcelReport::SheetName(text, m_tocNames);
-    std::string link = InternalLink(name);
-    if (name.find(L'#') != std::wstring::npos) {
+    const std::wstring target = anchor == L"Summary" ? name : ExcelReport::SheetName(text, m_tocNames);
+    std::string link = InternalLink(target);
+    if (target.find(L'#') != std::wstring::npos) {
         // libxlsxwriter cuts a link at '#' (an anchor in an external link), so such a sheet is reached through
         // a defined name that refers to it.
         const std::string defined = "TOC_" + std::to_string(++m_tocLinks);
@@ -468,7 +469,6 @@ void XlsxReport::EndTable(std::wstring_view) {
 // number, which gets the header row, the widths, the frozen pane and the autofilter again.
 void XlsxReport::ContinueTable() {
     FinishTableOnSheet();
-    const std::vector<double> widths = m_widths;
     const std::wstring title = Target().title;
     Sheet& next = AddSheet(title);
     m_current = static_cast<int>(m_sheets.size()) - 1;
@@ -476,9 +476,9 @@ void XlsxReport::ContinueTable() {
     next.measured = true;
     CLog::Info(L"The result set '" + title + L"' has more rows than a worksheet holds (" +
                    std::to_wstring(m_sheetRows) + L"); it continues on the worksheet '" + next.name + L"'.");
-    for (size_t column = 0; column < widths.size(); ++column)
+    for (size_t column = 0; column < m_widths.size(); ++column)
         worksheet_set_column(next.sheet, static_cast<lxw_col_t>(column), static_cast<lxw_col_t>(column),
-                             std::clamp(widths[column], kMinWidth, kMaxWidth), nullptr);
+                             std::clamp(m_widths[column], kMinWidth, kMaxWidth), nullptr);
     m_headerRow = 0;
     if (m_hasHeader) {
         lxw_format* header = FormatFor(HeaderLook());

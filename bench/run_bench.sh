@@ -7,9 +7,11 @@
 #   TW_BENCH_NO_BUILD=1             use the binary that is there
 #   TW_BENCH_KEEP=1                 keep the work folder (databases, projects, reports)
 #   TW_TEST_PG=conninfo             also compare the PostgreSQL path with psql -H
+#   TW_BENCH_SOFFICE=0              leave out LibreOffice's CSV-to-xlsx conversion (slow at a million rows)
 # Targets, as ratios of the same run: HTML without rules <= 1.0 x sqlite3 -html; Text without rules <= 1.0 x
 # sqlite3 -csv; HTML with a property, a marker and a converter on every column <= 1.5 x HTML without rules;
-# peak RSS flat from the smallest to the largest row count.
+# Excel workbook (.xlsx) <= 2.0 x HTML without rules, beside LibreOffice converting sqlite3's CSV of the same rows
+# (soffice --headless --convert-to xlsx); peak RSS flat from the smallest to the largest row count.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 ROWS=(${TW_BENCH_ROWS:-100000 1000000})
@@ -157,13 +159,16 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else
 declare -A T R C M
 report_row() { printf "%-34s %8s s wall %8s s cpu %8s s least cpu %10s kB\n" "$1" "$2" "$4" "$5" "$3"; }
 
-KINDS=(html text light heavy)
+KINDS=(html text light heavy xlsx)
+SOFFICE=${TW_BENCH_SOFFICE:-1}
+command -v soffice >/dev/null || SOFFICE=0
 for n in "${ROWS[@]}"; do
   echo "== $n rows =="
   write_project "$WORK/html_$n.twp" 1 "bench_$n" "$WORK/out/html_$n.htm" 0
   write_project "$WORK/text_$n.twp" 3 "bench_$n" "$WORK/out/text_$n.txt" 0
   write_project "$WORK/heavy_$n.twp" 1 "bench_$n" "$WORK/out/heavy_$n.htm" 1
   write_project "$WORK/light_$n.twp" 1 "bench_$n" "$WORK/out/light_$n.htm" 2
+  write_project "$WORK/xlsx_$n.twp" 7 "bench_$n" "$WORK/out/xlsx_$n.xlsx" 0
   rm -f "$WORK"/samples_*
   # Round by round, every command once per round: a machine that slows down for a while slows them all alike,
   # so that the ratios hold even when the times drift.
@@ -173,8 +178,16 @@ for n in "${ROWS[@]}"; do
     for kind in "${KINDS[@]}"; do
       report="$WORK/out/${kind}_$n.htm"
       [ "$kind" = text ] && report="$WORK/out/text_$n.txt"
+      [ "$kind" = xlsx ] && report="$WORK/out/xlsx_$n.xlsx"
       run_once "$WORK/samples_$kind" "$WORK/out/console_$kind.txt" "$report" "$TW" -c "$WORK/${kind}_$n.twp"
     done
+    if [ "$SOFFICE" != 0 ]; then
+      # The same rows as a workbook the other way: sqlite3's CSV converted by LibreOffice (its own profile).
+      mkdir -p "$WORK/out/lo"
+      run_once "$WORK/samples_soffice" "$WORK/out/console_soffice.txt" "$WORK/out/lo/sqlite_$n.xlsx" \
+        soffice --headless "-env:UserInstallation=file://$WORK/lo-profile" --convert-to xlsx --outdir "$WORK/out/lo" \
+        "$WORK/out/sqlite_$n.csv"
+    fi
   done
   read -r t r c m < <(medians "$WORK/samples_sqlite_html")
   T[sqlite_html_$n]=$t; R[sqlite_html_$n]=$r; C[sqlite_html_$n]=$c; M[sqlite_html_$n]=$m
@@ -193,6 +206,13 @@ for n in "${ROWS[@]}"; do
   echo "  Text / sqlite3 -csv:     $(ratios text sqlite_csv)   (target <= 1.0)"
   echo "  HTML light rules / HTML: $(ratios light html)   (target <= 1.5)"
   echo "  HTML heavy rules / HTML: $(ratios heavy html)   (target <= 1.5)"
+  echo "  XLSX / HTML:             $(ratios xlsx html)   (target <= 2.0)"
+  if [ "$SOFFICE" != 0 ]; then
+    read -r t r c m < <(medians "$WORK/samples_soffice")
+    T[soffice_$n]=$t; R[soffice_$n]=$r; C[soffice_$n]=$c; M[soffice_$n]=$m
+    report_row "soffice CSV -> xlsx" "$t" "$r" "$c" "$m"
+    echo "  XLSX / soffice CSV -> xlsx: $(ratios xlsx soffice)"
+  fi
   echo "  output bytes, light / HTML: $(ratio "$(stat -c %s "$WORK/out/light_$n.htm")" "$(stat -c %s "$WORK/out/html_$n.htm")"), heavy / HTML: $(ratio "$(stat -c %s "$WORK/out/heavy_$n.htm")" "$(stat -c %s "$WORK/out/html_$n.htm")")"
 done
 

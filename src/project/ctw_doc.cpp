@@ -57,9 +57,15 @@ std::optional<std::wstring> PrintedText(bool on, const std::wstring& text, const
 }  // namespace
 
 std::wstring FormatNameOf(int format) {
-    static const wchar_t* const kNames[] = {L"RTF/DOC", L"HTML", L"XML", L"Text", L"CHM", L"PDF", L"Excel"};
+    static const wchar_t* const kNames[] = {L"RTF/DOC", L"HTML", L"XML", L"Text", L"CHM", L"PDF", L"Excel", L"Excel workbook"};
     if (format < 0 || format >= static_cast<int>(std::size(kNames))) return {};
     return kNames[format];
+}
+
+std::wstring FormatExtensionOf(int format) {
+    static const wchar_t* const kExtensions[] = {L".rtf", L".htm", L".xml", L".txt", L".chm", L".pdf", L".xls", L".xlsx"};
+    if (format < 0 || format >= static_cast<int>(std::size(kExtensions))) return {};
+    return kExtensions[format];
 }
 
 CtwDoc::CtwDoc() { Reset(); }

@@ -35,9 +35,11 @@ std::wstring ResolveProjectPath(const std::wstring& projectFile, const std::wstr
 // text when it fails or gives none); text itself when it holds no "{{" ... "}}" pair or connection is null.
 std::wstring ExpandEmbeddedQuery(CDB* connection, const std::wstring& text);
 
-// Display names of the output formats: "RTF/DOC", "HTML", "XML", "Text", "CHM", "PDF", "Excel"; empty
-// otherwise.
+// Display names of the output formats: "RTF/DOC", "HTML", "XML", "Text", "CHM", "PDF", "Excel",
+// "Excel workbook"; empty otherwise.
 std::wstring FormatNameOf(int format);
+// The usual file name extension of an output format (".htm", ".xlsx", ...); empty for an unknown format.
+std::wstring FormatExtensionOf(int format);
 
 // The fields of a project that pages edit, as a change listener is told them.
 enum class ProjectField {

@@ -16,7 +16,7 @@ constexpr int kMaxPrecision =
 constexpr int kMinFontSize = -4;  // FontSize: 10 + 2 x FontSize points, (FontSize + 5) x 20 per cent
 constexpr int kMaxFontSize = 20;
 constexpr int kMaxParagraphType = 6;  // TitleSize, HeaderSize, FooterSize: plain text or heading 1 to 6
-constexpr int kMaxFormat = 6;         // Format: the writers' format codes
+constexpr int kMaxFormat = 7;         // Format: the writers' format codes
 
 constexpr KeyType kInt = KeyType::Integer, kFlag = KeyType::Flag, kText = KeyType::Text;
 constexpr OutOfRange kReject = OutOfRange::Reject, kClamp = OutOfRange::Clamp;

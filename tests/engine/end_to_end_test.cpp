@@ -156,6 +156,25 @@ TEST_F(SqliteRunTest, ExcelCellsTakeTheColumnsTypes) {
         EXPECT_NE(book.find(cell), std::string::npos) << cell;
 }
 
+// Every value of every result set, read back by openpyxl from the workbook, equals the database's.
+TEST_F(SqliteRunTest, WorkbookHoldsEveryValueOfTheDatabase) {
+    int status = 0;
+    Output("/usr/bin/python3 -c 'import openpyxl' 2>/dev/null", &status);
+    if (status != 0) GTEST_SKIP() << "python3-openpyxl is missing";
+    const std::string items = "SELECT id, name, price, born FROM items ORDER BY id";
+    const std::string many = "SELECT n, n * 0.5 AS half FROM many ORDER BY n";
+    LoadProject(RF_XLSX, items + "; " + many, "out/items.xlsx", "TOC = 1\nSummary = 1\n");
+    ASSERT_TRUE(engine.RunAndOpen(project, project.ReportFile, 0));
+    const Lines problems =
+        Output("/usr/bin/python3 " + Quote(std::string(TW_TEST_DATA) + "/engine/compare_xlsx.py") + " " +
+                   Quote((m_folder / "data.sqlite").string()) + " " + Quote((m_folder / "out/items.xlsx").string()) +
+                   " 'Items Excel workbook' " + Quote(items) + " " + Quote(many) + " 2>&1",
+               &status);
+    EXPECT_EQ(status, 0);
+    for (const std::string& line : problems)
+        if (!line.empty()) ADD_FAILURE() << line;
+}
+
 TEST_F(SqliteRunTest, StatementFailingAfterTheFirstResultSetIsInTheReport) {
     LoadProject(RF_HTML, "SELECT id FROM items ORDER BY id; SELECT * FROM missing", "out/failed.htm");
 

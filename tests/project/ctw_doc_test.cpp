@@ -32,7 +32,10 @@ TEST_F(CtwDocTest, NewProjectTakesItsDefaultsFromTheSettings) {
     Settings().setStr(L"HtmlCharset", L"utf-8");
     CtwDoc doc;
     EXPECT_EQ(doc.FormatName(), L"HTML");
-    EXPECT_EQ(FormatNameOf(7), L"");  // $FORMAT$ expands to nothing
+    EXPECT_EQ(FormatNameOf(7), L"Excel workbook");
+    EXPECT_EQ(FormatExtensionOf(7), L".xlsx");
+    EXPECT_EQ(FormatNameOf(8), L"");  // $FORMAT$ expands to nothing
+    EXPECT_EQ(FormatExtensionOf(-1), L"");
     EXPECT_EQ(doc.Open, 1);
     EXPECT_EQ(doc.Header, L"Header default");
     EXPECT_EQ(doc.Encoding, L"utf-8");

@@ -38,14 +38,14 @@ TEST_F(ProjectChecksTest, WrongTypesAndRangesAreProblemsOfTheirKey) {
     const std::string query = "[Query]\nText = 'SELECT 1'\n";
     const std::string hide = "[ColumnProps]\nCounter = 1\n[ColumnProps.0]\n";
     const Case cases[] = {
-        {"text format", query + "Format = \"1\"\n", L"Query", -1, L"Format", L"an integer from 0 to 6",
+        {"text format", query + "Format = \"1\"\n", L"Query", -1, L"Format", L"an integer from 0 to 7",
          L"the text '1'"},
-        {"float format", query + "Format = 1.0\n", L"Query", -1, L"Format", L"an integer from 0 to 6",
+        {"float format", query + "Format = 1.0\n", L"Query", -1, L"Format", L"an integer from 0 to 7",
          L"a floating-point number"},
         {"format beyond 32 bits", query + "Format = 4294967297\n", L"Query", -1, L"Format",
-         L"an integer from 0 to 6", L"the integer 4294967297"},
-        {"unknown format", query + "Format = 7\n", L"Query", -1, L"Format", L"an integer from 0 to 6",
-         L"the integer 7"},
+         L"an integer from 0 to 7", L"the integer 4294967297"},
+        {"unknown format", query + "Format = 8\n", L"Query", -1, L"Format", L"an integer from 0 to 7",
+         L"the integer 8"},
         {"flag out of range", query + "FromFile = 2\n", L"Query", -1, L"FromFile", L"0 or 1",
          L"the integer 2"},
         {"text hide", query + hide + "IsHide = 'yes'\n", L"ColumnProps", 0, L"IsHide", L"a 32-bit integer",
@@ -95,7 +95,7 @@ TEST_F(ProjectChecksTest, EveryProblemIsListedInFileOrder) {
              "[Converters]\nCounter = 2\n[Converters.1]\nGroup = 1.5\n"));
     ASSERT_EQ(m_doc.LoadProblems().size(), 3u);
     EXPECT_EQ(m_doc.LoadProblems()[0].Text(),
-              L"line 2: [Query] Format: expected an integer from 0 to 6, found the text '1'");
+              L"line 2: [Query] Format: expected an integer from 0 to 7, found the text '1'");
     EXPECT_EQ(m_doc.LoadProblems()[1].Text(), L"line 5: [Target] Open: expected 0 or 1, found the integer 5");
     EXPECT_EQ(m_doc.LoadProblems()[2].Text(),
               L"line 9: [Converters.1] Group: expected a 32-bit integer, found a floating-point number");

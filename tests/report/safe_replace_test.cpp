@@ -201,7 +201,7 @@ TEST(OutputFile, WriteAtPatchesBeforeTheFileIsReplaced) {
 TEST(Writers, DiscardKeepsTheOldReportCloseReplacesIt) {
     rt::DataDirOverride data(TW_SOURCE_DIR);
     const bool chm = rt::HasProgram("chmcmd");
-    for (int format = RF_RTF; format <= RF_EXCEL; ++format) {
+    for (int format = RF_RTF; format <= RF_XLSX; ++format) {
         if (format == RF_CHM && !chm) continue;
         SCOPED_TRACE(format);
         rt::TempDir dir;
@@ -244,7 +244,7 @@ TEST(Writers, DiscardKeepsTheOldReportCloseReplacesIt) {
 // A write error during the run (the limit hit halfway): Close fails and the old report is what remains.
 TEST(Writers, FailedWriteKeepsTheOldReport) {
     rt::DataDirOverride data(TW_SOURCE_DIR);
-    for (int format = RF_RTF; format <= RF_EXCEL; ++format) {
+    for (int format = RF_RTF; format <= RF_XLSX; ++format) {
         if (format == RF_CHM) continue;  // its pages go to the temporary folder first; the compile is tested apart
         SCOPED_TRACE(format);
         rt::TempDir dir;

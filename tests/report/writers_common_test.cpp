@@ -8,7 +8,7 @@
 
 namespace {
 
-const int kFormats[] = {RF_HTML, RF_XML, RF_TEXT, RF_EXCEL, RF_RTF, RF_PDF};
+const int kFormats[] = {RF_HTML, RF_XML, RF_TEXT, RF_EXCEL, RF_RTF, RF_PDF, RF_XLSX};
 
 // One short fixed report per format, compared with its golden file (HTML through a template of the test data).
 TEST(Writers, GoldenFiles) {
@@ -31,8 +31,8 @@ TEST(Writers, GoldenFiles) {
 }
 
 TEST(Writers, FactoryKnowsEveryFormat) {
-    for (int format = RF_RTF; format <= RF_EXCEL; ++format) EXPECT_NE(MakeWriter(format), nullptr) << format;
-    EXPECT_EQ(MakeWriter(7), nullptr);
+    for (int format = RF_RTF; format <= RF_XLSX; ++format) EXPECT_NE(MakeWriter(format), nullptr) << format;
+    EXPECT_EQ(MakeWriter(8), nullptr);
     MultiReport report;
     report.AddReport(42, L"/tmp/x", L"");
     EXPECT_EQ(report.Open(), RE_FORMAT);

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-enum REPORT_FORMAT { RF_RTF = 0, RF_HTML = 1, RF_XML = 2, RF_TEXT = 3, RF_CHM = 4, RF_PDF = 5, RF_EXCEL = 6 };
+enum REPORT_FORMAT { RF_RTF = 0, RF_HTML = 1, RF_XML = 2, RF_TEXT = 3, RF_CHM = 4, RF_PDF = 5, RF_EXCEL = 6, RF_XLSX = 7 };
 enum REPORT_OPTION { RO_LANDSCAPE = 0 };
 enum REPORT_STYLE { RS_BOLD = 0, RS_ITALIC = 1, RS_SIZE = 2 };
 enum REPORT_ERRORS { RE_OK = 0, RE_OPEN = 1, RE_WRITE = 2, RE_FORMAT = 3 };

@@ -4,6 +4,7 @@
 #include <cwctype>
 
 #include "markup.h"
+#include "spreadsheet_look.h"
 #include "spreadsheet_value.h"
 #include "text.h"
 
@@ -46,42 +47,6 @@ constexpr double kMinColumnWidth = 28, kMaxColumnWidth = 300;
 // Rows measured before the widths are written; the rows wait in memory until then.
 constexpr int kMeasuredRows = 100;
 
-// Display length of the longest line of text, in average characters.
-size_t LongestLine(std::wstring_view text) {
-    size_t longest = 0, line = 0;
-    for (const wchar_t c : text) {
-        if (c == L'\n') {
-            longest = std::max(longest, line);
-            line = 0;
-        } else if (c != L'\r') {
-            line += (c >= 0x1100 && (c <= 0x115F || (c >= 0x2E80 && c <= 0xA4CF) || (c >= 0xAC00 && c <= 0xD7A3) ||
-                                     (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFF00 && c <= 0xFF60) || c >= 0x1F300))
-                        ? 2
-                        : 1;
-        }
-    }
-    return std::max(longest, line);
-}
-
-// The colour names the rule pages offer, as the #RRGGBB the format wants.
-const wchar_t* ColourValue(std::wstring_view name) {
-    struct Colour {
-        const wchar_t* name;
-        const wchar_t* value;
-    };
-    static const Colour colours[] = {
-        {L"black", L"#000000"},    {L"blue", L"#0000FF"},      {L"cyan", L"#00FFFF"},  {L"darkgrey", L"#808080"},
-        {L"green", L"#008000"},    {L"grey", L"#C0C0C0"},      {L"gray", L"#C0C0C0"},  {L"lightgrey", L"#E0E0E0"},
-        {L"magenta", L"#FF00FF"},  {L"red", L"#FF0000"},       {L"white", L"#FFFFFF"}, {L"yellow", L"#FFFF00"},
-        {L"darkgray", L"#808080"}, {L"lightgray", L"#E0E0E0"},
-    };
-    std::wstring lower(name);
-    for (auto& c : lower) c = static_cast<wchar_t>(std::towlower(c));
-    for (const auto& colour : colours)
-        if (lower == colour.name) return colour.value;
-    return nullptr;
-}
-
 // The style blocks with named colours replaced.
 std::wstring WithHexColours(std::wstring_view styles) {
     constexpr std::wstring_view key = L"ss:Color=\"";
@@ -95,7 +60,7 @@ std::wstring WithHexColours(std::wstring_view styles) {
         if (end == std::wstring_view::npos) break;
         out.append(styles.substr(pos, valueStart - pos));
         const std::wstring_view value = styles.substr(valueStart, end - valueStart);
-        const wchar_t* hex = ColourValue(value);
+        const wchar_t* hex = spreadsheet::ColourValue(value);
         out.append(hex ? std::wstring_view(hex) : value);
         pos = end;
     }
@@ -453,7 +418,7 @@ void ExcelReport::FormattedCell(int handle, std::wstring_view columnName, std::w
 void ExcelReport::Measure(std::wstring_view value, spreadsheet::CellKind kind, int header) {
     const size_t column = m_columnIndex;
     if (m_widths.size() <= column) m_widths.resize(column + 1, 0.0);
-    size_t chars = LongestLine(value);
+    size_t chars = spreadsheet::LongestLine(value);
     if (kind == spreadsheet::CellKind::Date) chars = 10;
     if (kind == spreadsheet::CellKind::DateTime) chars = spreadsheet::HasFraction(value) ? 23 : 19;
     const double width = static_cast<double>(chars) * (header ? kHeaderPointsPerChar : kPointsPerChar) + kCellPadding;

@@ -6,6 +6,7 @@
 #include "rtf_writer.h"
 #include "text_writer.h"
 #include "xml_writer.h"
+#include "xlsx_writer.h"
 
 std::unique_ptr<AReport> MakeWriter(int format) {
     switch (format) {
@@ -16,6 +17,7 @@ std::unique_ptr<AReport> MakeWriter(int format) {
         case RF_CHM: return std::make_unique<ChmReport>();
         case RF_PDF: return std::make_unique<PdfReport>();
         case RF_EXCEL: return std::make_unique<ExcelReport>();
+        case RF_XLSX: return std::make_unique<XlsxReport>();
         default: return nullptr;
     }
 }

@@ -165,6 +165,7 @@ int PdfReport::Open() {
     }
     m_open = true;
     m_pageOpen = false;
+    m_rowHeld = m_gapAfterHeld = false;
     m_pageCount = 0;
     m_inParagraph = m_inTable = m_inRow = m_inCell = false;
     m_styles.Reset();
@@ -178,6 +179,7 @@ int PdfReport::Close() {
     if (!m_open) return RE_OK;
     if (m_inTable) EndTable(L"");
     if (m_inParagraph) EndParagraph(m_paragraphType);
+    ReleaseHeldRow(0);
     EnsurePage();
     PlaceAnchors();
     FinishPage();
@@ -364,6 +366,16 @@ void PdfReport::DrawParagraph(const RichText& text, int type, const std::string&
 
     const double before = level > 0 ? kHeadingPoints[level] * 0.6 : 2;
     const double bottom = m_pageHeight - m_margin - kFooterHeight;
+    if (m_rowHeld) {
+        // Text after a table (its footer) does not stand alone at the top of a page: when it fits on a page
+        // with the header row and the table's last row, that row moves to its page.
+        int width = 0, height = 0;
+        pango_layout_get_size(layout, &width, &height);
+        const double need = 8 + before + ToPoints(height) + 3;
+        const double room = bottom - m_margin - RowHeight(m_heldRow, false) -
+                            (m_hasHeader && !m_buffered.empty() ? RowHeight(m_buffered[0], true) : 0);
+        ReleaseHeldRow(need <= room ? need : 0);
+    }
     EnsurePage();
     m_y += before;
     PangoLayoutIter* iter = pango_layout_get_iter(layout);
@@ -420,7 +432,10 @@ void PdfReport::BeginSubDocument(std::wstring_view, std::wstring_view, std::wstr
 void PdfReport::EndSubDocument() {}
 
 void PdfReport::Ancor(std::wstring_view name) {
-    if (m_open) m_pendingAnchors.push_back(tw::WideToUtf8(name));
+    if (!m_open) return;
+    // A held row belongs before the place the name marks.
+    if (!m_inTable) ReleaseHeldRow(0);
+    m_pendingAnchors.push_back(tw::WideToUtf8(name));
 }
 
 void PdfReport::EndOfLine() {

@@ -7,6 +7,7 @@
 #include <pango/pangofc-fontmap.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "rtf_colors.h"
 #include "text.h"
@@ -80,8 +81,10 @@ struct PdfReport::Deleters {
     std::unique_ptr<PangoFontMap, ObjectDeleter> fontMap;
     std::unique_ptr<PangoContext, ObjectDeleter> context;    // every layout of the report  // table cells; smaller for very wide tables
     PangoAttrList* plainAttributes = nullptr;                        // no hyphens, nothing else; shared
+    PangoAttrList* headerAttributes = nullptr;                       // no hyphens, bold; shared
     ~Deleters() {
         if (plainAttributes) pango_attr_list_unref(plainAttributes);
+        if (headerAttributes) pango_attr_list_unref(headerAttributes);
     }
 };
 
@@ -162,6 +165,9 @@ int PdfReport::Open() {
     if (!h.plainAttributes) {
         h.plainAttributes = pango_attr_list_new();
         pango_attr_list_insert(h.plainAttributes, pango_attr_insert_hyphens_new(FALSE));
+        h.headerAttributes = pango_attr_list_new();
+        pango_attr_list_insert(h.headerAttributes, pango_attr_insert_hyphens_new(FALSE));
+        pango_attr_list_insert(h.headerAttributes, pango_attr_weight_new(PANGO_WEIGHT_BOLD));
     }
     m_open = true;
     m_pageOpen = false;
@@ -311,12 +317,21 @@ void PdfReport::ApplyText(PangoLayout* layout, const RichText& text, bool header
         length = limit;
         while (length > 0 && (static_cast<unsigned char>(text.utf8[length]) & 0xC0) == 0x80) --length;
     }
-    pango_layout_set_text(layout, text.utf8.data(), static_cast<int>(length));
     // Data is never hyphenated: a hyphen that pango inserts at a forced break would read as part of the value.
-    if (text.spans.empty() && !header && length <= kItemBytes) {
-        pango_layout_set_attributes(layout, m_handles->plainAttributes);
+    if (text.spans.empty() && length <= kItemBytes) {
+        // A short cell without styling shares one attribute list. When its layout already shows the same text
+        // that way (the header row on every page, a value repeated down its column) it is kept as it is:
+        // setting the text again would shape it anew.
+        PangoAttrList* shared = header ? m_handles->headerAttributes : m_handles->plainAttributes;
+        if (pango_layout_get_attributes(layout) == shared) {
+            const char* current = pango_layout_get_text(layout);
+            if (std::strlen(current) == length && std::memcmp(current, text.utf8.data(), length) == 0) return;
+        }
+        pango_layout_set_text(layout, text.utf8.data(), static_cast<int>(length));
+        pango_layout_set_attributes(layout, shared);
         return;
     }
+    pango_layout_set_text(layout, text.utf8.data(), static_cast<int>(length));
     PangoAttrList* list = pango_attr_list_new();
     pango_attr_list_insert(list, pango_attr_insert_hyphens_new(FALSE));
     // Pango sums the widths of the rest of a text run for every line it breaks, which is quadratic in the run's

@@ -194,6 +194,25 @@ TEST(PdfWriter, ManyColumnsContinueOnFollowingPages) {
     }
 }
 
+// A wide table without rows (an empty result) still shows every column name.
+TEST(PdfWriter, ManyColumnsWithoutRowsKeepEveryName) {
+    if (!HavePoppler()) GTEST_SKIP() << "poppler-utils are not available";
+    rt::TempDir scratch;
+    const std::string path = scratch.Name("names.pdf");
+    PdfReport report;
+    ASSERT_EQ(twtest::OpenAlone(report, path), RE_OK);
+    report.BeginTable(L"ResultSet", {});
+    report.BeginRow({}, {}, 120);
+    for (int c = 0; c < 120; ++c) report.Cell(L"name" + std::to_wstring(c), 1, {});
+    report.EndRow({});
+    report.EndTable(L"ResultSet");
+    report.Text(L"After the table", 0, {}, 0);
+    ASSERT_EQ(report.Close(), RE_OK);
+    const std::set<std::string> words = Words(PdfText(path));
+    for (int c = 0; c < 120; ++c) EXPECT_TRUE(words.count("name" + std::to_string(c))) << c;
+    EXPECT_TRUE(words.count("After"));
+}
+
 // Wherever the page ends, a footer after the table is not alone at the top of the last page: the table's last
 // row goes to its page (with the header row) rather than leave it alone.
 TEST(PdfWriter, FooterKeepsTheLastRowsOnItsPage) {

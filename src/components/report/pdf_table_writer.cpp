@@ -297,6 +297,15 @@ void PdfReport::FlushBuffered() {
     if (m_bandStarts.size() > 1) {
         for (int i = m_hasHeader ? 1 : 0; i < m_bufferedCount; ++i)
             AddToGroup(m_buffered[static_cast<size_t>(i)]);
+        if (m_hasHeader && m_bufferedCount == 1) {
+            // A header row without rows still shows every column name.
+            for (size_t b = 0; b < m_bandStarts.size(); ++b) {
+                SetBand(b);
+                if (b > 0) NewPage();
+                DrawRow(m_buffered[0], false);
+            }
+            SetBand(0);
+        }
         return;
     }
     // The header row starts a page rather than stand alone at the bottom of one: it needs room for the first

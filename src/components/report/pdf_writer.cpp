@@ -381,6 +381,7 @@ void PdfReport::DrawParagraph(const RichText& text, int type, const std::string&
 
     const double before = level > 0 ? kHeadingPoints[level] * 0.6 : 2;
     const double bottom = m_pageHeight - m_margin - kFooterHeight;
+    FlushGroup();  // rows of a banded table come before text that follows them
     if (m_rowHeld) {
         // Text after a table (its footer) does not stand alone at the top of a page: when it fits on a page
         // with the header row and the table's last row, that row moves to its page.

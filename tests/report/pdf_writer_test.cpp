@@ -131,13 +131,16 @@ TEST(PdfWriter, HeaderRowNeverAloneAtThePageBottom) {
         report.Cell(L"HEADERCELL", 1, {});
         report.Cell(L"other", 1, {});
         report.EndRow({});
-        for (int row = 0; row < 3; ++row) {
+        // One row and a footer: the footer does not take that row away from the header.
+        const int rows = lines % 4 == 0 ? 1 : 3;
+        for (int row = 0; row < rows; ++row) {
             report.BeginRow(L"row", {}, 2);
             report.Cell(L"ROWCELL" + std::to_wstring(row), 0, {});
             report.Cell(L"x", 0, {});
             report.EndRow(L"row");
         }
         report.EndTable(L"ResultSet");
+        if (rows == 1) report.Text(L"footer line", 0, {}, 0);
         ASSERT_EQ(report.Close(), RE_OK);
         for (int page = 1; page <= Pages(path); ++page) {
             const std::string text = PdfText(path, page);

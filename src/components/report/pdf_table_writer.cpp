@@ -125,6 +125,7 @@ void PdfReport::StreamRow(RowData& row) {
     if (m_rowHeld) DrawRow(m_heldRow, true);
     std::swap(m_heldRow, row);
     m_rowHeld = true;
+    m_heldAfterHeader = false;
 }
 
 void PdfReport::ReleaseHeldRow(double keep) {
@@ -317,6 +318,7 @@ void PdfReport::FlushBuffered() {
         if (i == last && !(i == 0 && m_hasHeader)) {
             m_heldRow = m_buffered[static_cast<size_t>(i)];
             m_rowHeld = true;
+            m_heldAfterHeader = m_hasHeader && i == 1;
         } else {
             DrawRow(m_buffered[static_cast<size_t>(i)], i > 0);
         }

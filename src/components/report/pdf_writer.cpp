@@ -390,7 +390,7 @@ void PdfReport::DrawParagraph(const RichText& text, int type, const std::string&
         const double need = 8 + before + ToPoints(height) + 3;
         const double room = bottom - m_margin - RowHeight(m_heldRow, false) -
                             (m_hasHeader && !m_buffered.empty() ? RowHeight(m_buffered[0], true) : 0);
-        ReleaseHeldRow(need <= room ? need : 0);
+        ReleaseHeldRow(need <= room && !m_heldAfterHeader ? need : 0);
     }
     EnsurePage();
     m_y += before;

@@ -168,4 +168,5 @@ class PdfReport : public AReport {
     // The last row drawn is held until the next thing is known, so that a footer is never alone on a page.
     RowData m_heldRow;
     bool m_rowHeld = false, m_gapAfterHeld = false;
+    bool m_heldAfterHeader = false;  // the header row was drawn for it: moving it would leave the header alone
 };

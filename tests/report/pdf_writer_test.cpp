@@ -5,12 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+#include <sstream>
 #include <string>
 
 #include "edge_cases.h"
 #include "multi_report.h"
-#include "rtf_sample_report.h"
 #include "report_test_util.h"
+#include "rtf_sample_report.h"
 #include "text.h"
 
 namespace {
@@ -57,6 +59,13 @@ void WriteRows(AReport& report, int rows, const std::wstring& anchor) {
         report.EndRow(L"row");
     }
     report.EndTable(L"ResultSet");
+}
+
+std::set<std::string> Words(const std::string& text) {
+    std::set<std::string> words;
+    std::istringstream in(text);
+    for (std::string word; in >> word;) words.insert(word);
+    return words;
 }
 
 std::wstring Wide(const std::string& path) { return tw::Utf8ToWide(path); }
@@ -122,13 +131,16 @@ TEST(PdfWriter, HeaderRowNeverAloneAtThePageBottom) {
         report.Cell(L"HEADERCELL", 1, {});
         report.Cell(L"other", 1, {});
         report.EndRow({});
-        for (int row = 0; row < 3; ++row) {
+        // One row and a footer: the footer does not take that row away from the header.
+        const int rows = lines % 4 == 0 ? 1 : 3;
+        for (int row = 0; row < rows; ++row) {
             report.BeginRow(L"row", {}, 2);
             report.Cell(L"ROWCELL" + std::to_wstring(row), 0, {});
             report.Cell(L"x", 0, {});
             report.EndRow(L"row");
         }
         report.EndTable(L"ResultSet");
+        if (rows == 1) report.Text(L"footer line", 0, {}, 0);
         ASSERT_EQ(report.Close(), RE_OK);
         for (int page = 1; page <= Pages(path); ++page) {
             const std::string text = PdfText(path, page);
@@ -137,6 +149,120 @@ TEST(PdfWriter, HeaderRowNeverAloneAtThePageBottom) {
             }
         }
     }
+}
+
+// Three hundred columns do not fit a page: they continue on following pages, a band of columns per page, each
+// page repeating the header row and the row's first column; every value stays whole and readable.
+TEST(PdfWriter, ManyColumnsContinueOnFollowingPages) {
+    if (!HavePoppler()) GTEST_SKIP() << "poppler-utils are not available";
+    constexpr int kColumns = 300, kRows = 70;
+    rt::TempDir scratch;
+    const std::string path = scratch.Name("wide.pdf");
+    PdfReport report;
+    ASSERT_EQ(twtest::OpenAlone(report, path), RE_OK);
+    report.BeginTable(L"ResultSet", {});
+    report.BeginRow({}, {}, kColumns);
+    for (int c = 0; c < kColumns; ++c) report.Cell(L"col" + std::to_wstring(c), 1, {});
+    report.EndRow({});
+    auto value = [](int row, int column) {
+        return column % 10 == 5 ? L"2024-01-" + std::to_wstring(10 + row % 20) + L"_r" + std::to_wstring(row)
+                                : L"r" + std::to_wstring(row) + L"c" + std::to_wstring(column);
+    };
+    for (int row = 0; row < kRows; ++row) {
+        report.BeginRow(L"row", {}, kColumns);
+        for (int c = 0; c < kColumns; ++c) report.Cell(value(row, c), 0, {});
+        report.EndRow(L"row");
+    }
+    report.EndTable(L"ResultSet");
+    ASSERT_EQ(report.Close(), RE_OK);
+
+    const std::set<std::string> words = Words(PdfText(path));
+    for (int row = 0; row < kRows; ++row)
+        for (int c = 0; c < kColumns; ++c) {
+            const std::string expected = tw::WideToUtf8(value(row, c));
+            if (!words.count(expected)) {
+                ADD_FAILURE() << expected << " is not found whole";
+                return;
+            }
+        }
+    // About ten columns a page, the rows in two page groups: some sixty pages, not hundreds.
+    const int pages = Pages(path);
+    EXPECT_GE(pages, 2 * kColumns / 16);
+    EXPECT_LE(pages, 2 * kColumns / 5);
+    for (int page = 1; page <= pages; ++page) {
+        const std::set<std::string> text = Words(PdfText(path, page));
+        EXPECT_TRUE(text.count("col0")) << "page " << page << " lacks the first column";
+        const bool firstGroup = text.count("r0c0") > 0;
+        EXPECT_TRUE(text.count(firstGroup ? "r1c0" : "r69c0")) << "page " << page;
+    }
+}
+
+// A wide table without rows (an empty result) still shows every column name.
+TEST(PdfWriter, ManyColumnsWithoutRowsKeepEveryName) {
+    if (!HavePoppler()) GTEST_SKIP() << "poppler-utils are not available";
+    rt::TempDir scratch;
+    const std::string path = scratch.Name("names.pdf");
+    PdfReport report;
+    ASSERT_EQ(twtest::OpenAlone(report, path), RE_OK);
+    report.BeginTable(L"ResultSet", {});
+    report.BeginRow({}, {}, 120);
+    for (int c = 0; c < 120; ++c) report.Cell(L"name" + std::to_wstring(c), 1, {});
+    report.EndRow({});
+    report.EndTable(L"ResultSet");
+    report.Text(L"After the table", 0, {}, 0);
+    ASSERT_EQ(report.Close(), RE_OK);
+    const std::set<std::string> words = Words(PdfText(path));
+    for (int c = 0; c < 120; ++c) EXPECT_TRUE(words.count("name" + std::to_string(c))) << c;
+    EXPECT_TRUE(words.count("After"));
+}
+
+// Wherever the page ends, a footer after the table is not alone at the top of the last page: the table's last
+// row goes to its page (with the header row) rather than leave it alone.
+TEST(PdfWriter, FooterKeepsTheLastRowsOnItsPage) {
+    if (!HavePoppler()) GTEST_SKIP() << "poppler-utils are not available";
+    bool footerOnANewPage = false;
+    for (int rows = 20; rows <= 45; ++rows) {
+        SCOPED_TRACE(rows);
+        rt::TempDir scratch;
+        const std::string path = scratch.Name("footer.pdf");
+        PdfReport report;
+        ASSERT_EQ(twtest::OpenAlone(report, path), RE_OK);
+        report.Ancor(L"first");
+        report.BeginTable(L"ResultSet", {});
+        report.BeginRow({}, {}, 2);
+        report.Cell(L"HEADERCELL", 1, {});
+        report.Cell(L"other", 1, {});
+        report.EndRow({});
+        for (int row = 0; row < rows; ++row) {
+            report.BeginRow(L"row", {}, 2);
+            report.Cell(L"ROWCELL" + std::to_wstring(row), 0, {});
+            report.Cell(L"x", 0, {});
+            report.EndRow(L"row");
+        }
+        report.EndTable(L"ResultSet");
+        report.BeginParagraph(0, {});
+        report.Text(L"FOOTERTEXT first line", 0, {}, 0);
+        report.EndOfLine();
+        report.Text(L"second line", 0, {}, 0);
+        report.EndParagraph(0);
+        ASSERT_EQ(report.Close(), RE_OK);
+        const int pages = Pages(path);
+        const std::string last = PdfText(path, pages);
+        ASSERT_NE(last.find("FOOTERTEXT"), std::string::npos);
+        EXPECT_NE(last.find("ROWCELL" + std::to_string(rows - 1)), std::string::npos);
+        if (pages > 1) {
+            footerOnANewPage =
+                footerOnANewPage || last.find("ROWCELL" + std::to_string(rows - 2)) == std::string::npos;
+            EXPECT_NE(last.find("HEADERCELL"), std::string::npos);
+        }
+        // Every row is drawn once.
+        const std::string text = PdfText(path);
+        for (int row = 0; row < rows; ++row) {
+            const std::string cell = "ROWCELL" + std::to_string(row) + "\n";
+            EXPECT_EQ(text.find(cell), text.rfind(cell)) << cell;
+        }
+    }
+    EXPECT_TRUE(footerOnANewPage) << "no row count put the page break before the footer";
 }
 
 // A megabyte in one cell keeps every sentence to its last (long runs of text once lost most of their lines).

@@ -14,9 +14,11 @@ namespace {
 constexpr double kPadding = 3;
 constexpr double kFooterHeight = 18;
 constexpr double kMinColumn = 18;
-// Table text: the body size, and the smallest it shrinks to so that a wide table's words fit (still legible
-// when printed).
-constexpr double kCellPoints = 9, kMinCellPoints = 6;
+// Table text: the body size, and the smallest it shrinks to so that a slightly wide table fits one page. A
+// table wider than that keeps its size and continues its columns on following pages instead.
+constexpr double kCellPoints = 9, kMinCellPoints = 7;
+// The narrowest a column of a banded table gets (about eight characters), unless its values are all shorter.
+constexpr double kMinBandColumn = 48;
 constexpr size_t kMeasuredBytes = 4096;
 constexpr double kSpareColumn = 60;  // a cell beyond the measured columns
 constexpr std::uint32_t kHeaderShade = 0xE4E4E4;
@@ -75,7 +77,12 @@ void PdfReport::BeginTable(std::wstring_view, std::wstring_view) {
     if (!m_open) return;
     if (m_inParagraph) EndParagraph(m_paragraphType);
     if (m_inTable) EndTable(L"");
+    ReleaseHeldRow(0);
     m_inTable = true;
+    m_bandStarts.assign(1, 0);
+    SetBand(0);
+    m_groupCount = 0;
+    m_firstGroup = true;
     m_widthsFixed = false;
     m_hasHeader = false;
     m_bufferedCount = 0;
@@ -87,10 +94,97 @@ void PdfReport::EndTable(std::wstring_view) {
     if (!m_open || !m_inTable) return;
     if (m_inRow) EndRow(L"row");
     FlushBuffered();
+    FlushGroup();
     m_inTable = false;
     m_widthsFixed = false;
     m_bufferedCount = 0;
-    m_y += 8;
+    if (m_rowHeld)
+        m_gapAfterHeld = true;
+    else
+        m_y += 8;
+}
+
+void PdfReport::SetBand(size_t band) {
+    m_bandBegin = m_bandStarts.size() > 1 ? m_bandStarts[band] : 0;
+    m_bandEnd = band + 1 < m_bandStarts.size() ? m_bandStarts[band + 1] : SIZE_MAX;
+}
+
+// The row's first column (repeated on the pages of later bands), then the band's own columns.
+size_t PdfReport::BandSize(const RowData& row) const {
+    const size_t used = static_cast<size_t>(row.used);
+    if (m_bandBegin == 0) return std::min(used, m_bandEnd);
+    if (used == 0) return 0;
+    return 1 + (used > m_bandBegin ? std::min(used, m_bandEnd) - m_bandBegin : 0);
+}
+
+void PdfReport::StreamRow(RowData& row) {
+    if (m_bandStarts.size() > 1) {
+        AddToGroup(row);
+        return;
+    }
+    if (m_rowHeld) DrawRow(m_heldRow, true);
+    std::swap(m_heldRow, row);
+    m_rowHeld = true;
+    m_heldAfterHeader = false;
+}
+
+void PdfReport::ReleaseHeldRow(double keep) {
+    if (!m_rowHeld) return;
+    m_rowHeld = false;
+    m_keepWithNext = keep;
+    DrawRow(m_heldRow, true);
+    m_keepWithNext = 0;
+    if (m_gapAfterHeld) m_y += 8;
+    m_gapAfterHeld = false;
+}
+
+// A banded table gathers the rows that fit one page in every band (at most a page of rows in memory), then
+// draws that page of each band in turn, so a reader finds a row's continuation on the following pages.
+void PdfReport::AddToGroup(RowData& row) {
+    const size_t bands = m_bandStarts.size();
+    const double bottom = m_pageHeight - m_margin - kFooterHeight;
+    std::vector<double> heights(bands);
+    for (size_t b = 0; b < bands; ++b) {
+        SetBand(b);
+        heights[b] = RowHeight(row, false);
+    }
+    if (m_groupCount > 0) {
+        for (size_t b = 0; b < bands; ++b) {
+            if (m_groupHeights[b] + heights[b] > m_groupRoom[b]) {
+                FlushGroup();
+                break;
+            }
+        }
+    }
+    if (m_groupCount == 0) {
+        EnsurePage();
+        // The first page of a table starts where the page stands when a good part of it is left.
+        m_groupOnCurrentPage = m_firstGroup && bottom - m_y >= (bottom - m_margin) / 3;
+        m_groupRoom.assign(bands, bottom - m_margin);
+        if (m_groupOnCurrentPage) m_groupRoom[0] = bottom - m_y;
+        m_groupHeights.assign(bands, 0);
+        for (size_t b = 0; b < bands && m_hasHeader; ++b) {
+            SetBand(b);
+            m_groupHeights[b] = RowHeight(m_buffered[0], true);
+        }
+    }
+    for (size_t b = 0; b < bands; ++b) m_groupHeights[b] += heights[b];
+    if (m_groupCount >= static_cast<int>(m_group.size())) m_group.emplace_back();
+    std::swap(m_group[static_cast<size_t>(m_groupCount++)], row);
+    SetBand(0);
+}
+
+void PdfReport::FlushGroup() {
+    if (m_groupCount == 0) return;
+    for (size_t b = 0; b < m_bandStarts.size(); ++b) {
+        SetBand(b);
+        if (b > 0 || !m_groupOnCurrentPage) NewPage();
+        if (m_hasHeader) DrawRow(m_buffered[0], false);
+        for (int i = 0; i < m_groupCount; ++i) DrawRow(m_group[static_cast<size_t>(i)], true);
+    }
+    SetBand(0);
+    m_groupCount = 0;
+    m_firstGroup = false;
 }
 
 void PdfReport::BeginRow(std::wstring_view cls, std::wstring_view, int) {
@@ -109,7 +203,7 @@ void PdfReport::EndRow(std::wstring_view) {
     if (!m_open || !m_inRow) return;
     m_inRow = m_inCell = false;
     if (m_widthsFixed) {
-        if (m_streamRow.used > 0) DrawRow(m_streamRow, true);
+        if (m_streamRow.used > 0) StreamRow(m_streamRow);
         return;
     }
     const RowData& row = m_buffered[static_cast<size_t>(m_bufferedCount)];
@@ -145,8 +239,9 @@ void PdfReport::Cell(std::wstring_view text, int header, std::wstring_view attri
 
 // Each column's natural width (its widest line unwrapped) and minimum width (its widest word: a value such as
 // 2024-01-02 or order_date that has no break opportunity), balanced by BalanceColumns. When even the minimums
-// do not fit, the table's font shrinks down to kMinCellPoints first; past that, words wider than their column
-// break between characters (never with an inserted hyphen).
+// do not fit, the table's font shrinks down to kMinCellPoints if that is enough; otherwise the columns are
+// split into bands that continue on following pages (SplitIntoBands). Only a word wider than a whole page
+// breaks between characters (never with an inserted hyphen).
 void PdfReport::FixColumnWidths() {
     size_t columns = 0;
     for (int i = 0; i < m_bufferedCount; ++i)
@@ -178,31 +273,63 @@ void PdfReport::FixColumnWidths() {
         for (size_t c = 0; c < columns; ++c) minimumTotal += std::min({minimum[c], natural[c], available});
     };
     measure();
-    if (minimumTotal > available && columns > 0) {
+    if (minimumTotal > available && columns > 0 &&
+        kCellPoints * 0.97 * available / minimumTotal >= kMinCellPoints) {
         // Measured again at the smaller size (with a little room to spare): hinted glyph widths do not scale
         // exactly.
-        SetCellPoints(std::max(kMinCellPoints, kCellPoints * 0.97 * available / minimumTotal));
+        SetCellPoints(kCellPoints * 0.97 * available / minimumTotal);
         measure();
     }
-    m_widths = BalanceColumns(natural, minimum, available);
+    m_bandStarts.assign(1, 0);
+    if (minimumTotal <= available || columns < 2) {
+        m_widths = BalanceColumns(natural, minimum, available);
+    } else {
+        ColumnBands bands = SplitIntoBands(natural, minimum, available, kMinBandColumn);
+        m_widths = std::move(bands.widths);
+        m_bandStarts = std::move(bands.starts);
+    }
+    SetBand(0);
     m_widthsFixed = true;
 }
 
 void PdfReport::FlushBuffered() {
     if (!m_inTable || m_widthsFixed) return;
     FixColumnWidths();
+    if (m_bandStarts.size() > 1) {
+        for (int i = m_hasHeader ? 1 : 0; i < m_bufferedCount; ++i)
+            AddToGroup(m_buffered[static_cast<size_t>(i)]);
+        if (m_hasHeader && m_bufferedCount == 1) {
+            // A header row without rows still shows every column name.
+            for (size_t b = 0; b < m_bandStarts.size(); ++b) {
+                SetBand(b);
+                if (b > 0) NewPage();
+                DrawRow(m_buffered[0], false);
+            }
+            SetBand(0);
+        }
+        return;
+    }
     // The header row starts a page rather than stand alone at the bottom of one: it needs room for the first
     // row too (a few lines of it, when that row is taller than a page).
     if (m_hasHeader && m_bufferedCount > 1) m_keepWithNext = std::min(RowHeight(m_buffered[1], false), 40.0);
+    // The last row is held: what follows the table (a footer) may need it on its page.
+    const int last = m_bufferedCount - 1;
     for (int i = 0; i < m_bufferedCount; ++i) {
-        DrawRow(m_buffered[static_cast<size_t>(i)], i > 0);
+        if (i == last && !(i == 0 && m_hasHeader)) {
+            m_heldRow = m_buffered[static_cast<size_t>(i)];
+            m_rowHeld = true;
+            m_heldAfterHeader = m_hasHeader && i == 1;
+        } else {
+            DrawRow(m_buffered[static_cast<size_t>(i)], i > 0);
+        }
         m_keepWithNext = 0;
     }
 }
 
 double PdfReport::RowHeight(const RowData& row, bool isHeader) {
     double height = 0;
-    for (size_t c = 0; c < static_cast<size_t>(row.used); ++c) {
+    for (size_t k = 0, n = BandSize(row); k < n; ++k) {
+        const size_t c = BandColumn(k);
         PangoLayout* layout = CellLayout(c, isHeader);
         pango_layout_set_width(layout,
                                static_cast<int>((ColumnWidth(m_widths, c) - 2 * kPadding) * PANGO_SCALE));
@@ -252,7 +379,8 @@ void PdfReport::DrawRow(const RowData& row, bool repeatHeader) {
         const double available = bottom - m_y - 2 * kPadding;
         const bool whole = offset == 0 && height - 2 * kPadding <= available;
         if (!whole && lines.at.empty()) {
-            for (size_t c = 0; c < static_cast<size_t>(row.used); ++c) {
+            for (size_t k = 0, n = BandSize(row); k < n; ++k) {
+                const size_t c = BandColumn(k);
                 lines.at.push_back(pango_layout_get_iter(CellLayout(c, isHeader)));
                 lines.measured.push_back(pango_layout_get_iter(CellLayout(c, isHeader)));
             }
@@ -291,7 +419,8 @@ void PdfReport::DrawRow(const RowData& row, bool repeatHeader) {
         // Backgrounds and borders first, then the text on top.
         double x = m_margin;
         cairo_set_line_width(cr, 0.5);
-        for (size_t c = 0; c < static_cast<size_t>(row.used); ++c) {
+        for (size_t k = 0, n = BandSize(row); k < n; ++k) {
+            const size_t c = BandColumn(k);
             const double width = ColumnWidth(m_widths, c);
             const CellData& cell = row.cells[c];
             cairo_rectangle(cr, x, m_y, width, sliceHeight + 2 * kPadding);
@@ -305,11 +434,12 @@ void PdfReport::DrawRow(const RowData& row, bool repeatHeader) {
         }
         SetRgb(cr, 0x000000);
         x = m_margin;
-        for (size_t c = 0; c < static_cast<size_t>(row.used); ++c) {
+        for (size_t k = 0, n = BandSize(row); k < n; ++k) {
+            const size_t c = BandColumn(k);
             if (whole) {
                 cairo_move_to(cr, x + kPadding, m_y + kPadding);
                 pango_cairo_show_layout(cr, CellLayout(c, isHeader));
-            } else if (PangoLayoutIter*& iter = lines.at[c]) {
+            } else if (PangoLayoutIter*& iter = lines.at[k]) {
                 for (;;) {
                     PangoRectangle logical;
                     pango_layout_iter_get_line_extents(iter, nullptr, &logical);

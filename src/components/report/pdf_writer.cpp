@@ -7,6 +7,7 @@
 #include <pango/pangofc-fontmap.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "rtf_colors.h"
 #include "text.h"
@@ -80,8 +81,10 @@ struct PdfReport::Deleters {
     std::unique_ptr<PangoFontMap, ObjectDeleter> fontMap;
     std::unique_ptr<PangoContext, ObjectDeleter> context;    // every layout of the report  // table cells; smaller for very wide tables
     PangoAttrList* plainAttributes = nullptr;                        // no hyphens, nothing else; shared
+    PangoAttrList* headerAttributes = nullptr;                       // no hyphens, bold; shared
     ~Deleters() {
         if (plainAttributes) pango_attr_list_unref(plainAttributes);
+        if (headerAttributes) pango_attr_list_unref(headerAttributes);
     }
 };
 
@@ -162,9 +165,13 @@ int PdfReport::Open() {
     if (!h.plainAttributes) {
         h.plainAttributes = pango_attr_list_new();
         pango_attr_list_insert(h.plainAttributes, pango_attr_insert_hyphens_new(FALSE));
+        h.headerAttributes = pango_attr_list_new();
+        pango_attr_list_insert(h.headerAttributes, pango_attr_insert_hyphens_new(FALSE));
+        pango_attr_list_insert(h.headerAttributes, pango_attr_weight_new(PANGO_WEIGHT_BOLD));
     }
     m_open = true;
     m_pageOpen = false;
+    m_rowHeld = m_gapAfterHeld = false;
     m_pageCount = 0;
     m_inParagraph = m_inTable = m_inRow = m_inCell = false;
     m_styles.Reset();
@@ -178,6 +185,7 @@ int PdfReport::Close() {
     if (!m_open) return RE_OK;
     if (m_inTable) EndTable(L"");
     if (m_inParagraph) EndParagraph(m_paragraphType);
+    ReleaseHeldRow(0);
     EnsurePage();
     PlaceAnchors();
     FinishPage();
@@ -309,12 +317,21 @@ void PdfReport::ApplyText(PangoLayout* layout, const RichText& text, bool header
         length = limit;
         while (length > 0 && (static_cast<unsigned char>(text.utf8[length]) & 0xC0) == 0x80) --length;
     }
-    pango_layout_set_text(layout, text.utf8.data(), static_cast<int>(length));
     // Data is never hyphenated: a hyphen that pango inserts at a forced break would read as part of the value.
-    if (text.spans.empty() && !header && length <= kItemBytes) {
-        pango_layout_set_attributes(layout, m_handles->plainAttributes);
+    if (text.spans.empty() && length <= kItemBytes) {
+        // A short cell without styling shares one attribute list. When its layout already shows the same text
+        // that way (the header row on every page, a value repeated down its column) it is kept as it is:
+        // setting the text again would shape it anew.
+        PangoAttrList* shared = header ? m_handles->headerAttributes : m_handles->plainAttributes;
+        if (pango_layout_get_attributes(layout) == shared) {
+            const char* current = pango_layout_get_text(layout);
+            if (std::strlen(current) == length && std::memcmp(current, text.utf8.data(), length) == 0) return;
+        }
+        pango_layout_set_text(layout, text.utf8.data(), static_cast<int>(length));
+        pango_layout_set_attributes(layout, shared);
         return;
     }
+    pango_layout_set_text(layout, text.utf8.data(), static_cast<int>(length));
     PangoAttrList* list = pango_attr_list_new();
     pango_attr_list_insert(list, pango_attr_insert_hyphens_new(FALSE));
     // Pango sums the widths of the rest of a text run for every line it breaks, which is quadratic in the run's
@@ -364,6 +381,17 @@ void PdfReport::DrawParagraph(const RichText& text, int type, const std::string&
 
     const double before = level > 0 ? kHeadingPoints[level] * 0.6 : 2;
     const double bottom = m_pageHeight - m_margin - kFooterHeight;
+    FlushGroup();  // rows of a banded table come before text that follows them
+    if (m_rowHeld) {
+        // Text after a table (its footer) does not stand alone at the top of a page: when it fits on a page
+        // with the header row and the table's last row, that row moves to its page.
+        int width = 0, height = 0;
+        pango_layout_get_size(layout, &width, &height);
+        const double need = 8 + before + ToPoints(height) + 3;
+        const double room = bottom - m_margin - RowHeight(m_heldRow, false) -
+                            (m_hasHeader && !m_buffered.empty() ? RowHeight(m_buffered[0], true) : 0);
+        ReleaseHeldRow(need <= room && !m_heldAfterHeader ? need : 0);
+    }
     EnsurePage();
     m_y += before;
     PangoLayoutIter* iter = pango_layout_get_iter(layout);
@@ -420,7 +448,10 @@ void PdfReport::BeginSubDocument(std::wstring_view, std::wstring_view, std::wstr
 void PdfReport::EndSubDocument() {}
 
 void PdfReport::Ancor(std::wstring_view name) {
-    if (m_open) m_pendingAnchors.push_back(tw::WideToUtf8(name));
+    if (!m_open) return;
+    // A held row belongs before the place the name marks.
+    if (!m_inTable) ReleaseHeldRow(0);
+    m_pendingAnchors.push_back(tw::WideToUtf8(name));
 }
 
 void PdfReport::EndOfLine() {

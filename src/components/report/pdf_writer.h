@@ -5,9 +5,10 @@
 // its first kMeasureRows rows until their widths are measured; the column widths are then fixed for the rest
 // of the table and every later row is drawn as it arrives (see FixColumnWidths for the balance). Long cells
 // wrap at break opportunities, never with an inserted hyphen; a row taller than a page continues on the next
-// page, line by line; a header row never stands alone at the bottom of a page. Colour fonts are left out so
-// that every glyph stays searchable text. The table of contents becomes the document outline, with internal
-// links.
+// page, line by line; a header row never stands alone at the bottom of a page, nor a footer at the top of
+// one. A table too wide for a page continues its columns on following pages, in bands that repeat the first
+// column. Colour fonts are left out so that every glyph stays searchable text. The table of contents becomes
+// the document outline, with internal links.
 
 #include <cstdint>
 #include <memory>
@@ -113,6 +114,18 @@ class PdfReport : public AReport {
     double RowHeight(const RowData& row, bool isHeader);
     void DrawRow(const RowData& row, bool repeatHeader);
     void FlushBuffered();
+    // The band whose columns are drawn (a table wider than the page); band 0 of a table that fits is all of
+    // it.
+    void SetBand(size_t band);
+    size_t BandSize(const RowData& row) const;
+    size_t BandColumn(size_t k) const { return m_bandBegin > 0 ? (k == 0 ? 0 : m_bandBegin + k - 1) : k; }
+    // A row whose widths are fixed: held back (one row) or gathered into the page group of a banded table.
+    void StreamRow(RowData& row);
+    void AddToGroup(RowData& row);
+    // Draws the gathered rows of a banded table: each band on a page of its own, with the header row.
+    void FlushGroup();
+    // Draws the held last row; keep is room the next thing (a footer) needs below it on the same page.
+    void ReleaseHeldRow(double keep);
 
     std::unique_ptr<Deleters> m_handles;
     OutputFile m_file;
@@ -143,4 +156,17 @@ class PdfReport : public AReport {
     RowData m_streamRow;
     std::vector<double> m_widths;
     double m_keepWithNext = 0;  // room the row being drawn needs below it on its page
+
+    // Columns that do not fit one page continue on following pages, a band of columns per page.
+    std::vector<size_t> m_bandStarts{0};
+    size_t m_bandBegin = 0, m_bandEnd = SIZE_MAX;
+    std::vector<RowData> m_group;  // rows of a banded table gathered for one page of each band
+    int m_groupCount = 0;
+    std::vector<double> m_groupHeights, m_groupRoom;
+    bool m_groupOnCurrentPage = false, m_firstGroup = true;
+
+    // The last row drawn is held until the next thing is known, so that a footer is never alone on a page.
+    RowData m_heldRow;
+    bool m_rowHeld = false, m_gapAfterHeld = false;
+    bool m_heldAfterHeader = false;  // the header row was drawn for it: moving it would leave the header alone
 };

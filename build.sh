@@ -64,6 +64,7 @@ demo() {
   echo
   echo "Reports written:"
   ls -1 "$ROOT"/examples/out/* 2>/dev/null | sed 's/^/  /'
+  echo "Run one project again with:  build-release/tablewright -c examples/demo_html.twp"
   return $status
 }
 

@@ -50,7 +50,7 @@ start_pg() {
   as_pg "$bin/pg_ctl" -D "$data" -l "$sock/pg.log" -w -t 30 \
     -o "-c listen_addresses=127.0.0.1 -p $PG_PORT -k $sock -c fsync=off" start >/dev/null
   as_pg "$bin/psql" -h "$sock" -p "$PG_PORT" -U postgres -d postgres -q -v ON_ERROR_STOP=1 \
-    -c "CREATE ROLE $USER_NAME LOGIN PASSWORD '$PASSWORD'" -c "CREATE DATABASE $DB OWNER $USER_NAME" >/dev/null
+    -c "CREATE ROLE $USER_NAME LOGIN CREATEDB PASSWORD '$PASSWORD'" -c "CREATE DATABASE $DB OWNER $USER_NAME" >/dev/null
 }
 
 start_mysql() {

@@ -1,5 +1,10 @@
 #include "ctw_app.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -9,15 +14,21 @@
 #include "host.h"
 #include "log.h"
 #include "settings.h"
+#include "stop_signals.h"
 #include "text.h"
 #include "window_start.h"
 
 namespace {
 
-// Console mode: message boxes are one line on standard error (the plain host) and nothing is ever opened.
+// Console mode: message boxes are one line on standard error (the plain host), kept in the log as well, and
+// nothing is ever opened.
 class ConsoleHost : public IHost {
   public:
     bool IsConsoleMode() const override { return true; }
+    void MessageBox(std::wstring_view text, std::wstring_view caption, MessageIcon icon) override {
+        IHost::MessageBox(text, caption, icon);
+        CLog::Shown(std::wstring(caption) + L": " + std::wstring(text));
+    }
     void OpenFile(const std::wstring&) override {}
 };
 
@@ -48,6 +59,29 @@ bool IsConsoleSwitch(std::string_view argument) {
     return argument.size() > 1 && argument.substr(0, 2) == "-c";
 }
 
+// Whether a parameters file can be read; the reason when not. Opened without waiting, so that a FIFO (a
+// process substitution) is accepted and left unread for the run.
+bool CanReadFile(const std::wstring& path, std::wstring& reason) {
+    const int fd = ::open(tw::ToPath(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        reason = tw::Utf8ToWide(std::strerror(errno));
+        return false;
+    }
+    struct stat info {};
+    const bool folder = ::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode);
+    ::close(fd);
+    if (folder) reason = L"it is a folder";
+    return !folder;
+}
+
+// The default runner: the report engine, whose outcome is what the console reports.
+RunOutcome EngineRun(CtwDoc& project, const std::wstring& file) {
+    const bool written = Engine().RunAndOpen(project, file, 0);
+    RunOutcome outcome = Engine().LastOutcome();
+    if (!written && outcome.state == RunOutcome::State::Finished) outcome.state = RunOutcome::State::Failed;
+    return outcome;
+}
+
 }  // namespace
 
 std::wstring CommandLinePath(const std::wstring& path) {
@@ -58,9 +92,7 @@ std::wstring CommandLinePath(const std::wstring& path) {
     return tw::FromPath(absolute.lexically_normal());
 }
 
-CtwApp::CtwApp()
-    : m_runner(
-          [](CtwDoc& project, const std::wstring& file) { return Engine().RunAndOpen(project, file, 0); }) {}
+CtwApp::CtwApp() : m_runner(EngineRun) {}
 
 void CtwApp::ParseArgument(const std::wstring& argument) {
     // Only "-" starts a switch: on this system "/" starts every absolute path.
@@ -111,14 +143,16 @@ void CtwApp::ParseArgument(const std::wstring& argument) {
         return;
     }
     const std::wstring path = StripQuotes(argument);
+    m_projectNamed = true;
     if (Exists(path)) {
         m_projectList.push_back(CommandLinePath(path));
     } else {
         CLog::Bug2(L"File '%ls' does not exist or inaccessible.", path.c_str());
+        m_projectMissing = true;
     }
 }
 
-void CtwApp::ApplyOverrides(CtwDoc& project) const {
+bool CtwApp::ApplyOverrides(CtwDoc& project) const {
     if (m_sourceGiven) {
         if (project.FromFile != 1) {
             project.FromFile = 1;
@@ -131,12 +165,59 @@ void CtwApp::ApplyOverrides(CtwDoc& project) const {
         project.SetModified(true);
     }
     if (!m_valuesFile.empty()) {
-        if (!Exists(m_valuesFile)) {
-            CLog::Bug2(L"Could not access or open parameters file '%ls'", m_valuesFile.c_str());
-        } else if (project.Values.empty() || !SamePath(project.ResolvePath(project.Values), m_valuesFile)) {
+        // A run with the project's own values would publish a report for the wrong day: better none.
+        std::wstring reason;
+        if (!CanReadFile(m_valuesFile, reason)) {
+            CLog::Bug2(L"Could not access or open parameters file '%ls' (%ls); project '%ls' is not run.",
+                       m_valuesFile.c_str(), reason.c_str(), project.PathName().c_str());
+            return false;
+        }
+        if (project.Values.empty() || !SamePath(project.ResolvePath(project.Values), m_valuesFile)) {
             project.SetValuesFile(m_valuesFile);
         }
     }
+    return true;
+}
+
+RunOutcome::State CtwApp::RunOne(CtwDoc& project, const std::wstring& path) {
+    if (!Exists(path)) {
+        CLog::Bug2(L"Could not access or access project file '%ls' ", path.c_str());
+        return RunOutcome::State::Failed;
+    }
+    // A project without a connection of its own must not run on the one of the project before it.
+    project.SetConnection(nullptr);
+    if (!project.Load(path)) {
+        // Load has logged the details; this line says what console mode does about them.
+        if (project.LoadProblems().empty())
+            CLog::Bug2(L"Console mode: '%ls' is not a project file (%ls); it is not run.", path.c_str(),
+                       project.LoadError().c_str());
+        else
+            CLog::Bug2(L"Console mode: '%ls' has values that cannot be used; it is not run.", path.c_str());
+        return RunOutcome::State::Failed;
+    }
+    if (!ApplyOverrides(project)) return RunOutcome::State::Failed;
+    if (m_valuesFile.empty() && !project.Values.empty()) {
+        // Without its values the script would run with the parameter names left in it.
+        const std::wstring values = project.ResolvePath(project.Values);
+        std::wstring reason;
+        if (!CanReadFile(values, reason)) {
+            CLog::Bug2(L"Could not access or open parameters file '%ls' (%ls); project '%ls' is not run.",
+                       values.c_str(), reason.c_str(), path.c_str());
+            return RunOutcome::State::Failed;
+        }
+    }
+    CLog::Info2(L"Execute in console mode project '%ls'", path.c_str());
+    const CDB* db = project.Connection();
+    if (db == nullptr || !db->IsConnected()) {
+        // The report gets its paragraph; the driver's reason is for whoever reads standard error.
+        const std::wstring reason = db && !db->m_LastError.empty() ? db->m_LastError
+                                                                   : std::wstring(L"the project names no database");
+        CLog::Bug2(L"Could not connect to the database of project '%ls': %ls", path.c_str(), reason.c_str());
+    }
+    const RunOutcome outcome = m_runner(project, project.ReportFile);
+    for (const std::wstring& error : outcome.reportErrors)
+        CLog::Bug2(L"Project '%ls': %ls", path.c_str(), error.c_str());
+    return outcome.state;
 }
 
 int CtwApp::ConsoleRun(std::ostream& out) {
@@ -148,35 +229,28 @@ int CtwApp::ConsoleRun(std::ostream& out) {
     }
     if (!list.empty()) {
         Settings().setArr(L"ProjList", list);  // in memory only: console mode never writes the settings
-    } else {
+    } else if (!m_projectNamed) {
         list = Settings().getArr(L"ProjList");
     }
     if (list.empty()) {
-        CLog::Bug(L"Console mode: empty list of the projects to run.");
+        // Projects named but none found were reported one by one already.
+        if (!m_projectMissing) CLog::Bug(L"Console mode: empty list of the projects to run.");
         return 1;
     }
 
+    const StopSignals signals([] { Engine().RequestStop(); });
     CtwDoc project;
-    int status = 0;
+    int status = m_projectMissing ? 1 : 0;
     for (const std::wstring& listed : list) {
-        const std::wstring path = CommandLinePath(listed);
-        // A project without a connection of its own must not run on the one of the project before it.
-        project.SetConnection(nullptr);
-        const bool loaded = project.Load(path);
-        ApplyOverrides(project);
-        if (!Exists(path)) {
-            CLog::Bug2(L"Could not access or access project file '%ls' ", path.c_str());
-            status = 1;
-            continue;
+        const RunOutcome::State state = RunOne(project, CommandLinePath(listed));
+        if (state != RunOutcome::State::Finished) status = 1;
+        if (signals.Received() != 0) {
+            // A signal that came after the run had finished has still asked not to run the rest.
+            CLog::Bug2(L"Console mode: stopped by %ls during or after project '%ls'; no further project is run.",
+                       signals.Received() == SIGINT ? L"SIGINT" : L"SIGTERM", listed.c_str());
+            status = StopSignals::ExitStatus(signals.Received());
+            break;
         }
-        if (!loaded) {
-            CLog::Bug2(L"Console mode: '%ls' is not a project file (%ls); it is not run.", path.c_str(),
-                       project.LoadError().c_str());
-            status = 1;
-            continue;
-        }
-        CLog::Bug2(L"Execute in console mode project '%ls'", path.c_str());
-        if (!m_runner(project, project.ReportFile)) status = 1;
     }
     project.SetConnection(nullptr);
     return status;
@@ -193,8 +267,8 @@ std::string CtwApp::Usage() {
            "\n"
            "Runs Tablewright projects and writes their reports.\n"
            "\n"
-           "  -c        console mode: run every project named (or, with none named, the projects of the\n"
-           "            setting ProjList) one after another, without a window\n"
+           "  -c        console mode: run every project named (or, when no project is named at all, the\n"
+           "            projects of the setting ProjList) one after another, without a window\n"
            "  -sFILE    take the SQL script from FILE instead of the project's own script\n"
            "  -oFILE    write the report to FILE instead of the project's ReportFile\n"
            "  -vFILE    take parameter values from FILE instead of the project's parameters file\n"
@@ -207,18 +281,30 @@ std::string CtwApp::Usage() {
            "count\n"
            "from the current directory; paths inside a project count from the project file's folder.\n"
            "Overrides are never saved into the project files. Upper-case and unknown switches are ignored.\n"
+           "A project whose parameters file (-vFILE or its own) cannot be read is not run.\n"
            "\n"
            "Exit status: 0 when every listed project produced its report without an error, 1 otherwise\n"
-           "(also when no project was listed).\n"
+           "(also when no project was listed, a named project is missing or not a project, or a parameters\n"
+           "file cannot be read); 130 or 143 when SIGINT or SIGTERM stopped the run: the report being\n"
+           "written is left as it was and no further project is run. A second signal ends the program at once.\n"
+           "\n"
+           "Standard output carries the banner. Standard error carries warnings and errors; what is being\n"
+           "run, the time it took and a progress line only when standard error is a terminal.\n"
            "\n"
            "Settings: " +
            _Settings::FilePath() + "\nLog:      " + CLog::FilePath() +
-           " (in console mode every entry also goes to standard error)\n";
+           " (every entry; private to the user; the older part is kept as tablewright.log.1)\n";
 }
 
 int CtwApp::Run(int argc, char** argv) {
-    Settings();  // declares every setting and reads the settings file once
     bool console = false;
+    for (int i = 1; i < argc; ++i) console = console || IsConsoleSwitch(argv[i]);
+    // Warnings and errors always reach standard error, from the settings file's onwards; what is being done
+    // only when a person watches it.
+    // That there is no settings file yet is normal for console use, and no news even on a terminal.
+    CLog::SetEcho(true, false);
+    Settings();  // declares every setting and reads the settings file once
+    CLog::SetEcho(true, console && ::isatty(STDERR_FILENO) == 1);
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
         if (argument == "--help") {
@@ -229,14 +315,12 @@ int CtwApp::Run(int argc, char** argv) {
             std::cout << "Tablewright " << tw::WideToUtf8(CLog::VersionStr(0)) << '\n';
             return 0;
         }
-        console = console || IsConsoleSwitch(argument);
     }
 
     ConsoleHost consoleHost;
     std::unique_ptr<WindowStart> window;
     if (console) {
         SetHost(&consoleHost);
-        CLog::SetEcho(true);
     } else {
         window = std::make_unique<WindowStart>(argc, argv);
     }

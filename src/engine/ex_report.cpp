@@ -12,6 +12,7 @@
 #include "dates.h"
 #include "host.h"
 #include "log.h"
+#include "report_target.h"
 #include "rule_style.h"
 #include "settings.h"
 #include "text.h"
@@ -152,7 +153,7 @@ bool ExReport::ExecuteRun() {
                   __LINE__);
         try {
             if (db) db->CloseCursor(0);
-            Discard();
+            Discard();  // an unfinished report never replaces the previous one
         } catch (const std::exception&) {
         }
         m_failed = true;
@@ -168,7 +169,7 @@ bool ExReport::ExecuteRun() {
         m_outcome.state = m_failed ? RunOutcome::State::Failed : RunOutcome::State::Finished;
         if (end == RunEnd::Closed) {
             m_outcome.reportPath = Setup().file;
-            if (m_plan->console) CLog::Bug(L"Console mode: report completed.");
+            if (m_plan->console) CLog::Info(L"Console mode: report completed.");
         }
     }
     m_outcome.rows = m_rowTotal;
@@ -233,6 +234,7 @@ ExReport::RunEnd ExReport::Run() {
     PrepareStyles();
 
     CLog::State(L"ExReport::RunAndOpen, open");
+    RefuseOpen(ReportTargetClash(plan.inputs, reportPath));  // never over a file this run reads
     if (Open() != RE_OK) {
         ReportWriterError();
         return RunEnd::WriterFailed;
@@ -275,7 +277,7 @@ ExReport::RunEnd ExReport::Run() {
         ReportWriterError();
     }
     if (!plan.preview && m_rowTotal > 10) {
-        CLog::Bug2(L"Done, %5.2f seconds. %d rowsets/%lld rows. %ls rows/second", timer.Seconds(), m_resultSetNumber,
+        CLog::Info2(L"Done, %5.2f seconds. %d rowsets/%lld rows. %ls rows/second", timer.Seconds(), m_resultSetNumber,
                    m_rowTotal, timer.PerSecond(m_rowTotal).c_str());
     }
     return closed ? RunEnd::Closed : RunEnd::WriterFailed;

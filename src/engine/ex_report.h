@@ -35,10 +35,11 @@ struct RunOutcome {
 //   PrepareRun   on the thread that owns the project (the window's UI thread): copies everything the run reads
 //                from the project into the run's own plan and borrows the project's connection.
 //   ExecuteRun   on any one thread (a worker): writes the report. It touches neither the project nor its rule
-//                lists, only the borrowed connection, the writer and the host (status texts, message boxes,
-//                which a window host must pass to its own thread).
-//   FinishRun    on the thread that prepared: hands back what the project keeps from a run (the result column
-//                names), clears its running flag and opens the finished report when the project asks so.
+//                lists, only the borrowed connection, the writer, the log and the host (status texts, message
+//                boxes and PumpMessage, which a window host must pass to its own thread or ignore off it).
+//   FinishRun    on the thread that prepared, after ExecuteRun has returned (join the worker or wait for its
+//                signal): hands back what the project keeps from a run (the result column names), clears its
+//                running flag and opens the finished report when the project asks so.
 // Between PrepareRun and FinishRun the project may be edited freely, even its rule lists destroyed, but its
 // connection object must stay (not be replaced, disconnected or destroyed). RunAndOpen does all three steps on
 // the calling thread. RequestStop and StopRequested are safe from any thread at any time.
@@ -149,7 +150,7 @@ private:
     std::atomic<bool> m_stopRequested{false};
     std::mutex m_activeMutex;     // guards m_activeConnection against RequestStop on another thread
     CDB* m_activeConnection = nullptr;
-    bool m_executing = false;
+    std::atomic<bool> m_executing{false};
     bool m_failed = false;
     std::wstring m_expandedTitle, m_expandedHeader, m_expandedFooter;
     std::optional<std::wstring> m_title, m_header, m_footer;

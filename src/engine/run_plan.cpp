@@ -30,6 +30,7 @@ void TakeMacroFacts(const CtwDoc& project, RunPlan& plan) {
     plan.reportFile = project.ReportFile;
     plan.formatName = project.FormatName();
     plan.pathName = project.PathName();
+    plan.inputs = RunInputsOf(project);
     plan.values = project.m_values;
     plan.dateFormat = settings.getStr(L"DateMFormat");
     plan.timeFormat = settings.getStr(L"TimeMFormat");

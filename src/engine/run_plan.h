@@ -10,6 +10,7 @@
 #include "column_property.h"
 #include "converter.h"
 #include "ctw_doc.h"
+#include "report_target.h"
 #include "value_marker.h"
 
 class CDB;
@@ -36,6 +37,7 @@ struct RunPlan {
     std::wstring reportFile;     // the project's ReportFile ($FILE$ before the run names one, the summary)
     std::wstring formatName;     // of the project's own format ($FORMAT$)
     std::wstring pathName;       // the project file, for paths relative to its folder
+    std::vector<RunInput> inputs;  // the files the run reads, which the report must not overwrite
     std::vector<ParameterValue> values;
     std::wstring script;         // parameter values and date macros applied, trailing blanks removed
     std::wstring scriptError;    // the script file could not be read: shown when the run needs the script

@@ -41,11 +41,12 @@ void ExReport::TextWithLineFeeds(const std::wstring& text, int paragraphType, co
     BeginParagraph(paragraphType, attributes);
     size_t start = 0;
     size_t lineFeed = text.find(L'\n');
-    // A text that begins with a line feed stays one piece; every other line loses the character before its line
-    // feed (the carriage return of the editors' CR LF).
+    // A text that begins with a line feed stays one piece. A line ends at its line feed, and at the carriage
+    // return before it when there is one (the editors write CR LF; TOML gives a bare LF).
     while (lineFeed != std::wstring::npos && lineFeed > 0) {
-        const size_t length = lineFeed - start;
-        Text(length > 0 ? std::wstring_view(text).substr(start, length - 1) : std::wstring_view(), 0, L"", markup);
+        size_t length = lineFeed - start;
+        if (length > 0 && text[lineFeed - 1] == L'\r') --length;
+        Text(std::wstring_view(text).substr(start, length), 0, L"", markup);
         EndOfLine();
         start = lineFeed + 1;
         lineFeed = text.find(L'\n', start);

@@ -11,6 +11,7 @@
 #include "cdb.h"
 #include "column_property.h"
 #include "converter.h"
+#include "project_keys.h"
 #include "value_marker.h"
 
 // One name and value of the parameters file.
@@ -56,8 +57,9 @@ class CtwDoc {
     // lists.
     void Reset();
     // Reads a project file into this object and connects to its database (LoadFile, then ConnectDatabase).
-    // Returns false (with LoadError()) when the file exists but is not a project (not TOML, not UTF-8); the
-    // project then holds the defaults of a missing key. A failed connection is not a failed load.
+    // Returns false (with LoadError()) when the file exists but is not a project (not TOML, not UTF-8; the
+    // project then holds the defaults of a missing key), or when values cannot be used (LoadProblems(); those
+    // keys hold their defaults, the others what the file says). A failed connection is not a failed load.
     bool Load(const std::wstring& path);
     // Reads a project file without connecting: the connection object of the file's type is ready but not
     // connected (its m_ConInfo holds the file's description, so a Save keeps it). Same result as Load.
@@ -72,6 +74,8 @@ class CtwDoc {
     bool Save(const std::wstring& path);
     const std::wstring& LoadError() const { return m_loadError; }
     const std::wstring& SaveError() const { return m_saveError; }
+    // The values of the last Load that could not be used: wrong type, outside their range, NUL in a text.
+    const std::vector<project::LoadProblem>& LoadProblems() const { return m_loadProblems; }
     // The backup path of a project path: ".twp" (any letter case) replaced by ".bak", else ".bak" appended.
     static std::wstring BackupPath(const std::wstring& path);
 
@@ -198,4 +202,5 @@ class CtwDoc {
     std::unique_ptr<CDB> m_connection;
     std::wstring m_pathName;
     std::wstring m_loadError, m_saveError;
+    std::vector<project::LoadProblem> m_loadProblems;
 };

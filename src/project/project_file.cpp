@@ -5,12 +5,15 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <cwctype>
 #include <filesystem>
+#include <optional>
 
 #include "ctw_doc.h"
 #include "log.h"
+#include "project_keys.h"
 #include "sys_reg.h"
 #include "text.h"
 
@@ -43,189 +46,186 @@ void UndoBackup(Backup made, const std::wstring& path, const std::wstring& backu
         renameat2(AT_FDCWD, target.c_str(), AT_FDCWD, source.c_str(), RENAME_NOREPLACE);
 }
 
-void SaveStyle(CSysReg& store, unsigned i, const RuleStyle& style) {
-    store.SaveByNo(L"IsBold", i, style.IsBold);
-    store.SaveByNo(L"IsItalic", i, style.IsItalic);
-    store.SaveByNo(L"BackgroundColor", i, style.BackgroundColor);
-    store.SaveByNo(L"FontColor", i, style.FontColor);
-    store.SaveByNo(L"CSSClass", i, style.CSSClass);
-    store.SaveByNo(L"Align", i, style.Align);
-    store.SaveByNo(L"FontSize", i, style.FontSize);
-}
+using project::KeyType;
+using project::LoadProblem;
+using project::OutOfRange;
+using project::ProjectKey;
+using project::ProjectSection;
 
-void ReadStyle(const CSysReg& store, unsigned i, RuleStyle& style) {
-    store.ReadByNo(L"IsBold", i, style.IsBold, 0);
-    store.ReadByNo(L"IsItalic", i, style.IsItalic, 0);
-    store.ReadByNo(L"BackgroundColor", i, style.BackgroundColor, L"");
-    store.ReadByNo(L"FontColor", i, style.FontColor, L"");
-    store.ReadByNo(L"CSSClass", i, style.CSSClass, L"");
-    store.ReadByNo(L"Align", i, style.Align, L"");
-    store.ReadByNo(L"FontSize", i, style.FontSize, 0);
-}
-
-// "Counter" of the current section, kept within [0, kMaxRuleRecords] so that a damaged or hostile file cannot
-// make the project allocate millions of records.
-unsigned ReadCounter(const CSysReg& store, const wchar_t* section, const std::wstring& path) {
-    int counter = 0;
-    store.Read(L"Counter", counter, 0);
-    if (counter < 0) {
-        CLog::Bug2(L"Project '%ls': [%ls] Counter %d is negative; no records read.", path.c_str(), section,
-                   counter);
-        return 0;
-    }
-    if (counter > kMaxRuleRecords) {
-        CLog::Bug2(L"Project '%ls': [%ls] Counter %d is too large; only the first %d records are read.",
-                   path.c_str(), section, counter, kMaxRuleRecords);
-        return kMaxRuleRecords;
-    }
-    return static_cast<unsigned>(counter);
-}
-
-void SaveTexts(CtwDoc& doc, CSysReg& store) {
-    store.Section(L"Query", 0);
-    store.Save(L"Format", doc.Format);
-    store.Save(L"Text", doc.Text);
-    store.Save(L"QueryFile", doc.QueryFile);
-    store.Save(L"FromFile", doc.FromFile);
-    store.Save(L"Values", doc.Values);
-
-    store.Section(L"Target", 0);
-    store.Save(L"Title", doc.IsTitleOn() ? doc.Title : std::wstring());
-    store.Save(L"Header", doc.IsHeaderOn() ? doc.Header : std::wstring());
-    store.Save(L"FooterTxt", doc.IsFooterOn() ? doc.FooterTxt : std::wstring());
-    store.Save(L"Language", doc.Language);
-    store.Save(L"Encoding", doc.Encoding);
-    store.Save(L"IsLandscape", doc.IsLandscape);
-    store.Save(L"StyleNo", doc.StyleNo);
-    store.Save(L"HeaderSize", doc.HeaderSize);
-    store.Save(L"TitleSize", doc.TitleSize);
-    store.Save(L"FooterSize", doc.FooterSize);
-    store.Save(L"ReportFile", doc.ReportFile);
-    store.Save(L"TitleClass", doc.TitleClass);
-    store.Save(L"HeaderClass", doc.HeaderClass);
-    store.Save(L"FooterClass", doc.FooterClass);
-    store.Save(L"Summary", doc.Summary);
-    store.Save(L"TOC", doc.TOC);
-    store.Save(L"Open", doc.Open);
-}
-
-void SaveRules(const CtwDoc& doc, CSysReg& store) {
-    store.Section(L"ColumnProps", 0);
-    store.Save(L"Counter", static_cast<int>(doc.m_columnProperties.size()));
-    for (unsigned i = 0; i < doc.m_columnProperties.size(); ++i) {
-        const ColumnProperty& property = doc.m_columnProperties[i];
-        store.SaveByNo(L"ColumnName", i, property.ColumnName);
-        store.SaveByNo(L"IsHide", i, property.IsHide ? 1 : 0);
-        SaveStyle(store, i, property.style);
-    }
-
-    store.Section(L"Markers", 0);
-    store.Save(L"Counter", static_cast<int>(doc.m_markers.size()));
-    for (unsigned i = 0; i < doc.m_markers.size(); ++i) {
-        const ValueMarker& marker = doc.m_markers[i];
-        store.SaveByNo(L"Column", i, marker.Column);
-        store.SaveByNo(L"IsWholeRow", i, marker.IsWholeRow);
-        store.SaveByNo(L"ConditionColumn", i, marker.ConditionColumn);
-        store.SaveByNo(L"ConditionOperation", i, marker.ConditionOperation);
-        store.SaveByNo(L"ConditionOperand", i, marker.ConditionOperand);
-        SaveStyle(store, i, marker.style);
-    }
-
-    store.Section(L"Converters", 0);
-    store.Save(L"Counter", static_cast<int>(doc.m_converters.size()));
-    for (unsigned i = 0; i < doc.m_converters.size(); ++i) {
-        const Converter& converter = doc.m_converters[i];
-        store.SaveByNo(L"Column", i, converter.Column);
-        store.SaveByNo(L"Prefix", i, converter.Prefix);
-        store.SaveByNo(L"Suffix", i, converter.Suffix);
-        store.SaveByNo(L"Group", i, converter.Group);
-        store.SaveByNo(L"Digits", i, converter.Digits);
-        store.SaveByNo(L"Pres", i, converter.Pres);
-        store.SaveByNo(L"DateFrom", i, converter.DateFrom);
-        store.SaveByNo(L"DateTo", i, converter.DateTo);
-        store.SaveByNo(L"RegexFrom", i, converter.RegexFrom);
-        store.SaveByNo(L"RegexTo", i, converter.RegexTo);
+void SaveValue(const CtwDoc& doc, CSysReg& store, const ProjectKey& row, std::optional<unsigned> record) {
+    const size_t position = record.value_or(0);
+    if (row.type == KeyType::Text) {
+        const std::wstring_view text = row.getText(doc, position);
+        record ? store.SaveByNo(row.key, *record, text) : store.Save(row.key, text);
+    } else {
+        const int number = row.getNumber(doc, position);
+        record ? store.SaveByNo(row.key, *record, number) : store.Save(row.key, number);
     }
 }
 
-void ReadTexts(CtwDoc& doc, CSysReg& store, bool& titleOn, bool& headerOn, bool& footerOn) {
-    store.Section(L"Query", 0);
-    store.Read(L"Format", doc.Format, 0);
-    store.Read(L"Text", doc.Text, L"");
-    store.Read(L"QueryFile", doc.QueryFile, L"");
-    store.Read(L"FromFile", doc.FromFile, 0);
-    store.Read(L"Values", doc.Values, L"");
-
-    store.Section(L"Target", 0);
-    store.Read(L"Title", doc.Title, L"");
-    store.Read(L"Header", doc.Header, L"");
-    store.Read(L"FooterTxt", doc.FooterTxt, L"");
-    titleOn = !doc.Title.empty();
-    headerOn = !doc.Header.empty();
-    footerOn = !doc.FooterTxt.empty();
-    store.Read(L"Language", doc.Language, L"");
-    store.Read(L"Encoding", doc.Encoding, L"");
-    store.Read(L"IsLandscape", doc.IsLandscape, 0);
-    store.Read(L"StyleNo", doc.StyleNo, L"Default");
-    store.Read(L"HeaderSize", doc.HeaderSize, 4);
-    store.Read(L"TitleSize", doc.TitleSize, 1);
-    store.Read(L"FooterSize", doc.FooterSize, 5);
-    store.Read(L"ReportFile", doc.ReportFile, L"");
-    store.Read(L"TitleClass", doc.TitleClass, L"");
-    store.Read(L"HeaderClass", doc.HeaderClass, L"");
-    store.Read(L"FooterClass", doc.FooterClass, L"");
-    store.Read(L"Summary", doc.Summary, 0);
-    store.Read(L"TOC", doc.TOC, 0);
-    store.Read(L"Open", doc.Open, 0);
+// Every key of the table in its order; a list section's records follow its Counter.
+void SaveKeys(const CtwDoc& doc, CSysReg& store) {
+    for (const ProjectSection& section : project::ProjectSections()) {
+        store.Section(section.name, 0);
+        const auto keys = project::ProjectKeysOf(section.name);
+        for (const ProjectKey& row : keys)
+            if (!row.perRecord) SaveValue(doc, store, row, std::nullopt);
+        if (!section.isList) continue;
+        const auto records =
+            static_cast<unsigned>(project::FindProjectKey(section.name, L"Counter")->getNumber(doc, 0));
+        for (unsigned i = 0; i < records; ++i) {
+            for (const ProjectKey& row : keys)
+                if (row.perRecord) SaveValue(doc, store, row, i);
+        }
+    }
 }
 
-void ReadRules(CtwDoc& doc, CSysReg& store, const std::wstring& path) {
-    store.Section(L"ColumnProps", 0);
-    unsigned count = ReadCounter(store, L"ColumnProps", path);
-    doc.m_columnProperties.clear();
-    doc.m_columnProperties.reserve(count);
-    for (unsigned i = 0; i < count; ++i) {
-        ColumnProperty property;
-        int hide = 0;
-        store.ReadByNo(L"ColumnName", i, property.ColumnName, L"");
-        store.ReadByNo(L"IsHide", i, hide, 0);
-        property.IsHide = hide != 0;
-        ReadStyle(store, i, property.style);
-        doc.m_columnProperties.push_back(std::move(property));
+// A value as a problem report shows it: short, quoted, control characters escaped.
+std::wstring Shown(std::wstring_view text) {
+    constexpr size_t kShownLength = 40;
+    std::wstring shown = L"'";
+    for (size_t i = 0; i < text.size() && i < kShownLength; ++i) {
+        const wchar_t c = text[i];
+        if (c < 0x20) {
+            shown += L"\\u00";
+            shown += L"0123456789abcdef"[c >> 4];
+            shown += L"0123456789abcdef"[c & 15];
+        } else {
+            shown += c;
+        }
+    }
+    if (text.size() > kShownLength) shown += L"...";
+    return shown + L"'";
+}
+
+// Reads the keys of the table into a project, checking each value against its row.
+class KeyReader {
+  public:
+    KeyReader(const CSysReg& store, CtwDoc& doc, std::vector<LoadProblem>& problems)
+        : m_store(store), m_doc(doc), m_problems(problems) {}
+
+    void Read(const ProjectKey& row, std::optional<unsigned> record) {
+        const size_t position = record.value_or(0);
+        const CSysReg::Found found =
+            record ? m_store.DescribeByNo(row.key, *record) : m_store.Describe(row.key);
+        if (row.type == KeyType::Text) {
+            std::wstring text;
+            if (found.kind == CSysReg::Kind::Text) {
+                record ? m_store.ReadByNo(row.key, *record, text, L"") : m_store.Read(row.key, text, L"");
+                // A NUL would cut the text short wherever it passes through C strings.
+                if (text.find(L'\0') == std::wstring::npos) {
+                    row.setText(m_doc, position, std::move(text));
+                    return;
+                }
+                Problem(row, record, found.line, L"a text without NUL characters",
+                        L"a NUL character at position " + std::to_wstring(text.find(L'\0') + 1));
+            } else if (found.kind != CSysReg::Kind::Missing) {
+                Problem(row, record, found.line, row.Expected(), Describe(found, row, record));
+            }
+            row.setText(m_doc, position, std::wstring(row.defaultText));
+            return;
+        }
+        long long number = row.defaultNumber;
+        if (found.kind == CSysReg::Kind::Integer) {
+            number = found.integer;
+        } else if (found.kind == CSysReg::Kind::Boolean) {
+            int flag = 0;
+            record ? m_store.ReadByNo(row.key, *record, flag, 0) : m_store.Read(row.key, flag, 0);
+            number = flag;
+        } else if (found.kind != CSysReg::Kind::Missing) {
+            Problem(row, record, found.line, row.Expected(), Describe(found, row, record));
+        }
+        const bool fits = number >= INT_MIN && number <= INT_MAX;
+        if (fits && (number < row.minimum || number > row.maximum) && row.outOfRange == OutOfRange::Clamp) {
+            const long long clamped = number < row.minimum ? row.minimum : row.maximum;
+            // One log line however many: the first few named, the rest counted.
+            if (++m_clampCount <= kNamedClamps) {
+                m_clamped += (m_clamped.empty() ? L"" : L", ") + Name(row, record) + L" " +
+                             std::to_wstring(number) + L" to " + std::to_wstring(clamped) + L" (line " +
+                             std::to_wstring(found.line) + L")";
+            }
+            number = clamped;
+        } else if (!fits || number < row.minimum || number > row.maximum) {
+            Problem(row, record, found.line, row.Expected(), L"the integer " + std::to_wstring(number));
+            number = row.defaultNumber;
+        }
+        row.setNumber(m_doc, position, static_cast<int>(number));
     }
 
-    store.Section(L"Markers", 0);
-    count = ReadCounter(store, L"Markers", path);
-    doc.m_markers.clear();
-    doc.m_markers.reserve(count);
-    for (unsigned i = 0; i < count; ++i) {
-        ValueMarker marker;
-        store.ReadByNo(L"Column", i, marker.Column, L"");
-        store.ReadByNo(L"IsWholeRow", i, marker.IsWholeRow, 0);
-        store.ReadByNo(L"ConditionColumn", i, marker.ConditionColumn, L"");
-        store.ReadByNo(L"ConditionOperation", i, marker.ConditionOperation, L"");
-        store.ReadByNo(L"ConditionOperand", i, marker.ConditionOperand, L"");
-        ReadStyle(store, i, marker.style);
-        doc.m_markers.push_back(std::move(marker));
+    // The clamped values, for one log line: "[Converters.0] Pres 400 to 30 (line 12), ...".
+    std::wstring Clamped() const {
+        if (m_clampCount <= kNamedClamps) return m_clamped;
+        return m_clamped + L" and " + std::to_wstring(m_clampCount - kNamedClamps) + L" more";
     }
 
-    store.Section(L"Converters", 0);
-    count = ReadCounter(store, L"Converters", path);
-    doc.m_converters.clear();
-    doc.m_converters.reserve(count);
-    for (unsigned i = 0; i < count; ++i) {
-        Converter converter;
-        store.ReadByNo(L"Column", i, converter.Column, L"");
-        store.ReadByNo(L"Prefix", i, converter.Prefix, L"");
-        store.ReadByNo(L"Suffix", i, converter.Suffix, L"");
-        store.ReadByNo(L"Group", i, converter.Group, 0);
-        store.ReadByNo(L"Digits", i, converter.Digits, -1);
-        store.ReadByNo(L"Pres", i, converter.Pres, -1);
-        store.ReadByNo(L"DateFrom", i, converter.DateFrom, L"");
-        store.ReadByNo(L"DateTo", i, converter.DateTo, L"");
-        store.ReadByNo(L"RegexFrom", i, converter.RegexFrom, L"");
-        store.ReadByNo(L"RegexTo", i, converter.RegexTo, L"");
-        doc.m_converters.push_back(std::move(converter));
+  private:
+    static std::wstring Name(const ProjectKey& row, std::optional<unsigned> record) {
+        std::wstring name = L"[" + std::wstring(row.section);
+        if (record) name += L"." + std::to_wstring(*record);
+        return name + L"] " + std::wstring(row.key);
+    }
+
+    std::wstring Describe(const CSysReg::Found& found, const ProjectKey& row,
+                          std::optional<unsigned> record) const {
+        switch (found.kind) {
+            case CSysReg::Kind::Integer:
+                return L"the integer " + std::to_wstring(found.integer);
+            case CSysReg::Kind::Boolean: {
+                int flag = 0;
+                record ? m_store.ReadByNo(row.key, *record, flag, 0) : m_store.Read(row.key, flag, 0);
+                return flag ? L"true" : L"false";
+            }
+            case CSysReg::Kind::Float:
+                return L"a floating-point number";
+            case CSysReg::Kind::Text: {
+                std::wstring text;
+                record ? m_store.ReadByNo(row.key, *record, text, L"") : m_store.Read(row.key, text, L"");
+                return L"the text " + Shown(text);
+            }
+            default:
+                return L"a table, an array or a date";
+        }
+    }
+
+    void Problem(const ProjectKey& row, std::optional<unsigned> record, int line, std::wstring expected,
+                 std::wstring found) {
+        LoadProblem problem;
+        problem.section = row.section;
+        problem.key = row.key;
+        problem.record = record ? static_cast<int>(*record) : -1;
+        problem.line = line;
+        problem.expected = std::move(expected);
+        problem.found = std::move(found);
+        m_problems.push_back(std::move(problem));
+    }
+
+    const CSysReg& m_store;
+    CtwDoc& m_doc;
+    std::vector<LoadProblem>& m_problems;
+    static constexpr size_t kNamedClamps = 10;
+    std::wstring m_clamped;
+    size_t m_clampCount = 0;
+};
+
+// Every key of the table into doc; problems collects the values that could not be used.
+void ReadKeys(CtwDoc& doc, CSysReg& store, const std::wstring& path, std::vector<LoadProblem>& problems) {
+    KeyReader reader(store, doc, problems);
+    for (const ProjectSection& section : project::ProjectSections()) {
+        store.Section(section.name, 0);
+        const auto keys = project::ProjectKeysOf(section.name);
+        for (const ProjectKey& row : keys)
+            if (!row.perRecord) reader.Read(row, std::nullopt);
+        if (!section.isList) continue;
+        const auto records =
+            static_cast<unsigned>(project::FindProjectKey(section.name, L"Counter")->getNumber(doc, 0));
+        for (unsigned i = 0; i < records; ++i) {
+            for (const ProjectKey& row : keys)
+                if (row.perRecord) reader.Read(row, i);
+        }
+    }
+    if (!reader.Clamped().empty()) {
+        CLog::Bug2(L"Project '%ls': values outside their range were moved into it: %ls.", path.c_str(),
+                   reader.Clamped().c_str());
     }
 }
 
@@ -257,8 +257,7 @@ bool CtwDoc::Save(const std::wstring& path) {
 
     CSysReg store;
     store.OpenWrite(path);
-    SaveTexts(*this, store);
-    SaveRules(*this, store);
+    SaveKeys(*this, store);
     if (m_connection) {
         CONN_INFO info = m_connection->m_ConInfo;
         info.Save(store, L"Connection");
@@ -284,6 +283,7 @@ bool CtwDoc::Load(const std::wstring& path) {
 
 bool CtwDoc::LoadFile(const std::wstring& path) {
     m_loadError.clear();
+    m_loadProblems.clear();
     CSysReg store;
     const CSysReg::Status status = store.OpenRead(path);
     if (status != CSysReg::Status::Ok && status != CSysReg::Status::Missing) {
@@ -291,8 +291,10 @@ bool CtwDoc::LoadFile(const std::wstring& path) {
     }
     m_pathName = path;
 
-    ReadTexts(*this, store, m_titleOn, m_headerOn, m_footerOn);
-    ReadRules(*this, store, path);
+    ReadKeys(*this, store, path, m_loadProblems);
+    m_titleOn = !Title.empty();
+    m_headerOn = !Header.empty();
+    m_footerOn = !FooterTxt.empty();
 
     CONN_INFO info;
     info.Load(store, L"Connection");
@@ -313,6 +315,17 @@ bool CtwDoc::LoadFile(const std::wstring& path) {
     SetModified(false);
     if (!m_loadError.empty()) {
         CLog::Bug(L"The file is not a project file; defaults were loaded.", path + L": " + m_loadError);
+        return false;
+    }
+    if (!m_loadProblems.empty()) {
+        m_loadError = L"The project file has values that cannot be used (their defaults were loaded):";
+        // The text lists the first few; LoadProblems() keeps them all.
+        constexpr size_t kListed = 20;
+        for (size_t i = 0; i < m_loadProblems.size() && i < kListed; ++i)
+            m_loadError += L"\n  " + m_loadProblems[i].Text();
+        if (m_loadProblems.size() > kListed)
+            m_loadError += L"\n  and " + std::to_wstring(m_loadProblems.size() - kListed) + L" more.";
+        CLog::Bug(L"The project file has values that cannot be used", path + L": " + m_loadError);
         return false;
     }
     return true;

@@ -12,11 +12,14 @@
 #include "fld_desc.h"
 #include "host.h"
 #include "number_text.h"
+#include "plain_decimal.h"
 #include "text.h"
 
 namespace {
 
-using MatchIterator = std::regex_iterator<const wchar_t*>;
+using rules::BudgetIterator;
+using MatchIterator = std::regex_iterator<BudgetIterator>;
+using BudgetMatch = std::match_results<BudgetIterator>;
 
 // Whether a number's text has a decimal point; a loop, since numbers are too short for a library search to pay.
 bool HasPoint(std::wstring_view value) {
@@ -108,22 +111,11 @@ void AppendFixed(std::wstring& out, double value, int digits, int pres) {
 // path, without reading or printing a double. False (out untouched) for any other text.
 bool AppendFixedFromText(std::wstring& out, std::wstring_view value, int digits, int pres) {
     const int precision = pres > 0 ? pres : 6;
-    size_t pos = value.starts_with(L'-') ? 1 : 0;
-    const size_t intStart = pos;
-    while (pos < value.size() && value[pos] >= L'0' && value[pos] <= L'9') ++pos;
-    const size_t intDigits = pos - intStart;
-    if (intDigits == 0 || (intDigits > 1 && value[intStart] == L'0')) return false;
-    size_t fracDigits = 0;
-    if (pos < value.size() && value[pos] == L'.') {
-        const size_t fracStart = ++pos;
-        while (pos < value.size() && value[pos] >= L'0' && value[pos] <= L'9') ++pos;
-        fracDigits = pos - fracStart;
-        if (fracDigits == 0) return false;
-    }
-    if (pos != value.size() || fracDigits > static_cast<size_t>(precision) ||
-        intDigits + static_cast<size_t>(precision) > 15) {
+    tw::PlainDecimal parts;
+    if (!tw::ScanPlainDecimal(value, parts)) return false;
+    const size_t fracDigits = parts.fracDigits;
+    if (fracDigits > static_cast<size_t>(precision) || parts.intDigits + static_cast<size_t>(precision) > 15)
         return false;
-    }
     const size_t zeros = static_cast<size_t>(precision) - fracDigits;
     const size_t length = value.size() + (fracDigits == 0 ? 1 : 0) + zeros;
     const size_t pad = digits > static_cast<int>(length) ? static_cast<size_t>(digits) - length : 0;
@@ -245,44 +237,56 @@ void ReportFailure(Converter& converter, std::wstring_view text) {
     Host().MessageBox(text, L"Error", MessageIcon::Error);
 }
 
-// Every non-overlapping match replaced, appended to out; the matcher's error text when it fails. Safe to run on
-// a helper thread: it touches only its arguments.
-bool AppendReplaced(const std::wregex& expression, std::wstring_view replacement, std::wstring_view value,
-                    bool anchored, std::wstring& out, std::wstring& error) {
+enum class MatchOutcome { Done, Failed, TooComplex };
+
+// The message when a value needs more matching steps than its budget allows.
+std::wstring TooComplexText(const Converter& converter) {
+    return L"The regular expression '" + converter.RegexFrom + L"' of the converter of column '" + converter.Column +
+           L"' is too complex for the value: matching it would take too long.";
+}
+
+// Every non-overlapping match replaced, appended to out; the matcher's error text when it fails, TooComplex when
+// the value's step budget ran out. Safe to run on a helper thread: it touches only its arguments (and the
+// thread's own budget).
+MatchOutcome AppendReplaced(const std::wregex& expression, std::wstring_view replacement, std::wstring_view value,
+                            bool anchored, std::wstring& out, std::wstring& error) {
     const wchar_t* begin = value.data();
     const wchar_t* end = begin + value.size();
+    BudgetIterator::SetBudget(rules::RegexStepBudget(value.size()));
     try {
         if (anchored) {
             // Only the search from the start can match; a non-empty match there is the only one, so the
             // searches from every later position that the iterator would try are skipped.
-            std::match_results<const wchar_t*> match;
-            if (!std::regex_search(begin, end, match, expression)) {
+            BudgetMatch match;
+            if (!std::regex_search(BudgetIterator(begin), BudgetIterator(end), match, expression)) {
                 out.append(begin, end);
-                return true;
+                return MatchOutcome::Done;
             }
-            if (match.length(0) > 0) {
-                out.append(begin, match[0].first);
+            if (match[0].first.Pointer() != match[0].second.Pointer()) {
+                out.append(begin, match[0].first.Pointer());
                 AppendSubstitution(out, replacement, match, value);
-                out.append(match[0].second, end);
-                return true;
+                out.append(match[0].second.Pointer(), end);
+                return MatchOutcome::Done;
             }
         }
         const wchar_t* copied = begin;
-        for (MatchIterator it(begin, end, expression), last; it != last; ++it) {
+        for (MatchIterator it(BudgetIterator(begin), BudgetIterator(end), expression), last; it != last; ++it) {
             const auto& match = *it;
-            out.append(copied, match[0].first);
+            out.append(copied, match[0].first.Pointer());
             AppendSubstitution(out, replacement, match, value);
-            copied = match[0].second;
+            copied = match[0].second.Pointer();
         }
         out.append(copied, end);
+    } catch (const rules::RegexBudgetExceeded&) {
+        return MatchOutcome::TooComplex;
     } catch (const std::regex_error& exception) {
         error = tw::Utf8ToWide(exception.what());
-        return false;
+        return MatchOutcome::Failed;
     } catch (const std::bad_alloc&) {
         error = L"Out of memory while matching the regular expression.";
-        return false;
+        return MatchOutcome::Failed;
     }
-    return true;
+    return MatchOutcome::Done;
 }
 
 // The standard library's matcher recurses once or more per character of the value, so a long value (some
@@ -301,33 +305,34 @@ struct MatchJob {
     bool anchored;
     std::wstring* out;
     std::wstring error;
-    bool ok = false;
+    MatchOutcome outcome = MatchOutcome::Failed;
 };
 
 void* RunMatchJob(void* argument) {
     auto* job = static_cast<MatchJob*>(argument);
     try {
-        job->ok = AppendReplaced(*job->expression, job->replacement, job->value, job->anchored, *job->out,
-                                 job->error);
+        job->outcome = AppendReplaced(*job->expression, job->replacement, job->value, job->anchored, *job->out,
+                                      job->error);
     } catch (...) {
-        job->ok = false;
+        job->outcome = MatchOutcome::Failed;
         job->error = L"The regular expression could not be matched.";
     }
     return nullptr;
 }
 
-bool AppendReplacedOnHelper(const std::wregex& expression, std::wstring_view replacement, std::wstring_view value,
-                            bool anchored, size_t stackSize, std::wstring& out, std::wstring& error) {
+MatchOutcome AppendReplacedOnHelper(const std::wregex& expression, std::wstring_view replacement,
+                                    std::wstring_view value, bool anchored, size_t stackSize, std::wstring& out,
+                                    std::wstring& error) {
     const wchar_t* const tooLong = L"The value is too long for the regular expression.";
     if (stackSize > kMaxHelperStack) {
         error = tooLong;
-        return false;
+        return MatchOutcome::Failed;
     }
-    MatchJob job{&expression, replacement, value, anchored, &out, {}, false};
+    MatchJob job{&expression, replacement, value, anchored, &out, {}, MatchOutcome::Failed};
     pthread_attr_t attributes;
     if (pthread_attr_init(&attributes) != 0) {
         error = tooLong;
-        return false;
+        return MatchOutcome::Failed;
     }
     pthread_t thread;
     const bool started = pthread_attr_setstacksize(&attributes, stackSize) == 0 &&
@@ -335,11 +340,11 @@ bool AppendReplacedOnHelper(const std::wregex& expression, std::wstring_view rep
     pthread_attr_destroy(&attributes);
     if (!started) {
         error = tooLong;
-        return false;
+        return MatchOutcome::Failed;
     }
     pthread_join(thread, nullptr);
-    if (!job.ok) error = std::move(job.error);
-    return job.ok;
+    if (job.outcome == MatchOutcome::Failed) error = std::move(job.error);
+    return job.outcome;
 }
 
 // True when every match of expression must begin at the start of the value: it opens with "^" (which matches
@@ -353,18 +358,18 @@ bool AnchoredAtStart(std::wstring_view expression) {
     return expression.find(L'|') == std::wstring_view::npos;
 }
 
-// Every match replaced by the fast matcher, appended to out; false (out as it was) when the value is beyond the
-// matcher's limits and the standard matcher must do the work.
-bool AppendReplacedFast(const rules::SimpleRegex& expression, rules::RegexScratch& scratch,
-                        std::wstring_view replacement, std::wstring_view value, std::wstring& out) {
+// Every match replaced by the fast matcher, appended to out; TooLong (out as it was) when the value is beyond
+// the matcher's memory limit and the standard matcher must do the work; TooComplex when its step budget ran out.
+rules::RegexResult AppendReplacedFast(const rules::SimpleRegex& expression, rules::RegexScratch& scratch,
+                                      std::wstring_view replacement, std::wstring_view value, std::wstring& out) {
     const size_t outStart = out.size();
     size_t copied = 0;
     rules::RegexMatches matches(expression, value, scratch);
     while (true) {
         const rules::RegexResult result = matches.Next();
-        if (result == rules::RegexResult::TooLong) {
+        if (result == rules::RegexResult::TooLong || result == rules::RegexResult::TooComplex) {
             out.resize(outStart);
-            return false;
+            return result;
         }
         if (result == rules::RegexResult::NotFound) break;
         const std::span<const rules::RegexCapture> captures = matches.Captures();
@@ -373,23 +378,29 @@ bool AppendReplacedFast(const rules::SimpleRegex& expression, rules::RegexScratc
         copied = captures[0].second;
     }
     out.append(value.data() + copied, value.size() - copied);
-    return true;
+    return rules::RegexResult::Found;
 }
 
 bool ReplaceMatches(Converter& converter, std::wstring_view value, std::wstring& out) {
-    if (converter.fastCompiled != nullptr &&
-        AppendReplacedFast(*converter.fastCompiled, converter.fastScratch, converter.RegexTo, value, out)) {
-        return true;
+    if (converter.fastCompiled != nullptr) {
+        const rules::RegexResult result =
+            AppendReplacedFast(*converter.fastCompiled, converter.fastScratch, converter.RegexTo, value, out);
+        if (result == rules::RegexResult::TooComplex) {
+            ReportFailure(converter, TooComplexText(converter));
+            return false;
+        }
+        if (result != rules::RegexResult::TooLong) return true;
     }
     std::wstring error;
     const size_t stackSize = StackEstimate(value.size(), converter.RegexFrom.size());
     const bool anchored = AnchoredAtStart(converter.RegexFrom);
-    const bool ok = stackSize <= kInlineStack
-                        ? AppendReplaced(*converter.compiled, converter.RegexTo, value, anchored, out, error)
-                        : AppendReplacedOnHelper(*converter.compiled, converter.RegexTo, value, anchored, stackSize,
-                                                 out, error);
-    if (!ok) ReportFailure(converter, error);
-    return ok;
+    const MatchOutcome outcome =
+        stackSize <= kInlineStack
+            ? AppendReplaced(*converter.compiled, converter.RegexTo, value, anchored, out, error)
+            : AppendReplacedOnHelper(*converter.compiled, converter.RegexTo, value, anchored, stackSize, out, error);
+    if (outcome == MatchOutcome::TooComplex) error = TooComplexText(converter);
+    if (outcome != MatchOutcome::Done) ReportFailure(converter, error);
+    return outcome == MatchOutcome::Done;
 }
 
 // The replacement rules over any form of match: the whole match as offsets into subject, appendGroup(index)
@@ -500,6 +511,19 @@ void AppendSubstitution(std::wstring& out, std::wstring_view replacement,
     AppendSubstitutionWith(out, replacement, match.size() - 1, offset(match[0].first), offset(match[0].second),
                            subject, [&](size_t index) {
                                if (match[index].matched) out.append(match[index].first, match[index].second);
+                           });
+}
+
+void AppendSubstitution(std::wstring& out, std::wstring_view replacement,
+                        const std::match_results<rules::BudgetIterator>& match, std::wstring_view subject) {
+    const auto offset = [&](rules::BudgetIterator position) {
+        return static_cast<size_t>(position.Pointer() - subject.data());
+    };
+    AppendSubstitutionWith(out, replacement, match.size() - 1, offset(match[0].first), offset(match[0].second),
+                           subject, [&](size_t index) {
+                               if (match[index].matched) {
+                                   out.append(match[index].first.Pointer(), match[index].second.Pointer());
+                               }
                            });
 }
 

@@ -11,6 +11,7 @@
 
 #include "dates.h"
 #include "number_text.h"
+#include "regex_budget.h"
 #include "simple_regex.h"
 
 struct Converter {
@@ -55,8 +56,8 @@ void BeginConverterRun(Converter& converter);
 // invalid. Reports nothing itself: ApplyConverter reports when a value meets the invalid expression.
 bool PrepareConverter(Converter& converter);
 // Converts value of a column of type code type into out; failed is 1 when the conversion failed (an invalid
-// regular expression or a failing match: reported once per run through the host, out left empty, and the run
-// ends the result set).
+// regular expression, a failing match, or a value that needs more matching steps than its budget
+// (RegexStepBudget): reported once per run through the host, out left empty, and the run ends the result set).
 void ApplyConverter(Converter& converter, std::wstring_view value, int type, int& failed, std::wstring& out);
 std::wstring ApplyConverter(Converter& converter, std::wstring_view value, int type, int& failed);
 // The same for a cell whose number readings may already have been made (by a marker on the same column).
@@ -70,6 +71,9 @@ std::wstring_view ConvertValue(Converter& converter, const rules::CellValue& val
 // groups, "$`" the text before the match, "$'" the text after it, "$$" a dollar sign, anything else literal.
 void AppendSubstitution(std::wstring& out, std::wstring_view replacement,
                         const std::match_results<const wchar_t*>& match, std::wstring_view subject);
+// The same with the match as the standard matcher finds it under a step budget.
+void AppendSubstitution(std::wstring& out, std::wstring_view replacement,
+                        const std::match_results<rules::BudgetIterator>& match, std::wstring_view subject);
 // The same with the match as captures of the fast matcher: the whole match first, then every group.
 void AppendSubstitution(std::wstring& out, std::wstring_view replacement,
                         std::span<const rules::RegexCapture> captures, std::wstring_view subject);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "regex_budget.h"
+
 namespace rules {
 
 namespace {
@@ -810,7 +812,7 @@ inline size_t RunLength(const wchar_t* text, size_t position, size_t size, uint3
 // The flat form at one position: found holds the whole match and the groups when true, garbage when false.
 [[gnu::always_inline]] inline bool SimpleRegex::MatchSteps(const wchar_t* text, size_t size, size_t begin,
                                                            bool atBeginning, bool notNull,
-                                                           RegexCapture* found) const {
+                                                           RegexCapture* found, uint64_t& scanned) const {
     for (size_t group = 1; group <= m_groupCount; ++group) found[group] = RegexCapture();
     size_t current = begin;
     for (const Step& step : m_steps) {
@@ -854,6 +856,7 @@ inline size_t RunLength(const wchar_t* text, size_t position, size_t size, uint3
                     length = RunLength(text, current, size, step.max,
                                        [&](wchar_t c) { return ClassHas(charClass, c); });
                 }
+                scanned += length;
                 if (length < step.min) return false;
                 current += length;
                 break;
@@ -875,24 +878,40 @@ RegexResult SimpleRegex::SearchSteps(std::wstring_view subject, size_t start, un
     const wchar_t* const text = subject.data();
     const size_t size = subject.size();
     RegexCapture* const found = scratch.found.data();
+    // Steps: one per position tried, plus the characters each run scanned (a run that the pattern cannot
+    // follow up fails after scanning, so a search over a long value can take quadratic time).
+    uint64_t spent = 0;
+    const uint64_t budget = scratch.stepsLeft;
+    RegexResult result = RegexResult::NotFound;
     if (m_nullable) {
         for (size_t position = start; position <= last; ++position) {
-            if (MatchSteps(text, size, position, position == start && !prevAvail, notNull, found)) {
-                return RegexResult::Found;
+            if (MatchSteps(text, size, position, position == start && !prevAvail, notNull, found, ++spent)) {
+                result = RegexResult::Found;
+                break;
+            }
+            if (spent >= budget) {
+                result = RegexResult::TooComplex;
+                break;
             }
         }
-        return RegexResult::NotFound;
-    }
-    // No match begins at the end, or on a character no match can begin with.
-    const size_t end = std::min(last + 1, size);
-    for (size_t position = start; position < end; ++position) {
-        const wchar_t c = text[position];
-        if (c >= 0 && c < 128 ? (m_startAscii[c >> 6] >> (c & 63) & 1) == 0 : !m_startNonAscii) continue;
-        if (MatchSteps(text, size, position, position == start && !prevAvail, notNull, found)) {
-            return RegexResult::Found;
+    } else {
+        // No match begins at the end, or on a character no match can begin with.
+        const size_t end = std::min(last + 1, size);
+        for (size_t position = start; position < end; ++position) {
+            const wchar_t c = text[position];
+            if (c >= 0 && c < 128 ? (m_startAscii[c >> 6] >> (c & 63) & 1) == 0 : !m_startNonAscii) continue;
+            if (MatchSteps(text, size, position, position == start && !prevAvail, notNull, found, ++spent)) {
+                result = RegexResult::Found;
+                break;
+            }
+            if (spent >= budget) {
+                result = RegexResult::TooComplex;
+                break;
+            }
         }
     }
-    return RegexResult::NotFound;
+    scratch.stepsLeft = spent >= budget ? 0 : budget - spent;
+    return result;
 }
 
 // One depth-first walk of the automaton from position, in the order the standard library's recursive walk
@@ -913,6 +932,8 @@ RegexResult SimpleRegex::Attempt(std::wstring_view subject, size_t position, boo
     const auto begin = static_cast<uint32_t>(position);
     uint32_t current = begin;
     uint32_t state = m_start;
+    // One step per node visited; kept in a local so the loop touches no memory for it.
+    uint64_t stepsLeft = scratch.stepsLeft;
 
     // Enters the body of a repeat once more unless it has already run twice at this position; false if not.
     auto enterBody = [&](uint32_t repeat) {
@@ -929,6 +950,11 @@ RegexResult SimpleRegex::Attempt(std::wstring_view subject, size_t position, boo
     };
 
     while (true) {
+        if (stepsLeft == 0) {
+            scratch.stepsLeft = 0;
+            return RegexResult::TooComplex;
+        }
+        --stepsLeft;
         const Node& node = m_nodes[state];
         bool advance = true;
         switch (node.op) {
@@ -1007,6 +1033,7 @@ RegexResult SimpleRegex::Attempt(std::wstring_view subject, size_t position, boo
                 advance = !(notNull && current == begin);
                 if (advance) {
                     scratch.found = captures;
+                    scratch.stepsLeft = stepsLeft;
                     return RegexResult::Found;
                 }
                 break;
@@ -1038,8 +1065,16 @@ RegexResult SimpleRegex::Attempt(std::wstring_view subject, size_t position, boo
                     counts[frame.id] = {frame.a, frame.b};
             }
         }
-        if (!resumed) return RegexResult::NotFound;
+        if (!resumed) {
+            scratch.stepsLeft = stepsLeft;
+            return RegexResult::NotFound;
+        }
     }
+}
+
+RegexMatches::RegexMatches(const SimpleRegex& regex, std::wstring_view subject, RegexScratch& scratch)
+    : m_regex(regex), m_subject(subject), m_scratch(scratch) {
+    m_scratch.stepsLeft = RegexStepBudget(subject.size());
 }
 
 RegexResult RegexMatches::Next() {
@@ -1059,7 +1094,7 @@ RegexResult RegexMatches::Next() {
             const unsigned flags = (m_prevAvail ? kPrevAvail : 0u) | kNotNull | kContinuous;
             result = m_regex.Search(m_subject, start, flags, m_scratch);
             if (result != RegexResult::NotFound) {
-                if (result == RegexResult::TooLong) m_done = true;
+                if (result == RegexResult::TooLong || result == RegexResult::TooComplex) m_done = true;
                 return result;
             }
             ++start;

@@ -24,7 +24,7 @@
 // a position: such patterns are also laid out as a flat list of steps and matched without backtracking.
 //
 // Otherwise the walk is the standard library's, step for step, so its running time grows as that one's does; only the
-// constant is smaller. The semantics are those of libstdc++, which differ from the ECMAScript standard in two
+// constant is smaller. Both stop at the same step budget per value (regex_budget.h). The semantics are those of libstdc++, which differ from the ECMAScript standard in two
 // ways that show in the captures: a group inside a repeated group keeps its value from an earlier pass (no
 // reset per pass), and a repeated group may match empty (twice at the same position) where the standard would
 // reject the pass.
@@ -65,12 +65,16 @@ struct RegexScratch {
     // Beyond this many frames a search gives up with TooLong: 16 bytes a frame, 256 MiB by default, enough for
     // about a million characters under a short expression.
     size_t maxFrames = size_t{16} << 20;
+    // Steps the searches may still take before they give up with TooComplex. RegexMatches sets it to the
+    // budget of its value (RegexStepBudget); a bare Search spends what is left.
+    uint64_t stepsLeft = UINT64_MAX;
 };
 
 enum class RegexResult {
     Found,
     NotFound,
-    TooLong,  // the value needs more backtracking memory than the matcher allows: use std::wregex instead
+    TooLong,     // the value needs more backtracking memory than the matcher allows: use std::wregex instead
+    TooComplex,  // the search took more steps than scratch.stepsLeft: the standard matcher would take as long
 };
 
 // Search flags, named after the std::regex_constants they stand for.
@@ -113,7 +117,7 @@ private:
     struct Step;
     RegexResult SearchSteps(std::wstring_view subject, size_t start, unsigned flags, RegexScratch& scratch) const;
     bool MatchSteps(const wchar_t* text, size_t size, size_t begin, bool atBeginning, bool notNull,
-                    RegexCapture* found) const;
+                    RegexCapture* found, uint64_t& scanned) const;
     RegexResult Attempt(std::wstring_view subject, size_t position, bool atBeginning, bool notNull,
                         RegexScratch& scratch) const;
     bool ClassMatches(const CharClass& charClass, wchar_t c) const;
@@ -141,9 +145,9 @@ private:
 // later searches treat their start as preceded by input.
 class RegexMatches {
 public:
-    RegexMatches(const SimpleRegex& regex, std::wstring_view subject, RegexScratch& scratch)
-        : m_regex(regex), m_subject(subject), m_scratch(scratch) {}
-    // Found: Captures() holds the next match; NotFound: there are no more; TooLong: see RegexResult.
+    RegexMatches(const SimpleRegex& regex, std::wstring_view subject, RegexScratch& scratch);
+    // Sets the scratch's step budget for the whole value (RegexStepBudget of its length).
+    // Found: Captures() holds the next match; NotFound: there are no more; TooLong, TooComplex: see RegexResult.
     RegexResult Next();
     // The whole match first, then every group.
     std::span<const RegexCapture> Captures() const { return m_scratch.found; }

@@ -130,6 +130,8 @@ TEST_F(ParseArgumentTest, ProjectArguments) {
     const CtwApp app = Parse({L"\"" + m_spaced + L"\"", L"-", nope, L"-s", m_existing});
     EXPECT_FALSE(app.m_sourceGiven);
     EXPECT_EQ(app.m_projectList, (std::vector<std::wstring>{m_spaced, m_existing}));
+    EXPECT_TRUE(app.m_projectNamed && app.m_projectMissing);
+    EXPECT_FALSE(Parse({L"-c", L"-v" + m_existing}).m_projectNamed);
     EXPECT_EQ(m_host.boxes, std::vector<std::wstring>{L"Tablewright: -s switch without file was specified."});
     const std::string log = ReadBytes(CLog::FilePath());
     EXPECT_NE(log.find("File '-' does not exist or inaccessible."), std::string::npos);

@@ -88,11 +88,13 @@ TEST_F(SqliteMemory, ExpressionTypesComeFromTheFirstRow) {
     EXPECT_EQ(outcome.sets[1].types, (std::vector<int>{TC_VARCHAR}));
 }
 
-TEST_F(SqliteMemory, FloatsUseTheShortestTextThatReadsBack) {
-    const auto outcome = RunScript(*m_db, L"SELECT 0.1 + 0.2, 1e300 * 10, -0.0, 100.0, 1.0 / 3");
+TEST_F(SqliteMemory, FloatsReadWithFifteenSignificantDigitsAsTheShellShowsThem) {
+    const auto outcome = RunScript(*m_db, L"SELECT 0.1 + 0.2, 1e300 * 10, -0.0, 100.0, 1.0 / 3, "
+                                          L"58456.509999999995, 9e999, -9e999, 123456789012345678.0");
     ASSERT_EQ(outcome.sets.size(), 1u);
     EXPECT_EQ(outcome.sets[0].rows[0],
-              (std::vector<std::wstring>{L"0.30000000000000004", L"1e+301", L"-0", L"100", L"0.3333333333333333"}));
+              (std::vector<std::wstring>{L"0.3", L"1e+301", L"-0", L"100", L"0.333333333333333", L"58456.51",
+                                         L"Infinity", L"-Infinity", L"1.23456789012346e+17"}));
 }
 
 TEST_F(SqliteMemory, InvalidUtf8IsReadWithoutHarm) {

@@ -1,5 +1,6 @@
 // Macros, statement names, result-set names and multi-line paragraphs, on the engine's run state.
 
+#include "../support/test_folder.h"
 #include "dates.h"
 #include "engine_fakes.h"
 
@@ -124,11 +125,12 @@ TEST_F(MacrosTest, TextWithLineFeedsKeepsLinesInOneParagraph) {
     const std::vector<Case> cases = {
         {L"one line", {"Text(one line|0||1)"}},
         {L"Line 1\r\nLine 2", {"Text(Line 1|0||1)", "EndOfLine()", "Text(Line 2|0||1)"}},
-        // Bare line feeds: the character before each one is taken for a carriage return.
-        {L"ab\ncd\nef", {"Text(a|0||1)", "EndOfLine()", "Text(c|0||1)", "EndOfLine()", "Text(ef|0||1)"}},
+        // Bare line feeds, as TOML gives every multi-line text: no character is lost.
+        {L"ab\ncd\nef", {"Text(ab|0||1)", "EndOfLine()", "Text(cd|0||1)", "EndOfLine()", "Text(ef|0||1)"}},
+        {L"a\r\nb\nc", {"Text(a|0||1)", "EndOfLine()", "Text(b|0||1)", "EndOfLine()", "Text(c|0||1)"}},
         {L"\nfirst", {"Text(\nfirst|0||1)"}},
         {L"a\r\n\r\nb", {"Text(a|0||1)", "EndOfLine()", "Text(|0||1)", "EndOfLine()", "Text(b|0||1)"}},
-        {L"x\n\ny", {"Text(|0||1)", "EndOfLine()", "Text(|0||1)", "EndOfLine()", "Text(y|0||1)"}},
+        {L"x\n\ny", {"Text(x|0||1)", "EndOfLine()", "Text(|0||1)", "EndOfLine()", "Text(y|0||1)"}},
         {L"end\r\n", {"Text(end|0||1)", "EndOfLine()", "Text(|0||1)"}},
     };
     engine.AddReport(RF_HTML, L"unused.htm", L"Default.htm");
@@ -141,5 +143,20 @@ TEST_F(MacrosTest, TextWithLineFeedsKeepsLinesInOneParagraph) {
         expected.push_back("EndParagraph(5)");
         EXPECT_EQ(Calls(), expected) << U8(c.text);
     }
+    engine.Close();
+}
+
+// A multi-line header of a project file (TOML gives bare line feeds) keeps the last character of every line.
+TEST_F(MacrosTest, ProjectFileHeaderKeepsEveryCharacter) {
+    TestFolder folder;
+    folder.Write("p.twp", "[Target]\nHeader = '''{{SELECT 1}} orders.\nTotals are rounded.'''\n");
+    CtwDoc doc;
+    ASSERT_TRUE(doc.Load(folder.File("p.twp")));
+    engine.AddReport(RF_HTML, L"unused.htm", L"Default.htm");
+    ASSERT_EQ(engine.Open(), RE_OK);
+    Calls().clear();
+    engine.TextWithLineFeeds(doc.Header, 4, L"", 0);
+    EXPECT_EQ(Calls(), (Strings{"BeginParagraph(4|)", "Text({{SELECT 1}} orders.|0||0)", "EndOfLine()",
+                                "Text(Totals are rounded.|0||0)", "EndParagraph(4)"}));
     engine.Close();
 }

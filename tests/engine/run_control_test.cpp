@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "chm_writer.h"
 #include "engine_fakes.h"
 
 using namespace enginetest;
@@ -237,9 +238,9 @@ protected:
         project.SetConnection(std::move(db));
     }
 
-    // Runs the project on a worker thread, asks for a stop after a while and returns the seconds from the
-    // request to the end of the run.
-    double RunAndStop() {
+    // Runs the project on a worker thread, asks for a stop after a while (and once ready says so) and returns
+    // the seconds from the request to the end of the run.
+    double RunAndStop(const std::function<bool()>& ready = {}) {
         EXPECT_TRUE(engine.PrepareRun(project, project.ReportFile, 0));
         std::atomic<bool> done{false};
         Clock::time_point ended;
@@ -249,6 +250,9 @@ protected:
             done = true;
         });
         std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        for (int wait = 0; ready && !ready() && !done && wait < 200; ++wait) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
         EXPECT_FALSE(done) << "the statement ended before the stop";
         const Clock::time_point requested = Clock::now();
         engine.RequestStop();
@@ -309,7 +313,7 @@ TEST_P(ServerStopTest, MidResultSet) {
     CountingWriter::Reset();
     MultiReport::SetWriterFactory([](int) -> std::unique_ptr<AReport> { return std::make_unique<CountingWriter>(); });
     project.Text = GetParam().streamQuery;
-    EXPECT_LT(RunAndStop(), kStopBound);
+    EXPECT_LT(RunAndStop([] { return CountingWriter::cells > 0; }), kStopBound);
     EXPECT_GT(engine.LastOutcome().rows, 0);
     EXPECT_EQ(CountingWriter::cells, engine.LastOutcome().rows);
     EXPECT_EQ(CountingWriter::discards, 1);
@@ -324,9 +328,42 @@ INSTANTIATE_TEST_SUITE_P(
                     L"WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n) SELECT count(*) FROM n",
                     L"WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n) SELECT x FROM n"},
         StopBackend{"MariaDB", DS_MYSQL, "TW_TEST_MYSQL", L"SELECT SLEEP(60)", L"SELECT seq FROM seq_1_to_1000000000"},
+        // Rows that trickle: a fast stream leaves the PostgreSQL backend reading what the server sent before the
+        // cancel reached it, which can take longer than the stop may.
         StopBackend{"PostgreSQL", DS_POSTGRESQL, "TW_TEST_PG", L"SELECT pg_sleep(60)",
-                    L"SELECT generate_series(1, 1000000000)"},
+                    L"SELECT generate_series(1, 1000000000) AS n"},
         StopBackend{"OdbcSQLite", DS_ODBC, "TW_TEST_ODBC_SQLITE",
                     L"WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n) SELECT count(*) FROM n", L""},
         StopBackend{"OdbcPostgreSQL", DS_ODBC, "TW_TEST_ODBC_PG", L"SELECT pg_sleep(60)", L""}),
     [](const ::testing::TestParamInfo<StopBackend>& info) { return std::string(info.param.name); });
+
+// The CHM compile is the last long step of a run: a stop during it kills the compiler, and the report that was
+// there before stays as it was.
+TEST_F(EngineTest, StopDuringTheChmCompileKeepsTheOldReport) {
+    struct CompilerGuard {
+        ~CompilerGuard() { ChmReport::SetCompiler("chmcmd"); }
+    } restore;
+    const std::string compiler = folder.Write("slow-chmcmd", "#!/bin/sh\nexec sleep 60\n");
+    std::filesystem::permissions(compiler, std::filesystem::perms::owner_all);
+    ChmReport::SetCompiler(compiler);
+    MultiReport::SetWriterFactory(nullptr);
+    const std::string report = folder.Write("old.chm", "the old report");
+    project.Format = RF_CHM;
+    project.Text = L"SELECT n";
+    db->sets = {Numbers(3)};
+
+    Clock::time_point requested;
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        requested = Clock::now();
+        engine.RequestStop();
+    });
+    EXPECT_FALSE(engine.RunAndOpen(project, tw::Utf8ToWide(report), 0));
+    const Clock::time_point ended = Clock::now();
+    stopper.join();
+    EXPECT_LT(std::chrono::duration<double>(ended - requested).count(), kStopBound);
+    EXPECT_EQ(engine.LastOutcome().state, RunOutcome::State::Stopped);
+    EXPECT_EQ(engine.LastOutcome().rows, 3);
+    EXPECT_TRUE(engine.LastOutcome().messages.empty());  // a stop is no writer failure
+    EXPECT_EQ(ReadBytes(report), "the old report");
+}

@@ -50,13 +50,61 @@ TEST_F(LogTest, LongEntryIsNotTruncatedAndAnUnwritableLogIsIgnored) {
     EXPECT_EQ(TempFolder::Read(m_folder / "state"), "a file where the folder should be");
 }
 
-TEST_F(LogTest, EchoWritesEntriesToStandardError) {
-    CLog::SetEcho(true);
-    ::testing::internal::CaptureStderr();
-    CLog::Bug(L"echoed");
-    const std::string captured = ::testing::internal::GetCapturedStderr();
-    CLog::SetEcho(false);
-    EXPECT_NE(captured.find(" echoed\n"), std::string::npos);
+// Warnings are echoed whenever echo is on, information only when asked for, a message already shown never;
+// the log file gets all of them.
+TEST_F(LogTest, EchoByKindOfEntry) {
+    for (const bool info : {false, true}) {
+        CLog::SetEcho(true, info);
+        ::testing::internal::CaptureStderr();
+        CLog::Bug(L"warned");
+        CLog::Info2(L"Done, %d rows", 12);
+        CLog::Info(L"informed");
+        CLog::Shown(L"Error: in a box already");
+        const std::string captured = ::testing::internal::GetCapturedStderr();
+        CLog::SetEcho(false);
+        EXPECT_NE(captured.find(" warned\n"), std::string::npos);
+        EXPECT_EQ(captured.find(" Done, 12 rows\n") != std::string::npos, info) << captured;
+        EXPECT_EQ(captured.find(" informed\n") != std::string::npos, info) << captured;
+        EXPECT_EQ(captured.find("in a box"), std::string::npos);
+    }
+    const std::string log = Log();
+    for (const char* entry : {" warned\n", " Done, 12 rows\n", " informed\n", " Error: in a box already\n"})
+        EXPECT_NE(log.find(entry), std::string::npos) << entry;
+}
+
+// The log and its folder are the user's alone, also when they were made open before.
+TEST_F(LogTest, PrivateFileAndFolder) {
+    namespace fs = std::filesystem;
+    const fs::path log = CLog::FilePath();
+    CLog::Bug(L"first");
+    EXPECT_EQ(fs::status(log).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(fs::status(log.parent_path()).permissions() & fs::perms::all, fs::perms::owner_all);
+    fs::permissions(log, fs::perms::others_read | fs::perms::group_write, fs::perm_options::add);
+    fs::permissions(log.parent_path(), fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+    CLog::Info(L"second");
+    EXPECT_EQ(fs::status(log).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(fs::status(log.parent_path()).permissions() & fs::perms::all, fs::perms::owner_all);
+}
+
+// Past the limit the log moves to ".1" (replacing the one before) and a new log starts; below it, it grows.
+TEST_F(LogTest, RotatedPastTheLimit) {
+    namespace fs = std::filesystem;
+    const fs::path log = CLog::FilePath();
+    CLog::Bug(L"old entry");
+    const auto limit = static_cast<std::uintmax_t>(CLog::kRotateSize);
+    fs::resize_file(log, limit - 200);  // sparse: costs no disk
+    CLog::Bug(L"still fits");
+    EXPECT_GT(fs::file_size(log), limit - 200);
+    EXPECT_FALSE(fs::exists(log.string() + ".1"));
+    TempFolder::Write(log.string() + ".1", "an older rotation");
+    fs::resize_file(log, limit);
+    CLog::Bug(L"new entry");
+    EXPECT_EQ(fs::file_size(log.string() + ".1"), limit);
+    const std::string fresh = Log();
+    EXPECT_EQ(fresh.find("old entry"), std::string::npos);
+    EXPECT_NE(fresh.find(" new entry\n"), std::string::npos);
+    EXPECT_LT(fresh.size(), 100u);
+    EXPECT_EQ(fs::status(log).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
 }
 
 TEST(HostTest, PlainHostMessageBoxIsOneLineOnStandardError) {

@@ -24,6 +24,8 @@ int Int(CSysReg& store, const wchar_t* key, int fallback, int number = -1) {
     return value;
 }
 
+using namespace std::string_literals;
+
 const std::wstring kAwkwardTexts[] = {
     L"",
     L"plain",
@@ -36,7 +38,8 @@ const std::wstring kAwkwardTexts[] = {
     L"quotes \" ' \"\"\" and ''' and a backslash \\ and \\n literally",
     L"trailing backslash \\",
     L"ends with a quote\"",
-    std::wstring(L"nul \0 bell \a esc \x1B del \x7F unit sep \x1F", 38),
+    // The s suffix takes the literal's whole length, its NUL included, and never reads past its end.
+    L"nul \0 bell \a esc \x1B del \x7F unit sep \x1F"s,
     L"non-ASCII: caf\u00E9 \u20AC \u4E2D\u6587 \U0001F600",
     L"$DATE$ %s %ls {braces} [brackets] # not a comment",
     L"a = 1\n[Section]\nb = 'x'",

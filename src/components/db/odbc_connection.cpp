@@ -289,22 +289,27 @@ int OdbcConnection::Fetch(int) {
 
 bool OdbcConnection::ReadColumn(size_t index, std::wstring& out) {
     const auto column = static_cast<SQLUSMALLINT>(index + 1);
-    const ReadAs readAs = m_readAs[index];
+    ReadAs readAs = m_readAs[index];
     SQLLEN indicator = 0;
+    bool nullOnFailure = false;
     if (readAs == ReadAs::Double || readAs == ReadAs::Float) {
         double number = 0;
         float single = 0;
         const SQLRETURN rc = readAs == ReadAs::Double
                                  ? SQLGetData(m_stmt.handle, column, SQL_C_DOUBLE, &number, sizeof number, &indicator)
                                  : SQLGetData(m_stmt.handle, column, SQL_C_FLOAT, &single, sizeof single, &indicator);
-        if (!SQL_SUCCEEDED(rc)) return false;
-        if (indicator == SQL_NULL_DATA)
-            out.clear();
-        else if (readAs == ReadAs::Double)
-            tw::db::AssignDouble(number, out);
-        else
-            tw::db::AssignFloat(single, out);
-        return true;
+        if (SQL_SUCCEEDED(rc) && indicator != SQL_NULL_DATA) {
+            if (readAs == ReadAs::Double)
+                tw::db::AssignDouble(number, out);
+            else
+                tw::db::AssignFloat(single, out);
+            return true;
+        }
+        // A value the driver cannot convert to the column's number type (SQLite keeps 'abc' in a NUMERIC
+        // column) is read as the text it is; SQLite's driver calls such a value NULL, so a NULL is asked
+        // again as text, and stays NULL when the driver will not give the column twice.
+        readAs = ReadAs::Text;
+        nullOnFailure = SQL_SUCCEEDED(rc);
     }
 
     // Variable-length data arrives in pieces; SQL_SUCCESS_WITH_INFO means more follows.
@@ -319,7 +324,11 @@ bool OdbcConnection::ReadColumn(size_t index, std::wstring& out) {
         const SQLRETURN rc = SQLGetData(m_stmt.handle, column, cType, m_buffer.data() + received,
                                         static_cast<SQLLEN>(room), &indicator);
         if (rc == SQL_NO_DATA) break;
-        if (!SQL_SUCCEEDED(rc)) return false;
+        if (!SQL_SUCCEEDED(rc)) {
+            if (!nullOnFailure) return false;
+            out.clear();
+            return true;
+        }
         if (indicator == SQL_NULL_DATA) {
             out.clear();
             return true;

@@ -1,8 +1,11 @@
-// PostgreSQL backend: the whole script goes to the server in one PQsendQuery; results come back in single-row
-// mode, so no result set is ever held whole.
+// PostgreSQL backend: the script is split into statements (CParse, which knows dollar quotes) and they are sent
+// one at a time, as psql -f does, so each is committed on its own unless the script opens its own transaction,
+// and VACUUM or CREATE DATABASE may stand in a script. Results come back in single-row mode, so no result set is
+// ever held whole.
 
 #include <libpq-fe.h>
 
+#include <chrono>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -65,21 +68,27 @@ ValueKind KindFromOid(Oid oid) {
         case kBytea: return ValueKind::Bytea;
         case kFloat4: return ValueKind::Float4;
         case kFloat8: return ValueKind::Float8;
+        // A time of day with a zone keeps its offset, as psql shows it: without a date it cannot be moved
+        // into the session's zone.
         case kTime:
-        case kTimestamp: return ValueKind::Time;
         case kTimeTz:
+        case kTimestamp: return ValueKind::Time;
         case kTimestampTz: return ValueKind::TimeWithZone;
         default: return ValueKind::Text;
     }
 }
 
-// The zone offset ("+01", "-05:30") that ends a time text, dropped: the value reads in the session's time zone
-// like the other backends' timestamps.
-std::string_view WithoutZone(std::string_view text) {
-    const size_t sign = text.find_last_of("+-");
+// A timestamp with time zone without its zone offset ("+01", "-05:30"): the value reads in the session's time
+// zone like the other backends' timestamps. The era of a date before year 1 (" BC" at the end) stays.
+void AssignWithoutZone(std::string_view text, std::wstring& out) {
+    constexpr std::string_view kEra = " BC";
+    const bool bc = text.ends_with(kEra);
+    std::string_view time = bc ? text.substr(0, text.size() - kEra.size()) : text;
+    const size_t sign = time.find_last_of("+-");
     // A date's own hyphens stand before the blank that separates it from the time.
-    if (sign == std::string_view::npos || sign < text.find(':')) return text;
-    return text.substr(0, sign);
+    if (sign != std::string_view::npos && sign > time.find(':')) time = time.substr(0, sign);
+    tw::db::AssignTimeText(time, out);
+    if (bc) out.append(L" BC");
 }
 
 class PostgreSqlConnection final : public CDB {
@@ -100,19 +109,28 @@ public:
     void Cancel() override;
 
 private:
-    // Reads results until the next one with columns (DB_OK), the end (DB_NO_DATA) or an error (DB_ERROR).
+    // Runs statements and reads their results until the next result with columns (DB_OK), the end of the
+    // script (DB_NO_DATA) or an error (DB_ERROR), which ends the script.
     int NextResultWithColumns();
+    // Sends the next statement of the script unless a stop was asked for.
+    int SendNextStatement();
     // Reads and drops what is left of the current result set.
     void SkipRows();
-    // Reads and drops every result left of the script.
+    // Reads and drops every result left of the running statement and runs no further statement.
     void Drain();
+    // Ends a COPY that a statement started: a report script has no data to give or take.
+    void EndCopy(ExecStatusType status);
     int Fail(const char* message);
     void TakeColumns(const PGresult* result);
 
     std::unique_ptr<PGconn, ConnCloser> m_conn;
     std::unique_ptr<PGcancel, CancelFreer> m_cancel;
+    // Guards m_cancel and orders a stop request against sending the next statement.
     std::mutex m_cancelMutex;
-    bool m_busy = false;        // a query was sent and not all of its results are read
+    bool m_stopRequested = false;  // Cancel was called during this script: no further statement is sent
+    std::vector<std::string> m_statements;  // the script's statements in UTF-8
+    size_t m_nextStatement = 0;
+    bool m_busy = false;        // a statement was sent and not all of its results are read
     Result m_row;               // the current row (a single-row result) or the empty end of a result set
     bool m_rowPending = false;  // m_row holds a row not handed out yet
     bool m_inRows = false;      // rows of the current result set may follow
@@ -172,7 +190,10 @@ void PostgreSqlConnection::Disconnect() {
 
 void PostgreSqlConnection::Cancel() {
     std::lock_guard lock(m_cancelMutex);
+    m_stopRequested = true;
     if (!m_cancel) return;
+    // The server stops the statement it is running, also one that has not sent its first row yet; the
+    // waiting PQgetResult then returns the "canceling statement" error.
     char error[256];
     PQcancel(m_cancel.get(), error, sizeof error);
 }
@@ -180,6 +201,10 @@ void PostgreSqlConnection::Cancel() {
 int PostgreSqlConnection::Execute(const std::wstring& script, int) {
     CloseCursor(0);
     m_LastError.clear();
+    {
+        std::lock_guard lock(m_cancelMutex);
+        m_stopRequested = false;
+    }
     if (!m_conn) {
         m_LastError = L"Not connected.";
         return DB_ERROR;
@@ -191,12 +216,31 @@ int PostgreSqlConnection::Execute(const std::wstring& script, int) {
         std::lock_guard lock(m_cancelMutex);
         m_cancel.reset(PQgetCancel(m_conn.get()));
     }
-    const std::string text = tw::WideToUtf8(script);
-    if (!PQsendQuery(m_conn.get(), text.c_str())) return Fail(PQerrorMessage(m_conn.get()));
-    m_busy = true;
-    PQsetSingleRowMode(m_conn.get());
+    CParse parse;
+    parse.Parse(script, 0);
+    m_statements.clear();
+    for (const std::wstring& statement : parse.Statements()) m_statements.push_back(tw::WideToUtf8(statement));
+    m_nextStatement = 0;
     const int rc = NextResultWithColumns();
     return rc == DB_ERROR ? DB_ERROR : DB_OK;
+}
+
+int PostgreSqlConnection::SendNextStatement() {
+    // Under the lock, so that a stop asked for from now on finds the statement running and cancels it.
+    std::lock_guard lock(m_cancelMutex);
+    if (m_stopRequested || CancelAllRequested()) {
+        m_nextStatement = m_statements.size();
+        m_LastError = L"canceling statement due to user request";
+        return DB_ERROR;
+    }
+    const std::string& statement = m_statements[m_nextStatement++];
+    if (!PQsendQuery(m_conn.get(), statement.c_str())) {
+        m_nextStatement = m_statements.size();
+        return Fail(PQerrorMessage(m_conn.get()));
+    }
+    m_busy = true;
+    PQsetSingleRowMode(m_conn.get());
+    return DB_OK;
 }
 
 int PostgreSqlConnection::NextResultWithColumns() {
@@ -205,13 +249,18 @@ int PostgreSqlConnection::NextResultWithColumns() {
     m_types.clear();
     m_kinds.clear();
     m_names.clear();
-    while (m_busy) {
+    for (;;) {
+        if (!m_busy) {
+            if (m_nextStatement >= m_statements.size()) return DB_NO_DATA;
+            if (SendNextStatement() != DB_OK) return DB_ERROR;
+        }
         Result result(PQgetResult(m_conn.get()));
         if (!result) {
             m_busy = false;
-            break;
+            continue;
         }
-        switch (PQresultStatus(result.get())) {
+        const ExecStatusType status = PQresultStatus(result.get());
+        switch (status) {
             case PGRES_SINGLE_TUPLE:
                 TakeColumns(result.get());
                 m_row = std::move(result);
@@ -223,23 +272,28 @@ int PostgreSqlConnection::NextResultWithColumns() {
                 m_row = std::move(result);
                 return DB_OK;
             case PGRES_COMMAND_OK:
-            case PGRES_EMPTY_QUERY:
+            case PGRES_EMPTY_QUERY: continue;
             case PGRES_COPY_IN:
             case PGRES_COPY_OUT:
-                if (PQresultStatus(result.get()) != PGRES_COMMAND_OK &&
-                    PQresultStatus(result.get()) != PGRES_EMPTY_QUERY) {
-                    Fail("COPY is not supported in a report script");
-                    Drain();
-                    return DB_ERROR;
-                }
-                continue;
+                EndCopy(status);
+                Fail("COPY is not supported in a report script");
+                Drain();
+                return DB_ERROR;
             default:
                 Fail(PQresultErrorMessage(result.get()));
                 Drain();
                 return DB_ERROR;
         }
     }
-    return DB_NO_DATA;
+}
+
+void PostgreSqlConnection::EndCopy(ExecStatusType status) {
+    if (status == PGRES_COPY_IN) {
+        PQputCopyEnd(m_conn.get(), "COPY is not supported in a report script");
+        return;
+    }
+    char* data = nullptr;
+    while (PQgetCopyData(m_conn.get(), &data, 0) > 0) PQfreemem(data);
 }
 
 void PostgreSqlConnection::TakeColumns(const PGresult* result) {
@@ -262,10 +316,31 @@ void PostgreSqlConnection::SkipRows() {
 }
 
 void PostgreSqlConnection::Drain() {
+    // After a cancel the rows already on their way still arrive one by one; a fast stream can hold seconds of
+    // them. Past a short while the connection is reset instead, so a stop ends promptly.
+    const auto started = std::chrono::steady_clock::now();
     while (m_busy) {
+        bool stopping;
+        {
+            std::lock_guard lock(m_cancelMutex);
+            stopping = m_stopRequested || CancelAllRequested();
+        }
+        if (stopping && std::chrono::steady_clock::now() - started > std::chrono::milliseconds(200)) {
+            PQreset(m_conn.get());
+            std::lock_guard lock(m_cancelMutex);
+            m_cancel.reset(PQgetCancel(m_conn.get()));
+            m_busy = false;
+            break;
+        }
         Result result(PQgetResult(m_conn.get()));
-        if (!result) m_busy = false;
+        if (!result) {
+            m_busy = false;
+        } else if (const ExecStatusType status = PQresultStatus(result.get());
+                   status == PGRES_COPY_IN || status == PGRES_COPY_OUT) {
+            EndCopy(status);
+        }
     }
+    m_nextStatement = m_statements.size();
     m_row.reset();
     m_rowPending = m_inRows = false;
 }
@@ -327,7 +402,7 @@ int PostgreSqlConnection::GetValue(int column, std::wstring& value, int, int, in
         case ValueKind::Float4: tw::db::AssignDoubleText(text, true, value); break;
         case ValueKind::Float8: tw::db::AssignDoubleText(text, false, value); break;
         case ValueKind::Time: tw::db::AssignTimeText(text, value); break;
-        case ValueKind::TimeWithZone: tw::db::AssignTimeText(WithoutZone(text), value); break;
+        case ValueKind::TimeWithZone: AssignWithoutZone(text, value); break;
         case ValueKind::Bytea: {
             // The hex output format: "\x" and two lower-case digits a byte.
             std::string_view digits = text.starts_with("\\x") ? text.substr(2) : text;
@@ -357,6 +432,12 @@ int PostgreSqlConnection::NextResultSet(int) {
 
 int PostgreSqlConnection::CloseCursor(int) {
     if (m_busy && m_conn) Drain();
+    m_statements.clear();
+    m_nextStatement = 0;
+    // A transaction the script opened and did not end is rolled back, as at the end of a psql session; a
+    // failed one would otherwise refuse every later statement on this connection.
+    if (m_conn && PQstatus(m_conn.get()) == CONNECTION_OK && PQtransactionStatus(m_conn.get()) != PQTRANS_IDLE)
+        Result(PQexec(m_conn.get(), "ROLLBACK"));
     m_row.reset();
     m_rowPending = m_inRows = m_hasColumns = m_fetchFailed = false;
     m_types.clear();

@@ -1,6 +1,7 @@
 #include "value_text.h"
 
 #include <charconv>
+#include <cmath>
 #include <system_error>
 
 namespace tw::db {
@@ -11,16 +12,46 @@ void AssignAscii(std::string_view bytes, std::wstring& out) {
 }
 
 namespace {
-template <typename Number>
-void AssignNumber(Number value, std::wstring& out) {
-    char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+
+// NaN and the infinities as psql and spreadsheets spell them; false for a finite value.
+bool AssignNonFinite(double value, std::wstring& out) {
+    if (std::isnan(value)) {
+        out = L"NaN";
+    } else if (std::isinf(value)) {
+        out = value < 0 ? L"-Infinity" : L"Infinity";
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void AssignChars(const char* buffer, const std::to_chars_result& result, std::wstring& out) {
     AssignAscii(std::string_view(buffer, static_cast<size_t>(result.ptr - buffer)), out);
 }
+
 }  // namespace
 
-void AssignDouble(double value, std::wstring& out) { AssignNumber(value, out); }
-void AssignFloat(float value, std::wstring& out) { AssignNumber(value, out); }
+void AssignDouble(double value, std::wstring& out) {
+    if (AssignNonFinite(value, out)) return;
+    // printf's %.15g: 15 digits is all a double holds for certain, so sums such as 0.1 + 0.2 read 0.3.
+    char buffer[64];
+    AssignChars(buffer, std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15), out);
+}
+
+void AssignFloat(float value, std::wstring& out) {
+    if (AssignNonFinite(value, out)) return;
+    // The fewest digits that read back as the same float, laid out as %g does with float's 6 digits: plain
+    // from 1e-4 up to 1e6, with an exponent outside (123456792 gives "1.2345679e+08", as psql prints it).
+    char buffer[64];
+    const auto scientific = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
+    const std::string_view text(buffer, static_cast<size_t>(scientific.ptr - buffer));
+    const size_t mark = text.find('e');
+    int exponent = 0;
+    for (size_t i = mark + 2; i < text.size(); ++i) exponent = exponent * 10 + (text[i] - '0');
+    if (text[mark + 1] == '-') exponent = -exponent;
+    if (exponent < -4 || exponent >= 6) return AssignAscii(text, out);
+    AssignChars(buffer, std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed), out);
+}
 
 void AssignDoubleText(std::string_view text, bool singlePrecision, std::wstring& out) {
     const char* first = text.data();

@@ -10,10 +10,11 @@ namespace tw::db {
 
 // ASCII bytes (numbers, dates) widened one to one.
 void AssignAscii(std::string_view bytes, std::wstring& out);
-// The shortest text that reads back to the same number (std::to_chars).
+// A double with at most 15 significant digits (printf's %.15g); NaN, Infinity and -Infinity spelled so.
 void AssignDouble(double value, std::wstring& out);
+// A float in the shortest text that reads back to the same float, with an exponent below 1e-4 and from 1e6 on.
 void AssignFloat(float value, std::wstring& out);
-// A floating value printed by a server, reprinted in the shortest form; text that is no number stays as it is.
+// A floating value printed by a server, reprinted as above; text that is no number stays as it is.
 void AssignDoubleText(std::string_view text, bool singlePrecision, std::wstring& out);
 // Bytes as upper-case hexadecimal, two digits a byte.
 void AssignHex(const void* bytes, size_t size, std::wstring& out);

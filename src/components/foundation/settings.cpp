@@ -139,7 +139,7 @@ void _Settings::Load() {
     std::wstring error;
     switch (tw::ReadWholeFile(path, bytes, error)) {
         case tw::ReadResult::Missing:
-            Log(L"No settings file yet, the defaults are used", tw::Utf8ToWide(path));
+            CLog::Info(L"No settings file yet, the defaults are used", tw::Utf8ToWide(path));
             return;
         case tw::ReadResult::Unreadable:
             Log(L"Settings file unreadable, the defaults are used", error);

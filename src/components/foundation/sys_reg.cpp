@@ -21,11 +21,18 @@ using Value = std::variant<std::monostate, int, std::wstring>;
 
 struct KeyList {
     std::vector<std::pair<std::wstring, Value>> entries;
+    // Per entry, what the file held (Kind::Missing for keys saved by the program).
+    std::vector<CSysReg::Found> found;
 
     const Value* Find(std::wstring_view key) const {
         for (const auto& entry : entries)
             if (entry.first == key) return &entry.second;
         return nullptr;
+    }
+    CSysReg::Found Describe(std::wstring_view key) const {
+        for (size_t i = 0; i < entries.size(); ++i)
+            if (entries[i].first == key) return i < found.size() ? found[i] : CSysReg::Found{};
+        return {};
     }
     void Set(std::wstring_view key, Value value) {
         for (auto& entry : entries) {
@@ -63,6 +70,24 @@ Value FromToml(const toml::node& node) {
     return std::monostate{};
 }
 
+CSysReg::Found DescribeToml(const toml::node& node) {
+    CSysReg::Found found;
+    found.line = static_cast<int>(node.source().begin.line);
+    if (const auto* integer = node.as_integer()) {
+        found.kind = CSysReg::Kind::Integer;
+        found.integer = integer->get();
+    } else if (node.is_boolean()) {
+        found.kind = CSysReg::Kind::Boolean;
+    } else if (node.is_floating_point()) {
+        found.kind = CSysReg::Kind::Float;
+    } else if (node.is_string()) {
+        found.kind = CSysReg::Kind::Text;
+    } else {
+        found.kind = CSysReg::Kind::Other;
+    }
+    return found;
+}
+
 // A sub-table name that is an index: decimal digits only, within unsigned.
 std::optional<unsigned> IndexOf(std::string_view name) {
     if (name.empty() || name.size() > 10) return std::nullopt;
@@ -88,6 +113,7 @@ void ReadKeys(const toml::table& table, KeyList& keys, SectionData* numberedOwne
             }
         }
         keys.entries.emplace_back(tw::Utf8ToWide(key.str()), FromToml(node));
+        keys.found.push_back(DescribeToml(node));
     }
 }
 
@@ -263,6 +289,17 @@ void CSysReg::ReadByNo(std::wstring_view key, unsigned index, int& value, int de
 void CSysReg::ReadByNo(std::wstring_view key, unsigned index, std::wstring& value,
                        std::wstring_view defaultValue) const {
     Take(m_impl->Lookup(key, index), value, defaultValue);
+}
+
+CSysReg::Found CSysReg::Describe(std::wstring_view key) const {
+    const SectionData* section = m_impl->current;
+    return section ? section->plain.Describe(key) : Found{};
+}
+
+CSysReg::Found CSysReg::DescribeByNo(std::wstring_view key, unsigned index) const {
+    const SectionData* section = m_impl->current;
+    const KeyList* keys = section ? section->Numbered(index) : nullptr;
+    return keys ? keys->Describe(key) : Found{};
 }
 
 bool CSysReg::Has(std::wstring_view key) const {

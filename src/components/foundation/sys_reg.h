@@ -40,6 +40,16 @@ class CSysReg {
     // Whether the current section holds the key (a text or an integer).
     bool Has(std::wstring_view key) const;
 
+    // What the file holds under a key, so that a reader can tell a missing key from one of the wrong type.
+    enum class Kind { Missing, Integer, Boolean, Float, Text, Other };
+    struct Found {
+        Kind kind = Kind::Missing;
+        int line = 0;              // 1-based line of the key in the file; 0 when not read from a file
+        long long integer = 0;     // the whole TOML integer (Kind::Integer), also beyond 32 bits
+    };
+    Found Describe(std::wstring_view key) const;
+    Found DescribeByNo(std::wstring_view key, unsigned index) const;
+
   private:
     struct Impl;
     std::unique_ptr<Impl> m_impl;

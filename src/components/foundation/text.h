@@ -17,6 +17,29 @@ std::string WideToUtf8(std::wstring_view text);
 // Appends the UTF-8 form of text to out (the per-cell path: no allocation beyond out's growth).
 void AppendUtf8(std::string& out, std::wstring_view text);
 
+// Appends the UTF-8 form of one code point; one that UTF-8 cannot carry becomes U+FFFD. Inline: the writers
+// call it for every character that is not plain ASCII.
+inline void AppendUtf8Char(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+        return;
+    }
+    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
+    if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
 // A file-system path from a wide text, through UTF-8 whatever the C locale says.
 std::filesystem::path ToPath(std::wstring_view text);
 // The wide text of a path.

@@ -47,7 +47,8 @@ public:
     virtual int Open();
     // Opens another file (not used by the program).
     virtual int Open(const std::wstring& file);
-    // Finishes the file; a write error (disk full) is reported here, never a truncated file called success.
+    // Finishes the file and only then puts it under the report's name, over a previous report; a write error
+    // (disk full, file too large) is reported here and leaves the previous report as it was.
     virtual int Close();
     // Ends the report without finishing it: the partial output is thrown away and a previous report under
     // the same name stays as it was (a stopped or failed run).

@@ -143,10 +143,17 @@ int ChmReport::Open() {
                                  tw::Utf8ToWide(std::strerror(errno)));
     m_ownFolder = pattern;
     m_pageFolder = m_ownFolder;
-    if (!m_file.Open(tw::Utf8ToWide(m_ownFolder + "/" + kIndexPage))) {
+    if (!m_file.Open(tw::Utf8ToWide(m_ownFolder + "/" + kIndexPage), OutputFile::Placement::Scratch)) {
         const std::wstring error = m_file.ErrorText();
         RemoveOwnFolder();
         return Fail(RE_OPEN, error);
+    }
+    // The report itself is started now, so that a folder it cannot be written in fails the run at once; the
+    // compiled file is copied into it at Close and only then replaces the old report.
+    if (!m_report.Open(m_setup.file)) {
+        m_file.Discard();
+        RemoveOwnFolder();
+        return Fail(RE_OPEN, m_report.ErrorText());
     }
     SetOutput(nullptr);
     LoadTemplate();
@@ -167,7 +174,7 @@ void ChmReport::BeginSubDocument(std::wstring_view folder, std::wstring_view fil
         m_pageFolder.pop_back();
     Page page{SafePageName(file), std::wstring(title)};
     const std::wstring path = tw::Utf8ToWide(m_pageFolder + "/") + page.file;
-    if (!m_page.Open(path)) {
+    if (!m_page.Open(path, OutputFile::Placement::Scratch)) {
         if (m_pageError.empty()) m_pageError = m_page.ErrorText();
         return;  // the page's content goes to the start page instead
     }
@@ -239,8 +246,17 @@ int ChmReport::Close() {
             result = Compile(m_pageFolder, kProjectBase);
         }
     }
+    if (result != RE_OK) m_report.Discard();
     RemoveOwnFolder();
     return result;
+}
+
+void ChmReport::Discard() {
+    m_page.Discard();
+    m_inPage = false;
+    m_report.Discard();
+    HtmlReport::Discard();
+    RemoveOwnFolder();
 }
 
 bool ChmReport::WriteProjectFiles(const std::string& folder, const std::string& base) {
@@ -324,8 +340,21 @@ int ChmReport::Compile(const std::string& folder, const std::string& base) {
     const bool exited = WIFEXITED(status) && WEXITSTATUS(status) == 0;
     if (!exited || !std::filesystem::exists(output, error))
         return Fail(RE_WRITE, L"The CHM compiler failed:\n" + tw::Utf8ToWide(ReadWhole(logPath)));
-    if (!MoveFile(output, tw::ToPath(m_setup.file), error))
-        return Fail(RE_WRITE,
-                    L"Could not write the file '" + m_setup.file + L"': " + tw::Utf8ToWide(error.message()));
+    const int compiled = ::open(output.c_str(), O_RDONLY | O_CLOEXEC);
+    if (compiled < 0)
+        return Fail(RE_WRITE, L"Could not read the compiled CHM file: " + tw::Utf8ToWide(std::strerror(errno)));
+    char chunk[65536];
+    ssize_t got = 0;
+    while ((got = ::read(compiled, chunk, sizeof chunk)) != 0) {
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) break;
+        m_report.Write(std::string_view(chunk, static_cast<size_t>(got)));
+    }
+    const int readError = got < 0 ? errno : 0;
+    ::close(compiled);
+    std::filesystem::remove(output, error);
+    if (readError != 0)
+        return Fail(RE_WRITE, L"Could not read the compiled CHM file: " + tw::Utf8ToWide(std::strerror(readError)));
+    if (!m_report.Close()) return Fail(RE_WRITE, m_report.ErrorText());
     return RE_OK;
 }

@@ -23,6 +23,7 @@ class ChmReport : public HtmlReport {
     int Open() override;
     // Finishes the pages and compiles them; a failing compile is reported with chmcmd's output.
     int Close() override;
+    void Discard() override;
     void BeginSubDocument(std::wstring_view folder, std::wstring_view file, std::wstring_view title) override;
     void EndSubDocument() override;
     void TocItem(std::wstring_view anchor, std::wstring_view text, int level) override;
@@ -45,6 +46,7 @@ class ChmReport : public HtmlReport {
     std::string m_ownFolder;   // mkdtemp folder of this writer, removed at Close
     std::string m_pageFolder;  // where the pages go; the own folder until the run names one
     OutputFile m_page;         // the sub-document being written
+    OutputFile m_report;       // the report file, filled with the compiled file at Close
     bool m_inPage = false;
     std::wstring m_pageTitle;
     std::vector<Page> m_pages;  // in the order written; index.html is not among them

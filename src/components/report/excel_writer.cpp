@@ -156,6 +156,12 @@ int ExcelReport::Close() {
     return RE_OK;
 }
 
+void ExcelReport::Discard() {
+    m_pending.clear();
+    m_sheetOpen = m_inSubDocument = m_implicitSheet = m_inRow = m_inCell = m_inParagraph = false;
+    m_file.Discard();
+}
+
 void ExcelReport::OpenSheet(std::wstring_view title) {
     CloseSheet();
     m_file.Write("<Worksheet ss:Name=\"");

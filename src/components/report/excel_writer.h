@@ -21,6 +21,7 @@ class ExcelReport : public AReport {
 public:
     int Open() override;
     int Close() override;
+    void Discard() override;
     void Text(std::wstring_view text, PARAGRAPH_TYPE type, std::wstring_view attributes, int markup) override;
     void BeginSubDocument(std::wstring_view folder, std::wstring_view file, std::wstring_view title) override;
     void EndSubDocument() override;

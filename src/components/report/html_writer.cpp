@@ -161,6 +161,13 @@ int HtmlReport::Close() {
     return RE_OK;
 }
 
+void HtmlReport::Discard() {
+    SetOutput(nullptr);
+    m_open.clear();
+    m_openCount.fill(0);
+    m_file.Discard();
+}
+
 void HtmlReport::Push(Element kind, int level) {
     m_open.push_back({kind, level});
     ++m_openCount[static_cast<size_t>(kind)];

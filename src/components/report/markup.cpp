@@ -6,6 +6,9 @@
 #include <cstring>
 #include <cwctype>
 
+#include "plain_decimal.h"
+#include "text.h"
+
 namespace markup {
 
 namespace {
@@ -97,24 +100,6 @@ std::wstring Normalized(std::wstring_view name) {
 
 }  // namespace
 
-void AppendUtf8Char(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-}
-
 void AppendXmlEscaped(std::string& out, std::wstring_view text) {
     for (const wchar_t wc : text) {
         char32_t c = static_cast<char32_t>(wc);
@@ -129,31 +114,19 @@ void AppendXmlEscaped(std::string& out, std::wstring_view text) {
             }
         }
         if (IsUnsafeChar(c)) c = 0xFFFD;
-        AppendUtf8Char(out, c);
+        tw::AppendUtf8Char(out, c);
     }
 }
 
 bool IsCanonicalNumber(std::wstring_view value) {
-    size_t pos = 0;
-    if (pos < value.size() && value[pos] == L'-') ++pos;
-    const size_t intStart = pos;
-    while (pos < value.size() && value[pos] >= L'0' && value[pos] <= L'9') ++pos;
-    const size_t intDigits = pos - intStart;
-    if (intDigits == 0 || (intDigits > 1 && value[intStart] == L'0')) return false;
-    size_t fracDigits = 0;
-    if (pos < value.size() && value[pos] == L'.') {
-        ++pos;
-        const size_t fracStart = pos;
-        while (pos < value.size() && value[pos] >= L'0' && value[pos] <= L'9') ++pos;
-        fracDigits = pos - fracStart;
-        if (fracDigits == 0 || value[pos - 1] == L'0') return false;
-    }
-    if (pos != value.size()) return false;
-    const bool zeroInt = intDigits == 1 && value[intStart] == L'0';
-    if (zeroInt && fracDigits == 0 && intStart > 0) return false;  // "-0"
-    size_t significant = zeroInt ? 0 : intDigits;
-    if (fracDigits > 0) {
-        size_t fracPos = intStart + intDigits + 1;
+    tw::PlainDecimal parts;
+    if (!tw::ScanPlainDecimal(value, parts)) return false;
+    if (parts.fracDigits > 0 && value.back() == L'0') return false;
+    const bool zeroInt = parts.intDigits == 1 && value[parts.intStart] == L'0';
+    if (zeroInt && parts.fracDigits == 0 && parts.intStart > 0) return false;  // "-0"
+    size_t significant = zeroInt ? 0 : parts.intDigits;
+    if (parts.fracDigits > 0) {
+        size_t fracPos = parts.intStart + parts.intDigits + 1;
         if (zeroInt)
             while (value[fracPos] == L'0') ++fracPos;  // leading zeros of 0.00x do not count
         significant += value.size() - fracPos;
@@ -245,7 +218,7 @@ void HtmlEncoder::AppendOther(std::string& out, char32_t c, bool escape) const {
     }
     if (IsUnsafeChar(c)) c = 0xFFFD;
     switch (m_mode) {
-        case Mode::Utf8: AppendUtf8Char(out, c); break;
+        case Mode::Utf8: tw::AppendUtf8Char(out, c); break;
         case Mode::Latin1:
             if (c <= 0xFF)
                 out.push_back(static_cast<char>(c));

@@ -23,9 +23,6 @@ inline bool IsUnsafeChar(char32_t c) {
     return c > 0x10FFFF;
 }
 
-// Appends the UTF-8 form of one code point.
-void AppendUtf8Char(std::string& out, char32_t c);
-
 // Appends text as UTF-8 XML character data or attribute value: & < > " ' escaped, a carriage return as &#13;
 // (parsers would fold it into a line feed), unsafe characters as U+FFFD.
 void AppendXmlEscaped(std::string& out, std::wstring_view text);

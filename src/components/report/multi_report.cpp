@@ -11,6 +11,7 @@ void MultiReport::Clear() {
     m_open = false;
     m_setup = ReportSetup{};
     m_error.clear();
+    m_refusal.clear();
 }
 
 void MultiReport::AddReport(int format, const std::wstring& file, const std::wstring& templ) {
@@ -22,6 +23,8 @@ void MultiReport::AddReport(int format, const std::wstring& file, const std::wst
 }
 
 int MultiReport::Open() {
+    m_error.clear();
+    if (!m_refusal.empty()) return Fail(RE_OPEN, m_refusal);
     if (!m_writer) return Fail(RE_FORMAT, L"Unknown report format " + std::to_wstring(m_setup.format) + L".");
     m_writer->SetSetup(m_setup);
     const int result = m_writer->Open();
@@ -57,7 +60,9 @@ void MultiReport::Quoting(int on) {
     if (m_writer) m_writer->Quoting(on);
 }
 
-const std::wstring& MultiReport::ErrorText() const { return m_writer ? m_writer->ErrorText() : m_error; }
+const std::wstring& MultiReport::ErrorText() const {
+    return m_writer && m_error.empty() ? m_writer->ErrorText() : m_error;
+}
 
 // Content calls: forwarded only while the writer is open.
 #define TW_FORWARD(call) \

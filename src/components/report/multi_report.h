@@ -15,6 +15,10 @@ public:
     // Chooses the writer for format and names the report file and template.
     void AddReport(int format, const std::wstring& file, const std::wstring& templ);
 
+    // Makes the next Open fail with reason (an empty reason withdraws it): the run found that the report must
+    // not be written, and it is told so as any other file that cannot be opened. Cleared by Clear.
+    void RefuseOpen(std::wstring reason) { m_refusal = std::move(reason); }
+
     int Open() final;
     int Open(const std::wstring& file) final;
     int Close() final;
@@ -61,4 +65,5 @@ public:
 private:
     std::unique_ptr<AReport> m_writer;
     bool m_open = false;
+    std::wstring m_refusal;
 };

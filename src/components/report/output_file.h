@@ -1,18 +1,32 @@
 #pragma once
 // A buffered output file that remembers the first write error, so that Close can report it.
+//
+// A report replaces its previous version only when it is complete: Open writes a regular (or new) file into a
+// hidden temporary file beside it (".name.XXXXXX", mode 0600 while written) and Close renames that over the
+// name after the data reached the disk. Until then the old file stays as it was; a failure or Discard removes
+// the temporary file. A symbolic link keeps its link: the file it points to is replaced. A name that is not a
+// regular file (/dev/stdout, a FIFO, /dev/full) is written in place.
+
+#include <sys/types.h>
 
 #include <string>
 #include <string_view>
 
 class OutputFile {
 public:
+    enum class Placement {
+        Replace,  // beside the name, renamed over it at Close (the rule for reports)
+        Scratch,  // straight under the name, no sync: parts in the program's own temporary folders
+    };
+
     OutputFile() = default;
+    // An unfinished file is discarded.
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    // Creates or truncates path; false with ErrorText() when it cannot be opened.
-    bool Open(const std::wstring& path);
+    // Starts the file for path; false with ErrorText() when it cannot be created. A file still open is discarded.
+    bool Open(const std::wstring& path, Placement placement = Placement::Replace);
     bool IsOpen() const { return m_fd >= 0; }
     void Write(std::string_view bytes) {
         if (m_buffer.size() + bytes.size() > kFlushAt) Flush();
@@ -29,18 +43,36 @@ public:
     }
     // Writes out what is buffered.
     void Flush();
-    // Flushes, syncs and closes; false with ErrorText() when any write failed.
+    // Overwrites bytes already written at offset (a value known only at the end); false with ErrorText().
+    bool WriteAt(unsigned long long offset, std::string_view bytes);
+    // Flushes, syncs, closes and puts the file under its name; false with ErrorText() when any step failed,
+    // and then the file under the name is left as it was (in-place output excepted).
     bool Close();
+    // Ends the file without finishing it: the temporary file is removed, the name keeps its old file.
+    void Discard();
     bool Failed() const { return !m_error.empty(); }
     const std::wstring& ErrorText() const { return m_error; }
     // Bytes written so far (buffered included).
     unsigned long long Size() const { return m_written + m_buffer.size(); }
+    // The temporary file being written (empty when writing in place); tests look at it.
+    const std::string& TemporaryPath() const { return m_temporary; }
 
 private:
+    bool OpenInPlace(const std::string& path);
+    bool OpenBeside(const std::string& target);
+    void SetError(const wchar_t* what, int error);
+
     static constexpr size_t kFlushAt = 1 << 18;
     int m_fd = -1;
     std::string m_buffer;
-    std::wstring m_path;
+    std::wstring m_path;       // the name as given, for messages
+    std::string m_target;      // the file that Close replaces (links followed)
+    std::string m_temporary;   // the file being written beside it; empty when writing in place
+    mode_t m_mode = 0;         // the finished file's permissions
+    uid_t m_owner = 0;
+    gid_t m_group = 0;
+    bool m_keepOwner = false;  // the replaced file's owner and group are given to the new one
+    bool m_sync = false;
     std::wstring m_error;
     unsigned long long m_written = 0;
 };

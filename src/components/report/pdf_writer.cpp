@@ -85,9 +85,8 @@ PangoLayout* PdfReport::CellLayout(size_t column, bool header) {
 
 PdfReport::PdfReport() : m_handles(std::make_unique<Deleters>()) {}
 
-PdfReport::~PdfReport() {
-    if (m_open) Close();
-}
+// A writer dropped before Close leaves no report: an unfinished document is never put under the name.
+PdfReport::~PdfReport() { Discard(); }
 
 int PdfReport::Open() {
     if (!m_file.Open(m_setup.file)) return Fail(RE_OPEN, m_file.ErrorText());
@@ -163,6 +162,22 @@ int PdfReport::Close() {
                     L"Could not finish the PDF file: " + tw::Utf8ToWide(cairo_status_to_string(status)));
     if (!written) return Fail(RE_WRITE, m_file.ErrorText());
     return RE_OK;
+}
+
+void PdfReport::Discard() {
+    if (!m_open) return;
+    m_open = false;
+    // The file goes first: what cairo still writes while it is torn down is dropped.
+    m_file.Discard();
+    auto& h = *m_handles;
+    h.cells.clear();
+    h.headerCells.clear();
+    h.layout.reset();
+    h.pageNumber.reset();
+    h.cr.reset();
+    h.surface.reset();
+    h.font.reset();
+    pango_cairo_font_map_set_default(nullptr);
 }
 
 // Pages

@@ -164,25 +164,22 @@ int RtfReport::Close() {
     if (m_inParagraph) EndParagraph(0);
     m_file.Write("}\n");
     m_open = false;
-    if (!m_file.Close()) return Fail(RE_WRITE, m_file.ErrorText());
+    // The colours go in before the file is put under its name, so that no report without them is ever seen.
     if (m_customCount > 0) PatchColourTable();
-    return m_error.empty() ? RE_OK : RE_WRITE;
+    if (!m_file.Close()) return Fail(RE_WRITE, m_file.ErrorText());
+    return RE_OK;
+}
+
+void RtfReport::Discard() {
+    m_open = false;
+    m_file.Discard();
 }
 
 // The reserved colour slots are fixed-width, so the colours seen during the run overwrite them in place.
 void RtfReport::PatchColourTable() {
     std::string slots;
     for (int i = 0; i < m_customCount; ++i) AppendColour(slots, m_custom[i], true);
-    const int fd = ::open(tw::WideToUtf8(m_setup.file).c_str(), O_WRONLY | O_CLOEXEC);
-    bool ok = fd >= 0;
-    if (ok) {
-        ok = ::pwrite(fd, slots.data(), slots.size(), static_cast<off_t>(m_colourTableOffset)) ==
-             static_cast<ssize_t>(slots.size());
-        ok = ::close(fd) == 0 && ok;
-    }
-    if (!ok)
-        Fail(RE_WRITE, L"Could not write the colours of the file '" + m_setup.file + L"': " +
-                           tw::Utf8ToWide(std::strerror(errno)));
+    m_file.WriteAt(m_colourTableOffset, slots);  // a failure is kept by the file and reported by Close
 }
 
 int RtfReport::ColourIndex(std::wstring_view text) {

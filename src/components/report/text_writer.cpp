@@ -18,6 +18,8 @@ int TextReport::Close() {
     return RE_OK;
 }
 
+void TextReport::Discard() { m_file.Discard(); }
+
 void TextReport::EndLine() {
     // A row of one empty value would read back as a blank line, which CSV readers skip.
     if (m_inRow && m_column == 1 && m_file.Size() == m_rowStart) m_file.Write("\"\"");

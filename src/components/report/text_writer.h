@@ -13,6 +13,7 @@ class TextReport : public AReport {
 public:
     int Open() override;
     int Close() override;
+    void Discard() override;
     void Text(std::wstring_view text, PARAGRAPH_TYPE type, std::wstring_view attributes, int markup) override;
     void BeginSubDocument(std::wstring_view, std::wstring_view, std::wstring_view) override {}
     void EndSubDocument() override {}

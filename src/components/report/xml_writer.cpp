@@ -45,6 +45,11 @@ int XmlReport::Close() {
     return RE_OK;
 }
 
+void XmlReport::Discard() {
+    m_open.clear();
+    m_file.Discard();
+}
+
 bool XmlReport::IsOpen(Element kind) const { return std::find(m_open.begin(), m_open.end(), kind) != m_open.end(); }
 
 void XmlReport::CloseTop() {

@@ -12,6 +12,10 @@
 #include "help.h"
 #include "icons.h"
 #include "not_built.h"
+#include "page_converter.h"
+#include "page_markers.h"
+#include "page_parameters.h"
+#include "page_properties.h"
 #include "project_page.h"
 #include "qt_host.h"
 #include "run_controller.h"
@@ -48,7 +52,13 @@ class PageTabs : public QTabWidget {
 
 CProjectView::PageFactory& Factory() {
     static CProjectView::PageFactory factory = [](int index, CProjectView* view) -> ProjectPage* {
-        return new PlaceholderPage(view, CProjectView::TabLabel(index));
+        switch (index) {
+            case 5: return new PageMarkers(view);
+            case 6: return new PageProperties(view);
+            case 7: return new PageParameters(view);
+            case 8: return new PageConverter(view);
+            default: return new PlaceholderPage(view, CProjectView::TabLabel(index));
+        }
     };
     return factory;
 }
@@ -139,6 +149,10 @@ void CProjectView::SetRunning(bool running) {
 }
 
 bool CProjectView::Busy() {
+    if (m_connectionInUse) {
+        emit RunController::Instance().busy(tr("The column list is being loaded. Please wait."));
+        return true;
+    }
     if (m_connecting) {
         emit RunController::Instance().busy(tr("The database connection is being established. Please wait."));
         return true;

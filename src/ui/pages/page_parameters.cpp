@@ -1,6 +1,5 @@
 #include "page_parameters.h"
 
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHeaderView>
@@ -13,6 +12,7 @@
 #include <QTreeWidget>
 
 #include "ctw_doc.h"
+#include "file_name_field.h"
 #include "host.h"
 #include "project_view.h"
 #include "qt_host.h"
@@ -47,11 +47,6 @@ QStringList DesktopEditor() {
 void PageParameters::SetEditorCommand(const QStringList& command) { EditorCommand() = command; }
 
 PageParameters::PageParameters(CProjectView* view, QWidget* parent) : ProjectPage(view, parent) {
-    setAutoFillBackground(true);
-    QPalette white = palette();
-    white.setColor(QPalette::Window, Qt::white);
-    setPalette(white);
-
     m_list = new QTreeWidget(this);
     m_list->setRootIsDecorated(false);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -64,11 +59,9 @@ PageParameters::PageParameters(CProjectView* view, QWidget* parent) : ProjectPag
     m_list->setStyleSheet(QStringLiteral("QTreeView::item { border-right: 1px solid #d8d8d8; "
                                          "border-bottom: 1px solid #d8d8d8; }"));
 
-    m_file = new QLineEdit(this);
-    SetFieldKind(m_file, FieldKind::FileName);
-    m_browse = new QToolButton(this);
-    m_browse->setText(QStringLiteral("..."));
-    m_browse->setToolTip(tr("Browse"));
+    m_fileField = new FileNameField(FileNameField::Mode::Open, this);
+    m_fileField->SetFilter(QStringLiteral("Files with parameters|*.txt|All Files|*.*||"), QStringLiteral("txt"));
+    m_file = m_fileField->Edit();
     m_editorButton = new QToolButton(this);
     m_editorButton->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
     m_editorButton->setToolTip(tr("Run the external editor for the value file."));
@@ -77,15 +70,13 @@ PageParameters::PageParameters(CProjectView* view, QWidget* parent) : ProjectPag
     grid->setContentsMargins(6, 6, 6, 6);
     grid->addWidget(m_list, 0, 0, 3, 1);
     grid->addWidget(new QLabel(tr("File with parameters"), this), 0, 1, 1, 3);
-    grid->addWidget(m_file, 1, 1);
-    grid->addWidget(m_browse, 1, 2);
+    grid->addWidget(m_fileField, 1, 1, 1, 2);
     grid->addWidget(m_editorButton, 1, 3);
     grid->setRowStretch(2, 1);
     grid->setColumnStretch(0, 1);
     grid->setColumnStretch(1, 1);
 
     connect(m_file, &QLineEdit::textChanged, this, &PageParameters::OnFileChanged);
-    connect(m_browse, &QToolButton::clicked, this, &PageParameters::Browse);
     connect(m_editorButton, &QToolButton::clicked, this, &PageParameters::EditFile);
 }
 
@@ -119,13 +110,6 @@ void PageParameters::OnFileChanged() {
     // During a run the page is read-only; the text put there by LoadFromProject itself is the project's already.
     if (View()->CanStore()) project->SetValuesFile(m_file->text().toStdWString());
     LoadFromProject(*project);
-}
-
-void PageParameters::Browse() {
-    const QString path = QFileDialog::getOpenFileName(this, tr("File with parameters"), m_file->text(),
-                                                      tr("Files with parameters (*.txt);;All Files (*)"));
-    if (path.isEmpty()) return;
-    m_file->setText(QFileInfo(path).suffix().isEmpty() ? path + QStringLiteral(".txt") : path);
 }
 
 void PageParameters::EditFile() {

@@ -5,6 +5,7 @@
 
 #include "project_page.h"
 
+class FileNameField;
 class QLineEdit;
 class QProcess;
 class QToolButton;
@@ -36,12 +37,11 @@ class PageParameters : public ProjectPage {
 
   private:
     void OnFileChanged();
-    void Browse();
     void OnEditorFinished();
 
     QTreeWidget* m_list;
     QLineEdit* m_file;
-    QToolButton* m_browse;
+    FileNameField* m_fileField;
     QToolButton* m_editorButton;
     QProcess* m_editor = nullptr;
     bool m_loading = false;

@@ -11,6 +11,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScrollArea>
 #include <QThread>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -60,11 +61,6 @@ QColor SwatchColor(const QString& text) {
 }  // namespace
 
 WhiteDialogWithProps::WhiteDialogWithProps(CProjectView* view, QWidget* parent) : ProjectPage(view, parent) {
-    setAutoFillBackground(true);
-    QPalette white = palette();
-    white.setColor(QPalette::Window, Qt::white);
-    setPalette(white);
-
     m_list = new QTreeWidget(this);
     m_list->setRootIsDecorated(false);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -144,9 +140,17 @@ void WhiteDialogWithProps::BuildFrame(const QStringList& listColumns, const QLis
     columnRow->addWidget(m_columnLabel);
     columnRow->addWidget(m_column, 1);
     columnRow->addWidget(m_loadColumns);
+    // A short upper pane scrolls the page's own controls instead of squeezing them below their size.
+    auto* scroll = new QScrollArea(this);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setBackgroundRole(QPalette::Base);
+    right->setBackgroundRole(QPalette::Base);
+    scroll->setWidget(right);
     auto* rightColumn = new QVBoxLayout;
     rightColumn->addLayout(columnRow);
-    rightColumn->addWidget(right, 1);
+    rightColumn->addWidget(scroll, 1);
 
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(6, 6, 6, 6);

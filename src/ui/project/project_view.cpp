@@ -12,6 +12,11 @@
 #include "help.h"
 #include "icons.h"
 #include "not_built.h"
+#include "page_footer.h"
+#include "page_header.h"
+#include "page_output.h"
+#include "page_query.h"
+#include "page_report.h"
 #include "project_page.h"
 #include "qt_host.h"
 #include "run_controller.h"
@@ -30,7 +35,14 @@ constexpr PageInfo kPages[CProjectView::kPageCount] = {
 
 CProjectView::PageFactory& Factory() {
     static CProjectView::PageFactory factory = [](int index, CProjectView* view) -> ProjectPage* {
-        return new PlaceholderPage(view, CProjectView::TabLabel(index));
+        switch (index) {
+            case 0: return new PageQuery(view);
+            case 1: return new PageOutput(view);
+            case 2: return new PageReport(view);
+            case 3: return new PageHeader(view);
+            case 4: return new PageFooter(view);
+            default: return new PlaceholderPage(view, CProjectView::TabLabel(index));
+        }
     };
     return factory;
 }

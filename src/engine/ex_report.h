@@ -172,5 +172,8 @@ ExReport& Engine();
 // otherwise, created so that no other user can plant or read it, then written by a preview run. The name is
 // kept in the project for as long as it stays open. Returns the path written (empty when it could not be made).
 std::wstring RunPreview(CtwDoc& project);
+// The preview file of project made afresh and empty, for a preview run on another thread (the window's); empty
+// when it could not be made.
+std::wstring PreparePreviewFile(CtwDoc& project);
 // Deletes a preview file made by RunPreview; false when there was none.
 bool DeletePreview(const std::wstring& path);

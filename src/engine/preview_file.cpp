@@ -24,8 +24,7 @@ bool CreatePrivateFile(const std::string& path) {
 
 }  // namespace
 
-std::wstring RunPreview(CtwDoc& project) {
-    LogStateScope state(L"HtmlPreview::Refresh");
+std::wstring PreparePreviewFile(CtwDoc& project) {
     ExReport& engine = Engine();
     const std::wstring folder = engine.PreviewFolder();
     if (folder.empty()) {
@@ -45,7 +44,13 @@ std::wstring RunPreview(CtwDoc& project) {
         CLog::Bug(L"Could not create the preview file.", path, "ExReport", __LINE__);
         return {};
     }
-    engine.RunAndOpen(project, path, 1);
+    return path;
+}
+
+std::wstring RunPreview(CtwDoc& project) {
+    LogStateScope state(L"HtmlPreview::Refresh");
+    const std::wstring path = PreparePreviewFile(project);
+    if (!path.empty()) Engine().RunAndOpen(project, path, 1);
     return path;
 }
 

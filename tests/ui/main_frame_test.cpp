@@ -54,7 +54,7 @@ TEST_F(MainFrameTest, ClosingStoresTheSavedOpenProjectsInOrder) {
 }
 
 TEST_F(MainFrameTest, ClosingAModifiedProjectAsksAndCancelKeepsTheWindow) {
-    CChildFrame* child = m_frame->OpenProject(QString::fromStdWString(WriteProject("p.twp", "SELECT 1", "")));
+    CChildFrame* child = Open("p.twp", "SELECT 1", "");
     child->Project().SetTitleText(std::wstring(L"changed"));
     TestHost().answer = QMessageBox::Cancel;
     m_frame->close();
@@ -73,7 +73,7 @@ TEST_F(MainFrameTest, RunWithoutAProjectWindow) {
 }
 
 TEST_F(MainFrameTest, RunWithoutAnOutputFileTouchesNothing) {
-    CChildFrame* child = m_frame->OpenProject(QString::fromStdWString(WriteProject("p.twp", "SELECT 1", "")));
+    CChildFrame* child = Open("p.twp", "SELECT 1", "");
     bool started = false;
     QObject::connect(&RunController::Instance(), &RunController::runStarted, m_frame.get(),
                      [&](CtwDoc*, RunController::Kind kind) { started = started || kind == RunController::Kind::Report; });
@@ -86,7 +86,7 @@ TEST_F(MainFrameTest, RunWithoutAnOutputFileTouchesNothing) {
 
 TEST_F(MainFrameTest, RunStoresTheCurrentPageFirstAndRunsOffTheWindowThread) {
     CChildFrame* child =
-        m_frame->OpenProject(QString::fromStdWString(WriteProject("p.twp", "SELECT 1 AS old", "out.txt")));
+        Open("p.twp", "SELECT 1 AS old", "out.txt");
     child->Project().Format = 3;
     Page(child, 0)->plain->setText(QStringLiteral("SELECT 'typed' AS fresh"));  // typed, not yet stored
     m_pageLog.clear();
@@ -104,7 +104,7 @@ TEST_F(MainFrameTest, RunStoresTheCurrentPageFirstAndRunsOffTheWindowThread) {
 }
 
 TEST_F(MainFrameTest, TitleShowsTheStarWhileModified) {
-    CChildFrame* child = m_frame->OpenProject(QString::fromStdWString(WriteProject("sales.twp", "SELECT 1", "")));
+    CChildFrame* child = Open("sales.twp", "SELECT 1", "");
     EXPECT_EQ(child->windowTitle(), QStringLiteral("sales.twp"));
     EXPECT_EQ(m_frame->windowTitle(), QStringLiteral("sales.twp - Velmor Tablewright"));
     child->Project().SetTitleText(std::wstring(L"New title"));
@@ -161,4 +161,17 @@ TEST_F(MainFrameTest, ThemeIsRememberedUnderApplicationLook) {
     CMainFrame next;
     EXPECT_EQ(next.Look(), 217);
     next.SetLook(215);
+}
+
+TEST_F(MainFrameTest, TheDarkThemeReachesTheProjectWindows) {
+    CChildFrame* child = m_frame->NewProject();
+    m_frame->show();
+    Settle();
+    m_frame->SetLook(216);
+    QApplication::processEvents();
+    EXPECT_LT(m_frame->palette().color(QPalette::Window).lightness(), 100);
+    EXPECT_LT(child->View()->palette().color(QPalette::Window).lightness(), 100);
+    EXPECT_LT(child->View()->Tabs()->palette().color(QPalette::Window).lightness(), 100);
+    m_frame->SetLook(215);
+    EXPECT_GT(child->View()->palette().color(QPalette::Window).lightness(), 150);
 }

@@ -51,6 +51,13 @@ std::wstring WindowTest::WriteProject(const std::string& name, const std::string
     return std::filesystem::path(m_folder.Write(name, text)).wstring();
 }
 
+CChildFrame* WindowTest::Open(const std::string& name, const std::string& script, const std::string& reportFile,
+                              int open) {
+    CChildFrame* child = m_frame->OpenProject(QString::fromStdWString(WriteProject(name, script, reportFile, open)));
+    if (child != nullptr) WaitFor([child] { return !child->IsConnecting(); });
+    return child;
+}
+
 StandInPage* WindowTest::Page(CChildFrame* child, int index) const {
     return static_cast<StandInPage*>(child->View()->Page(index));
 }

@@ -92,6 +92,9 @@ class WindowTest : public ::testing::Test {
     std::wstring WriteProject(const std::string& name, const std::string& script, const std::string& reportFile,
                               int open = 0);
     StandInPage* Page(CChildFrame* child, int index) const;
+    // Opens a project written by WriteProject and waits until its database is connected.
+    CChildFrame* Open(const std::string& name, const std::string& script, const std::string& reportFile,
+                      int open = 0);
 
     TestFolder m_folder;
     QStringList m_pageLog;

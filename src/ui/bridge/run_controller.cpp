@@ -11,18 +11,10 @@ RunController& RunController::Instance() {
     return controller;
 }
 
-RunController::RunController() = default;
-
 QString RunController::BusyText() { return tr("A report is being created. Please wait until it is finished."); }
 
-bool RunController::StartReport(CtwDoc& project, const std::wstring& file) {
-    return Start(project, Kind::Report, file);
-}
-
-bool RunController::StartPreview(CtwDoc& project) { return Start(project, Kind::Preview, {}); }
-
-bool RunController::Start(CtwDoc& project, Kind kind, const std::wstring& file) {
-    if (IsRunning()) {
+bool RunController::Begin(CtwDoc& project, Kind kind) {
+    if (IsRunning() || Engine().RunPrepared()) {
         emit busy(BusyText());
         return false;
     }
@@ -32,20 +24,36 @@ bool RunController::Start(CtwDoc& project, Kind kind, const std::wstring& file) 
     m_previewPath.clear();
     m_progressResultSet = 0;
     m_resultSetClock.start();
-    // The worker only touches the project and its connection; the window keeps its hands off both (read-only
-    // pages, Connect and SQL Console waiting) until runFinished.
-    m_thread = QThread::create([this, &project, kind, file] {
-        if (kind == Kind::Preview) {
-            m_previewPath = RunPreview(project);
-            m_succeeded = !m_previewPath.empty();
-        } else {
-            m_succeeded = Engine().RunAndOpen(project, file, 0);
-        }
-        m_outcome = Engine().LastOutcome();
-    });
+    return true;
+}
+
+void RunController::Launch(std::function<bool()> work) {
+    m_thread = QThread::create([this, work = std::move(work)] { m_succeeded = work(); });
     connect(m_thread, &QThread::finished, this, &RunController::OnThreadFinished);
     emit runStarted(m_project, m_kind);
     m_thread->start();
+}
+
+bool RunController::StartReport(CtwDoc& project, const std::wstring& file) {
+    if (!Begin(project, Kind::Report)) return false;
+    if (!Engine().PrepareRun(project, file, 0)) {
+        m_project = nullptr;
+        emit busy(BusyText());
+        return false;
+    }
+    Launch([] { return Engine().ExecuteRun(); });
+    return true;
+}
+
+bool RunController::StartPreview(CtwDoc& project) {
+    if (!Begin(project, Kind::Preview)) return false;
+    const std::wstring path = PreparePreviewFile(project);
+    if (path.empty() || !Engine().PrepareRun(project, path, 1)) {
+        m_project = nullptr;
+        return false;
+    }
+    m_previewPath = QString::fromStdWString(path);
+    Launch([] { return Engine().ExecuteRun(); });
     return true;
 }
 
@@ -56,13 +64,16 @@ void RunController::OnThreadFinished() {
     m_thread = nullptr;
     CtwDoc* project = m_project;
     m_project = nullptr;
-    emit runFinished(project, m_kind, m_succeeded, QString::fromStdWString(m_previewPath));
+    // The run's last step belongs on the thread that prepared it: it gives the project back and opens the
+    // finished report when the project asks so.
+    m_outcome = Engine().FinishRun(*project);
+    if (m_kind == Kind::Preview && m_outcome.state == RunOutcome::State::Stopped) m_previewPath.clear();
+    emit runFinished(project, m_kind, m_succeeded, m_previewPath);
 }
 
 void RunController::RequestStop() {
     if (!IsRunning()) return;
     Engine().RequestStop();
-    if (CDB* connection = m_project->Connection()) connection->Cancel();
 }
 
 void RunController::WaitForEnd() {

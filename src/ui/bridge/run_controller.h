@@ -1,11 +1,11 @@
 #pragma once
-// Runs reports and previews on a worker thread, one at a time in the program, with progress and a stop.
+// Runs reports and previews on a worker thread, one at a time in the program, with a stop.
 
 #include <QElapsedTimer>
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <QThread>
+#include <functional>
 #include <string>
 
 #include "ex_report.h"
@@ -25,12 +25,13 @@ class RunController : public QObject {
     // The project being run; null when none is.
     CtwDoc* RunningProject() const { return m_project; }
 
-    // Starts a report run of project into file on the worker thread. False when a run is in progress; the status
-    // bar then says that a report is being created.
+    // Starts a report run of project into file. The run copies what it reads from the project here, on the
+    // window's thread, and writes the report on the worker. False when something is running (the status bar
+    // then says that a report is being created) or the engine refused.
     bool StartReport(CtwDoc& project, const std::wstring& file);
-    // Starts a preview run of project (the engine's preview file). False when a run is in progress.
+    // Starts a preview run of project into its preview file. False as for StartReport.
     bool StartPreview(CtwDoc& project);
-    // Asks the running report to stop and cancels its running statement; safe to repeat.
+    // Asks the running report to stop (its statement is cancelled, its partial report thrown away).
     void RequestStop();
     // Processes window events until the running run has ended (closing a window that waits for its run).
     void WaitForEnd();
@@ -51,15 +52,16 @@ class RunController : public QObject {
     void busy(const QString& text);
 
   private:
-    RunController();
-    bool Start(CtwDoc& project, Kind kind, const std::wstring& file);
+    RunController() = default;
+    bool Begin(CtwDoc& project, Kind kind);
+    void Launch(std::function<bool()> work);
     void OnThreadFinished();
 
     QThread* m_thread = nullptr;
     CtwDoc* m_project = nullptr;
     Kind m_kind = Kind::Report;
     bool m_succeeded = false;
-    std::wstring m_previewPath;
+    QString m_previewPath;
     RunOutcome m_outcome;
     int m_progressResultSet = 0;
     QElapsedTimer m_resultSetClock;

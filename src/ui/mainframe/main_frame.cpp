@@ -142,7 +142,9 @@ void CMainFrame::BuildMenus() {
             RebuildRecentMenu();
         }
     });
-    connect(Action(kClose), &QAction::triggered, m_mdi, &QMdiArea::closeActiveSubWindow);
+    connect(Action(kClose), &QAction::triggered, this, [this] {
+        if (CChildFrame* child = ActiveChild()) child->parentWidget()->close();
+    });
     connect(Action(kExit), &QAction::triggered, this, &QWidget::close);
     RebuildRecentMenu();
 
@@ -382,6 +384,9 @@ CChildFrame* CMainFrame::AddChild(std::unique_ptr<CtwDoc> project) {
         UpdateActions();
     });
     connect(child->View(), &CProjectView::runReturned, this, &CMainFrame::OnRunReturned);
+    connect(child, &CChildFrame::connectFinished, this, [this] {
+        if (!m_startupRuns.empty()) RunNextStartupRun();
+    });
     connect(child->View()->Tabs(), &QTabWidget::currentChanged, this, &CMainFrame::UpdateActions);
     window->showMaximized();
     m_mdi->setActiveSubWindow(window);
@@ -412,7 +417,7 @@ CChildFrame* CMainFrame::OpenProject(const QString& path) {
         return nullptr;
     }
     auto project = std::make_unique<CtwDoc>();
-    if (!project->Load(absolute.toStdWString())) {
+    if (!project->LoadFile(absolute.toStdWString())) {
         const QString text = tr("The project %1 could not be opened:\n%2")
                                  .arg(absolute, QString::fromStdWString(project->LoadError()));
         Host().MessageBox(text.toStdWString(), L"Open", MessageIcon::Error);
@@ -422,7 +427,9 @@ CChildFrame* CMainFrame::OpenProject(const QString& path) {
     project->SetModified(false);
     RecentFiles::Add(absolute);
     RebuildRecentMenu();
-    return AddChild(std::move(project));
+    CChildFrame* child = AddChild(std::move(project));
+    child->ConnectInBackground();
+    return child;
 }
 
 void CMainFrame::ShowOpenDialog() {
@@ -483,10 +490,13 @@ void CMainFrame::RunNextStartupRun() {
     while (!m_startupRuns.empty() && !RunController::Instance().IsRunning()) {
         QPointer<CChildFrame> child = m_startupRuns.front();
         m_startupRuns.erase(m_startupRuns.begin());
-        if (child) {
-            child->View()->Run();
+        if (!child) continue;
+        if (child->IsConnecting()) {
+            m_startupRuns.insert(m_startupRuns.begin(), child);  // runs when its connect has ended
             return;
         }
+        child->View()->Run();
+        return;
     }
 }
 

@@ -5,6 +5,8 @@
 #include <QSettings>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QMdiSubWindow>
+#include <QWidget>
 
 namespace {
 
@@ -70,7 +72,32 @@ QString LookEntry(int look) {
     }
 }
 
+namespace {
+
+// Hands the application's palette to every window: widgets that resolved theirs under the old style (tab
+// widgets in the multi-document area among them) otherwise keep the old colours.
+void SpreadPalette() {
+    const QPalette palette = QApplication::palette();
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        window->setPalette(palette);
+        // The multi-document area gives its windows palettes of their own.
+        for (QMdiSubWindow* child : window->findChildren<QMdiSubWindow*>()) child->setPalette(palette);
+    }
+}
+
+int SelectLook(int look);
+
+}  // namespace
+
 int ApplyLook(int look) {
+    look = SelectLook(look);
+    SpreadPalette();
+    return look;
+}
+
+namespace {
+
+int SelectLook(int look) {
     if (look < kFirstLook || look > kLastLook) look = kDefaultLook;
     if (PlatformStyleName().isEmpty()) PlatformStyleName() = QApplication::style()->name();
     if (look == 219) {
@@ -98,6 +125,8 @@ int ApplyLook(int look) {
     }
     return look;
 }
+
+}  // namespace
 
 int StoredLook() {
     const int look = QSettings().value(QStringLiteral("ApplicationLook"), kDefaultLook).toInt();

@@ -1,6 +1,8 @@
 #include "child_frame.h"
 
 #include <QCloseEvent>
+#include <QEventLoop>
+#include <QThread>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QSplitter>
@@ -15,6 +17,8 @@
 
 CChildFrame::CChildFrame(std::unique_ptr<CtwDoc> project, int untitledNumber, QWidget* parent)
     : QWidget(parent), m_project(std::move(project)), m_untitledNumber(untitledNumber) {
+    // Painted by the window itself, so that its background follows the theme (the area's frame does not).
+    setAutoFillBackground(true);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     m_splitter = new QSplitter(Qt::Vertical, this);
@@ -32,6 +36,10 @@ CChildFrame::CChildFrame(std::unique_ptr<CtwDoc> project, int untitledNumber, QW
     layout->addWidget(m_splitter);
 
     m_project->m_onModifiedChanged = [this] { UpdateTitle(); };
+    m_project->m_onFieldChanged = [this](ProjectField field) {
+        if (field == ProjectField::Connection) m_view->ProjectChanged();
+        emit m_view->projectFieldChanged(static_cast<int>(field));
+    };
     RunController& controller = RunController::Instance();
     connect(&controller, &RunController::runStarted, this, [this](CtwDoc* started) { OnRunStarted(started); });
     connect(&controller, &RunController::runFinished, this, [this](CtwDoc* finished) { OnRunFinished(finished); });
@@ -40,6 +48,7 @@ CChildFrame::CChildFrame(std::unique_ptr<CtwDoc> project, int untitledNumber, QW
 
 CChildFrame::~CChildFrame() {
     m_project->m_onModifiedChanged = nullptr;
+    m_project->m_onFieldChanged = nullptr;
     // The preview and the pages go before the project they point to.
     delete m_splitter;
 }
@@ -73,6 +82,24 @@ bool CChildFrame::Save(bool saveAs) {
     return true;
 }
 
+void CChildFrame::ConnectInBackground() {
+    const CDB* connection = m_project->Connection();
+    if (IsConnecting() || connection == nullptr || connection->IsConnected()) return;
+    m_view->SetConnecting(true);
+    m_preview->SetWaiting(true);
+    CtwDoc* project = m_project.get();
+    m_connectThread = QThread::create([project] { project->ConnectDatabase(); });
+    connect(m_connectThread, &QThread::finished, this, [this] {
+        m_connectThread->wait();
+        m_connectThread->deleteLater();
+        m_connectThread = nullptr;
+        m_view->SetConnecting(false);
+        m_preview->SetWaiting(false);
+        emit connectFinished();
+    });
+    m_connectThread->start();
+}
+
 void CChildFrame::OnRunStarted(CtwDoc* project) {
     if (project == m_project.get()) m_view->SetRunning(true);
 }
@@ -82,6 +109,12 @@ void CChildFrame::OnRunFinished(CtwDoc* project) {
 }
 
 void CChildFrame::closeEvent(QCloseEvent* event) {
+    if (IsConnecting()) {
+        // The connect lends the project's connection to its thread; the window waits for it to come back.
+        QEventLoop loop;
+        connect(this, &CChildFrame::connectFinished, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
     RunController& controller = RunController::Instance();
     if (controller.RunningProject() == m_project.get() && controller.RunningKind() == RunController::Kind::Preview) {
         controller.RequestStop();

@@ -8,6 +8,7 @@ class CHtmlPreview;
 class CProjectView;
 class CtwDoc;
 class QSplitter;
+class QThread;
 
 class CChildFrame : public QWidget {
     Q_OBJECT
@@ -30,6 +31,11 @@ class CChildFrame : public QWidget {
     // Refreshes the window title: the title, "*" directly after it while the project is modified.
     void UpdateTitle();
 
+    // Connects the project's database on a worker thread (a project is loaded without connecting, so that a
+    // slow or unreachable server never freezes the window). Run, Connect, SQL Console and the preview wait.
+    void ConnectInBackground();
+    bool IsConnecting() const { return m_connectThread != nullptr; }
+
     // Writes the project to its file (asking for a name when it has none, or always with saveAs). False when
     // cancelled or failed (the failure is shown).
     bool Save(bool saveAs = false);
@@ -37,6 +43,8 @@ class CChildFrame : public QWidget {
   signals:
     // The title or the modified mark changed.
     void titleChanged();
+    // The background connect has ended.
+    void connectFinished();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -50,4 +58,5 @@ class CChildFrame : public QWidget {
     QSplitter* m_splitter = nullptr;
     CProjectView* m_view = nullptr;
     CHtmlPreview* m_preview = nullptr;
+    QThread* m_connectThread = nullptr;
 };

@@ -96,8 +96,17 @@ void CHtmlPreview::OnFocusChanged(QWidget* old, QWidget* now) {
     if (into && !from) Refresh();
 }
 
+void CHtmlPreview::SetWaiting(bool waiting) {
+    m_waiting = waiting;
+    if (!waiting && m_pending) Refresh();
+}
+
 void CHtmlPreview::Refresh() {
     if (m_project == nullptr) return;
+    if (m_waiting) {
+        m_pending = true;
+        return;
+    }
     RunController& controller = RunController::Instance();
     if (controller.IsRunning()) {
         // A preview being made is replaced by this one; a report run finishes first.
@@ -120,7 +129,15 @@ void CHtmlPreview::Start() {
 void CHtmlPreview::OnRunFinished(CtwDoc* project, int kind, const QString& path) {
     if (project == m_project && kind == static_cast<int>(RunController::Kind::Preview) && !m_pending) Show(path);
     // A preview asked for meanwhile is made now; a later finish picks up any that must still wait.
-    if (m_pending && !RunController::Instance().IsRunning()) Start();
+    if (m_pending && !m_waiting && !RunController::Instance().IsRunning()) Start();
+}
+
+void CHtmlPreview::FindText(const QString& text) {
+    if (m_web != nullptr && m_stack->currentWidget() == m_web) {
+        m_web->findText(text);
+    } else if (m_html != nullptr && m_stack->currentWidget() == m_html) {
+        m_html->find(text);
+    }
 }
 
 void CHtmlPreview::Show(const QString& path) {

@@ -26,6 +26,10 @@ class CHtmlPreview : public QWidget {
     // The preview file shown last (empty before the first preview).
     const QString& PreviewFile() const { return m_previewFile; }
     bool IsPending() const { return m_pending; }
+    // While waiting (its project connecting), a preview asked for is made when the wait ends.
+    void SetWaiting(bool waiting);
+    // Scrolls the preview to the first place that shows text (the screen tour shows the first rows).
+    void FindText(const QString& text);
     // The label above the preview.
     static QString LabelText();
 
@@ -47,6 +51,7 @@ class CHtmlPreview : public QWidget {
     CtwDoc* m_project;
     QString m_previewFile;
     bool m_pending = false;
+    bool m_waiting = false;
     bool m_shownOnce = false;
     QLabel* m_label = nullptr;
     QStackedWidget* m_stack = nullptr;

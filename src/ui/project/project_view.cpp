@@ -33,6 +33,24 @@ constexpr PageInfo kPages[CProjectView::kPageCount] = {
     {"Properties", "properties.html"}, {"Parameters", "params.html"}, {"Converters", "converters.html"},
 };
 
+// Tabs 24 pixels high at least; a style sheet would do it too but pins the palette against theme changes.
+class TallTabBar : public QTabBar {
+  public:
+    using QTabBar::QTabBar;
+
+  protected:
+    QSize tabSizeHint(int index) const override {
+        QSize size = QTabBar::tabSizeHint(index);
+        size.setHeight(std::max(size.height(), 24));
+        return size;
+    }
+};
+
+class PageTabs : public QTabWidget {
+  public:
+    explicit PageTabs(QWidget* parent) : QTabWidget(parent) { setTabBar(new TallTabBar(this)); }
+};
+
 CProjectView::PageFactory& Factory() {
     static CProjectView::PageFactory factory = [](int index, CProjectView* view) -> ProjectPage* {
         switch (index) {
@@ -78,9 +96,8 @@ CProjectView::CProjectView(CtwDoc* project, QWidget* parent) : QWidget(parent), 
 
     RefreshConnectionText();
 
-    m_tabs = new QTabWidget(this);
+    m_tabs = new PageTabs(this);
     m_tabs->setIconSize(QSize(16, 16));
-    m_tabs->tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab { min-height: 24px; }"));
     for (int index = 0; index < kPageCount; ++index) {
         ProjectPage* page = Factory()(index, this);
         m_pages[static_cast<size_t>(index)] = page;
@@ -130,15 +147,34 @@ void CProjectView::StoreCurrentPage() {
 void CProjectView::SetRunning(bool running) {
     m_running = running;
     for (ProjectPage* page : m_pages) page->setEnabled(!running);
-    m_connectButton->setEnabled(!running);
+    m_connectButton->setEnabled(!running && !m_connecting);
+}
+
+bool CProjectView::Busy() {
+    if (m_connecting) {
+        emit RunController::Instance().busy(tr("The database connection is being established. Please wait."));
+        return true;
+    }
+    if (m_running || RunController::Instance().IsRunning()) {
+        emit RunController::Instance().busy(RunController::BusyText());
+        return true;
+    }
+    return false;
+}
+
+void CProjectView::SetConnecting(bool connecting) {
+    m_connecting = connecting;
+    m_connectButton->setEnabled(!connecting && !m_running);
+    if (connecting && m_project != nullptr && m_project->Connection() != nullptr) {
+        m_connectionText->setText(
+            tr("Connecting to %1 ...").arg(QString::fromStdWString(m_project->Connection()->ConInfo(1, 0))));
+    } else {
+        RefreshConnectionText();
+    }
 }
 
 void CProjectView::Run() {
-    if (m_project == nullptr) return;
-    if (m_running || RunController::Instance().IsRunning()) {
-        emit RunController::Instance().busy(RunController::BusyText());
-        return;
-    }
+    if (m_project == nullptr || Busy()) return;
     if (m_project->ReportFile.empty()) {
         Host().MessageBox(L"There is no output file specified yet.", L"Execution", MessageIcon::Error);
         return;
@@ -159,16 +195,16 @@ void CProjectView::Run() {
 }
 
 void CProjectView::Connect() {
-    if (m_running) {
-        emit RunController::Instance().busy(RunController::BusyText());
+    if (m_running || m_connecting) {
+        Busy();
         return;
     }
     ShowNotBuilt(this, tr("Connect to Database"));
 }
 
 void CProjectView::SqlConsole() {
-    if (m_running) {
-        emit RunController::Instance().busy(RunController::BusyText());
+    if (m_running || m_connecting) {
+        Busy();
         return;
     }
     const CDB* connection = m_project != nullptr ? m_project->Connection() : nullptr;

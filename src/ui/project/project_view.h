@@ -41,6 +41,9 @@ class CProjectView : public QWidget {
     // The project's run started or ended: pages read-only and the project commands waiting meanwhile.
     void SetRunning(bool running);
     bool IsRunning() const { return m_running; }
+    // The project's database is being connected: Run, Connect and SQL Console wait.
+    void SetConnecting(bool connecting);
+    bool IsConnecting() const { return m_connecting; }
 
     // Runs the project into its ReportFile on the worker thread.
     void Run();
@@ -52,14 +55,19 @@ class CProjectView : public QWidget {
   signals:
     // A run started from this view has returned.
     void runReturned(bool succeeded);
+    // A setter changed a field of the project (a ProjectField); pages showing it refresh.
+    void projectFieldChanged(int field);
 
   private:
     void OnTabChanged(int index);
     void RefreshConnectionText();
+    // True (with the status-bar message) when the project cannot take a command now.
+    bool Busy();
 
     CtwDoc* m_project;
     int m_currentPage = 0;
     bool m_running = false;
+    bool m_connecting = false;
     QLineEdit* m_connectionText = nullptr;
     QToolButton* m_connectButton = nullptr;
     QTabWidget* m_tabs = nullptr;

@@ -97,13 +97,17 @@ TEST_F(ProjectWindowTest, StopEndsALongRunQuicklyAndKeepsTheOldReport) {
     EXPECT_TRUE(other->Preview()->IsPending());
 
     bool finished = false;
-    QObject::connect(&RunController::Instance(), &RunController::runFinished, m_frame.get(),
-                     [&](CtwDoc* project) { finished = finished || project == &child->Project(); });
+    RunOutcome::State state = RunOutcome::State::Finished;
+    QObject::connect(&RunController::Instance(), &RunController::runFinished, m_frame.get(), [&](CtwDoc* project) {
+        if (project != &child->Project()) return;
+        finished = true;
+        state = RunController::Instance().LastOutcome().state;  // before the waiting preview runs
+    });
     clock.restart();
     m_frame->StopButton()->click();
     ASSERT_TRUE(WaitFor([&] { return finished; }, 5000));
     EXPECT_LT(clock.elapsed(), 1000);
-    EXPECT_EQ(RunController::Instance().LastOutcome().state, RunOutcome::State::Stopped);
+    EXPECT_EQ(state, RunOutcome::State::Stopped);
     // The stopped run's partial report is thrown away: nothing of it reaches the report file. (The old content
     // itself survives once the writers write through a temporary file; until then opening truncates it.)
     const std::string report = ReadBytes(m_folder.Path() / "old.txt");

@@ -31,7 +31,7 @@ fail() {
 }
 [ $status -eq 0 ] || fail "the program ended with status $status"
 [ ! -f "$shots/failed.txt" ] || fail "the screen tour failed (step $(cat "$shots/failed.txt"))"
-for picture in main preview main-dark after-run tab-0-query tab-4-footer tab-8-converters; do
+for picture in main preview preview-rows main-dark after-run tab-0-query tab-4-footer tab-8-converters; do
     [ -s "$shots/$picture.png" ] || fail "no screenshot $picture.png"
 done
 # The demo's first result set, as the preview shows it: regions with their orders, items and totals.

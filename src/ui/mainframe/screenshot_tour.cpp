@@ -74,12 +74,15 @@ void ScreenshotTour::Step() {
     if (m_step == 0) {
         Grab(QStringLiteral("main"));
         Grab(QStringLiteral("preview"), child->Preview());
-    } else if (m_step <= tabSteps) {
-        const int index = m_step - 1;
+        child->Preview()->FindText(QStringLiteral("Overseas"));  // a row of the first result set
+    } else if (m_step == 1) {
+        Grab(QStringLiteral("preview-rows"), child->Preview());
+    } else if (m_step <= tabSteps + 1) {
+        const int index = m_step - 2;
         Grab(QStringLiteral("tab-%1-%2").arg(index).arg(CProjectView::TabLabel(index).toLower()));
         if (index + 1 < tabSteps) tabs->setCurrentIndex(index + 1);
         else ApplyLook(216);
-    } else if (m_step == tabSteps + 1) {
+    } else if (m_step == tabSteps + 2) {
         Grab(QStringLiteral("main-dark"));
         ApplyLook(m_frame.Look());
         tabs->setCurrentIndex(0);
@@ -98,7 +101,7 @@ void ScreenshotTour::Step() {
         return;
     }
     ++m_step;
-    QTimer::singleShot(m_step == 1 ? 10 : kSettleMs, this, &ScreenshotTour::Step);
+    QTimer::singleShot(kSettleMs, this, &ScreenshotTour::Step);
 }
 
 void ScreenshotTour::Finish(int status) {

@@ -132,6 +132,14 @@ void CHtmlPreview::OnRunFinished(CtwDoc* project, int kind, const QString& path)
     if (m_pending && !m_waiting && !RunController::Instance().IsRunning()) Start();
 }
 
+void CHtmlPreview::FindText(const QString& text) {
+    if (m_web != nullptr && m_stack->currentWidget() == m_web) {
+        m_web->findText(text);
+    } else if (m_html != nullptr && m_stack->currentWidget() == m_html) {
+        m_html->find(text);
+    }
+}
+
 void CHtmlPreview::Show(const QString& path) {
     if (path.isEmpty()) return;
     m_previewFile = path;

@@ -28,6 +28,8 @@ class CHtmlPreview : public QWidget {
     bool IsPending() const { return m_pending; }
     // While waiting (its project connecting), a preview asked for is made when the wait ends.
     void SetWaiting(bool waiting);
+    // Scrolls the preview to the first place that shows text (the screen tour shows the first rows).
+    void FindText(const QString& text);
     // The label above the preview.
     static QString LabelText();
 

@@ -12,6 +12,11 @@
 #include "help.h"
 #include "icons.h"
 #include "not_built.h"
+#include "page_footer.h"
+#include "page_header.h"
+#include "page_output.h"
+#include "page_query.h"
+#include "page_report.h"
 #include "page_converter.h"
 #include "page_markers.h"
 #include "page_parameters.h"
@@ -53,6 +58,11 @@ class PageTabs : public QTabWidget {
 CProjectView::PageFactory& Factory() {
     static CProjectView::PageFactory factory = [](int index, CProjectView* view) -> ProjectPage* {
         switch (index) {
+            case 0: return new PageQuery(view);
+            case 1: return new PageOutput(view);
+            case 2: return new PageReport(view);
+            case 3: return new PageHeader(view);
+            case 4: return new PageFooter(view);
             case 5: return new PageMarkers(view);
             case 6: return new PageProperties(view);
             case 7: return new PageParameters(view);

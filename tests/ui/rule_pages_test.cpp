@@ -143,7 +143,10 @@ TEST_F(RulePagesTest, LoadingColumnNamesFromTheScript) {
     QList<bool> loaded;
     QObject::connect(page, &WhiteDialogWithProps::columnsLoaded, [&loaded](bool ok) { loaded << ok; });
     page->LoadColumnsButton()->click();
+    // The connection is the page's until the load ends: a run asked for meanwhile waits.
+    EXPECT_TRUE(child->View()->ConnectionInUse());
     ASSERT_TRUE(WaitFor([&] { return loaded.size() == 1; }));
+    EXPECT_FALSE(child->View()->ConnectionInUse());
     EXPECT_TRUE(loaded.value(0));
     ASSERT_EQ(page->ColumnBox()->count(), 2);  // the first result set only
     EXPECT_EQ(page->ColumnBox()->itemText(1), QStringLiteral("b"));

@@ -42,7 +42,10 @@ class CProjectView : public QWidget {
     void SetRunning(bool running);
     bool IsRunning() const { return m_running; }
     // A page runs a statement on the project's connection (loading column names): runs wait until it ends.
-    void SetConnectionInUse(bool inUse) { m_connectionInUse = inUse; }
+    void SetConnectionInUse(bool inUse) {
+        m_connectionInUse = inUse;
+        emit connectionInUseChanged(inUse);
+    }
     bool ConnectionInUse() const { return m_connectionInUse; }
     // The project's database is being connected: Run, Connect and SQL Console wait.
     void SetConnecting(bool connecting);
@@ -60,6 +63,8 @@ class CProjectView : public QWidget {
     void runReturned(bool succeeded);
     // A setter changed a field of the project (a ProjectField); pages showing it refresh.
     void projectFieldChanged(int field);
+    // A page started or ended a statement on the connection (the preview waits meanwhile).
+    void connectionInUseChanged(bool inUse);
 
   private:
     void OnTabChanged(int index);

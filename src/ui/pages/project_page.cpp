@@ -41,17 +41,34 @@ FieldKind FieldKindOf(const QWidget* control) {
     return FieldKind::None;
 }
 
-ProjectPage::ProjectPage(CProjectView* view, QWidget* parent) : QWidget(parent), m_view(view) {}
+ProjectPage::ProjectPage(CProjectView* view, QWidget* parent) : QWidget(parent), m_view(view) {
+    // The theme's base colour: white in the light looks, the dark look's own base in the dark one.
+    setAutoFillBackground(true);
+    setBackgroundRole(QPalette::Base);
+}
+
+CtwDoc* ProjectPage::Project() const { return m_view != nullptr ? m_view->Project() : nullptr; }
+
+void ProjectPage::Store() {
+    if (CtwDoc* project = Project(); project && m_view->CanStore()) SaveToProject(*project);
+}
 
 void ProjectPage::Activate() {
     show();
-    if (CtwDoc* project = m_view->Project()) LoadFromProject(*project);
+    if (CtwDoc* project = Project()) LoadFromProject(*project);
 }
 
 void ProjectPage::Deactivate() {
-    if (CtwDoc* project = m_view->Project(); project && m_view->CanStore()) SaveToProject(*project);
+    Store();
     hide();
 }
+
+void ProjectPage::focusOutEvent(QFocusEvent* event) {
+    Store();
+    QWidget::focusOutEvent(event);
+}
+
+
 
 PlaceholderPage::PlaceholderPage(CProjectView* view, const QString& name, QWidget* parent)
     : ProjectPage(view, parent) {

@@ -20,6 +20,8 @@ void SetFieldKind(QWidget* control, FieldKind kind);
 // The kind of control: its mark, else a plain text field for line edits and text edits, else None.
 FieldKind FieldKindOf(const QWidget* control);
 
+// A page: it reaches its project only through its view (which may have none), stores its values when it is
+// left or loses the focus, and paints its background in the theme's base colour (white in the light looks).
 class ProjectPage : public QWidget {
     Q_OBJECT
   public:
@@ -35,10 +37,22 @@ class ProjectPage : public QWidget {
     virtual void SaveToProject(CtwDoc& project) = 0;
 
     CProjectView* View() const { return m_view; }
+    // The view's project; null when the view has none.
+    CtwDoc* Project() const;
+    // SaveToProject with the view's project, when there is one and it is not running (a run's pages store
+    // nothing).
+    void Store();
+
+  protected:
+    void focusOutEvent(QFocusEvent* event) override;
 
   private:
+
     CProjectView* m_view;
 };
+
+// The name the page base has in the design notes.
+using WhiteDialog = ProjectPage;
 
 // The stand-in of a page that is not built yet: its name and nothing to move.
 class PlaceholderPage : public ProjectPage {

@@ -26,6 +26,8 @@ CChildFrame::CChildFrame(std::unique_ptr<CtwDoc> project, int untitledNumber, QW
     m_view = new CProjectView(m_project.get(), m_splitter);
     m_view->setMinimumHeight(kMinimumTop);
     m_preview = new CHtmlPreview(m_project.get(), m_splitter);
+    // A page loading column names holds the connection: a preview asked for meanwhile follows afterwards.
+    connect(m_view, &CProjectView::connectionInUseChanged, m_preview, &CHtmlPreview::SetWaiting);
     m_splitter->addWidget(m_view);
     m_splitter->addWidget(m_preview);
     m_splitter->setStretchFactor(0, 0);

@@ -13,6 +13,15 @@
 #include "help.h"
 #include "icons.h"
 #include "log.h"
+#include "page_footer.h"
+#include "page_header.h"
+#include "page_output.h"
+#include "page_query.h"
+#include "page_report.h"
+#include "page_converter.h"
+#include "page_markers.h"
+#include "page_parameters.h"
+#include "page_properties.h"
 #include "project_page.h"
 #include "qt_host.h"
 #include "run_controller.h"
@@ -50,7 +59,18 @@ class PageTabs : public QTabWidget {
 
 CProjectView::PageFactory& Factory() {
     static CProjectView::PageFactory factory = [](int index, CProjectView* view) -> ProjectPage* {
-        return new PlaceholderPage(view, CProjectView::TabLabel(index));
+        switch (index) {
+            case 0: return new PageQuery(view);
+            case 1: return new PageOutput(view);
+            case 2: return new PageReport(view);
+            case 3: return new PageHeader(view);
+            case 4: return new PageFooter(view);
+            case 5: return new PageMarkers(view);
+            case 6: return new PageProperties(view);
+            case 7: return new PageParameters(view);
+            case 8: return new PageConverter(view);
+            default: return new PlaceholderPage(view, CProjectView::TabLabel(index));
+        }
     };
     return factory;
 }
@@ -141,6 +161,10 @@ void CProjectView::SetRunning(bool running) {
 }
 
 bool CProjectView::Busy() {
+    if (m_connectionInUse) {
+        emit RunController::Instance().busy(tr("The column list is being loaded. Please wait."));
+        return true;
+    }
     if (m_connecting) {
         emit RunController::Instance().busy(tr("The database connection is being established. Please wait."));
         return true;

@@ -41,6 +41,12 @@ class CProjectView : public QWidget {
     // The project's run started or ended: pages read-only and the project commands waiting meanwhile.
     void SetRunning(bool running);
     bool IsRunning() const { return m_running; }
+    // A page runs a statement on the project's connection (loading column names): runs wait until it ends.
+    void SetConnectionInUse(bool inUse) {
+        m_connectionInUse = inUse;
+        emit connectionInUseChanged(inUse);
+    }
+    bool ConnectionInUse() const { return m_connectionInUse; }
     // The project's database is being connected: Run, Connect and SQL Console wait.
     void SetConnecting(bool connecting);
     bool IsConnecting() const { return m_connecting; }
@@ -57,6 +63,8 @@ class CProjectView : public QWidget {
     void runReturned(bool succeeded);
     // A setter changed a field of the project (a ProjectField); pages showing it refresh.
     void projectFieldChanged(int field);
+    // A page started or ended a statement on the connection (the preview waits meanwhile).
+    void connectionInUseChanged(bool inUse);
 
   private:
     void OnTabChanged(int index);
@@ -68,6 +76,7 @@ class CProjectView : public QWidget {
     int m_currentPage = 0;
     bool m_running = false;
     bool m_connecting = false;
+    bool m_connectionInUse = false;
     QLineEdit* m_connectionText = nullptr;
     QToolButton* m_connectButton = nullptr;
     QTabWidget* m_tabs = nullptr;

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRadioButton>
@@ -332,4 +333,22 @@ TEST_F(PagesTest, TabSwitchesAndSaveKeepTheProjectFileByteForByte) {
     EXPECT_FALSE(m_project.IsModified());
     ASSERT_TRUE(m_project.Save(m_path));
     EXPECT_EQ(ReadBytes(std::filesystem::path(m_path)), before);
+}
+
+TEST_F(PagesTest, TheEditorLeavesCtrlRToTheWindowAndStoresTheTypedScriptOnFocusLoss) {
+    Open("[Query]\nText = 'SELECT 1'\n");
+    auto* query = P<PageQuery>(0);
+    // A key the editor took for itself would never reach Run's shortcut.
+    QKeyEvent run(QEvent::ShortcutOverride, Qt::Key_R, Qt::ControlModifier);
+    run.ignore();
+    QApplication::sendEvent(query->Editor(), &run);
+    EXPECT_FALSE(run.isAccepted());
+    // Run stores the page first; without that, leaving the editor does.
+    query->Editor()->LoadText(QStringLiteral("SELECT 42"));
+    m_view->StoreCurrentPage();
+    EXPECT_EQ(m_project.Text, L"SELECT 42");
+    query->Editor()->LoadText(QStringLiteral("SELECT 43"));
+    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+    QApplication::sendEvent(query->Editor(), &out);
+    EXPECT_EQ(m_project.Text, L"SELECT 43");
 }

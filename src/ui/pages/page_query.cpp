@@ -338,6 +338,8 @@ void PageQuery::ExternalEditor() {
         return;
     }
     const QString program = QString::fromStdWString(Settings().getStr(L"SQLeditor")).trimmed();
+    // Watched before the editor starts: a quick editor may save before it could be watched afterwards.
+    WatchFile(QFileInfo(path).absoluteFilePath());
     bool started = false;
     QString reason;
     // The old default names a program this system does not have: the desktop's own text editor instead.
@@ -359,9 +361,7 @@ void PageQuery::ExternalEditor() {
                               .arg(program, reason)
                               .toStdWString(),
                           L"Error", MessageIcon::Error);
-        return;
     }
-    WatchFile(QFileInfo(path).absoluteFilePath());
 }
 
 void PageQuery::WatchFile(const QString& path) {

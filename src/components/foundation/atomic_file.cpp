@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "file_descriptor.h"
 #include "text.h"
 
 namespace tw {
@@ -19,25 +20,7 @@ std::wstring SystemError(int error) { return Utf8ToWide(std::strerror(error)); }
 
 std::wstring Quoted(const fs::path& path) { return L"'" + FromPath(path) + L"'"; }
 
-class FileDescriptor {
-  public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor() {
-        if (m_fd >= 0) ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int Get() const { return m_fd; }
-    // Closes now and reports the result (close can report a failed delayed write).
-    int Close() {
-        const int result = ::close(m_fd);
-        m_fd = -1;
-        return result;
-    }
-
-  private:
-    int m_fd;
-};
+using tw::FileDescriptor;
 
 bool WriteAll(int fd, std::string_view content) {
     while (!content.empty()) {

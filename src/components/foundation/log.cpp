@@ -14,6 +14,7 @@
 #include <mutex>
 #include <vector>
 
+#include "file_descriptor.h"
 #include "text.h"
 
 namespace {
@@ -25,19 +26,7 @@ std::wstring g_state;
 bool g_echo = false;
 bool g_echoInfo = false;
 
-class FileDescriptor {
-  public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor() {
-        if (m_fd >= 0) ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int Get() const { return m_fd; }
-
-  private:
-    int m_fd;
-};
+using tw::FileDescriptor;
 
 // The log says what the user ran and from where: the folder is made private to the user, parents included
 // when they are made here, and a log folder that others can enter is closed again.

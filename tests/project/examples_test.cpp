@@ -9,7 +9,7 @@ TEST(Examples, EveryDemoProjectLoads) {
     const std::filesystem::path folder = std::filesystem::path(TW_TEST_DATA) / ".." / ".." / "examples";
     const std::pair<const char*, int> projects[] = {
         {"demo_rtf.twp", 0}, {"demo_html.twp", 1}, {"demo_xml.twp", 2},   {"demo_text.twp", 3},
-        {"demo_chm.twp", 4}, {"demo_pdf.twp", 5},  {"demo_excel.twp", 6},
+        {"demo_chm.twp", 4}, {"demo_pdf.twp", 5},  {"demo_excel.twp", 6}, {"demo_xlsx.twp", 7},
     };
     for (const auto& [name, format] : projects) {
         SCOPED_TRACE(name);

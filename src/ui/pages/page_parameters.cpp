@@ -105,7 +105,7 @@ void PageParameters::LoadFromProject(CtwDoc& project) {
 void PageParameters::SaveToProject(CtwDoc& project) { project.SetValuesFile(m_file->text().toStdWString()); }
 
 void PageParameters::OnFileChanged() {
-    CtwDoc* project = View()->Project();
+    CtwDoc* project = Project();
     if (project == nullptr) return;
     // During a run the page is read-only; the text put there by LoadFromProject itself is the project's already.
     if (View()->CanStore()) project->SetValuesFile(m_file->text().toStdWString());
@@ -113,7 +113,7 @@ void PageParameters::OnFileChanged() {
 }
 
 void PageParameters::EditFile() {
-    CtwDoc* project = View()->Project();
+    CtwDoc* project = Project();
     if (project == nullptr || m_editor != nullptr || !View()->CanStore()) return;
     QString name = m_file->text();
     while (!name.isEmpty() && QStringLiteral(" \t\r\n").contains(name.back())) name.chop(1);
@@ -151,7 +151,7 @@ void PageParameters::OnEditorFinished() {
     m_editor->deleteLater();
     m_editor = nullptr;
     m_editorButton->setEnabled(true);
-    if (CtwDoc* project = View()->Project()) {
+    if (CtwDoc* project = Project()) {
         if (View()->CanStore()) project->SetValuesFile(m_file->text().toStdWString());
         // Reread even when Values did not change: the file's content did.
         LoadFromProject(*project);

@@ -36,7 +36,11 @@ class ProjectPage : public QWidget {
     // Writes the controls into project (setters change only what differs).
     virtual void SaveToProject(CtwDoc& project) = 0;
 
+    // The view the page belongs to; null once the view has begun to close (DetachView).
     CProjectView* View() const { return m_view; }
+    // Called by the closing view before its widgets go: focus changes during the teardown must not store into
+    // a project through a view that is half destroyed.
+    void DetachView() { m_view = nullptr; }
     // The view's project; null when the view has none.
     CtwDoc* Project() const;
     // SaveToProject with the view's project, when there is one and it is not running (a run's pages store

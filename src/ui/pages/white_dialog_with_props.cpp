@@ -270,7 +270,7 @@ bool WhiteDialogWithProps::RefuseDuplicate(const std::wstring& column, int posit
 
 void WhiteDialogWithProps::Activate() {
     ProjectPage::Activate();
-    CtwDoc* project = View()->Project();
+    CtwDoc* project = Project();
     if (project == nullptr) return;
     QStringList names;
     for (const std::wstring& name : project->m_resultColumns) names << QString::fromStdWString(name);
@@ -302,18 +302,18 @@ void WhiteDialogWithProps::OnSelectionChanged() {
         return;
     }
     m_selected = m_list->indexOfTopLevelItem(selected.first());
-    CtwDoc* project = View()->Project();
+    CtwDoc* project = Project();
     if (project != nullptr && m_selected < RuleCount(*project)) ShowRule(*project, m_selected);
 }
 
 void WhiteDialogWithProps::OnAdd() {
-    CtwDoc* project = View()->Project();
+    CtwDoc* project = Project();
     if (project == nullptr || !View()->CanStore()) return;
     AddRule(*project);
 }
 
 void WhiteDialogWithProps::OnSave() {
-    CtwDoc* project = View()->Project();
+    CtwDoc* project = Project();
     if (project == nullptr || !View()->CanStore()) return;
     const QList<QTreeWidgetItem*> selected = m_list->selectedItems();
     if (selected.isEmpty()) {
@@ -324,7 +324,7 @@ void WhiteDialogWithProps::OnSave() {
 }
 
 void WhiteDialogWithProps::OnRemove() {
-    CtwDoc* project = View()->Project();
+    CtwDoc* project = Project();
     if (project == nullptr || !View()->CanStore()) return;
     const QList<QTreeWidgetItem*> selected = m_list->selectedItems();
     if (selected.isEmpty()) {
@@ -347,7 +347,7 @@ void WhiteDialogWithProps::OnRemove() {
 }
 
 void WhiteDialogWithProps::LoadColumns() {
-    CtwDoc* project = View()->Project();
+    CtwDoc* project = Project();
     CDB* connection = project != nullptr ? project->Connection() : nullptr;
     if (connection == nullptr || !connection->IsConnected()) {
         Host().MessageBox(L"There is no active database connection.", L"Column List", MessageIcon::Error);
@@ -370,7 +370,7 @@ void WhiteDialogWithProps::LoadColumns() {
     connection->ResetCancel();
     m_loader = QThread::create([connection, script, outcome] { outcome->result = ReadColumnNames(*connection, script); });
     m_loadColumns->setEnabled(false);
-    View()->SetConnectionInUse(true);
+    if (View() != nullptr) View()->SetConnectionInUse(true);
     connect(m_loader, &QThread::finished, this, &WhiteDialogWithProps::OnLoaderFinished);
     connect(m_loader, &QThread::finished, m_loader, &QObject::deleteLater);
     m_loader->start();
@@ -379,15 +379,15 @@ void WhiteDialogWithProps::LoadColumns() {
 void WhiteDialogWithProps::StopLoadingColumns() {
     if (m_loader == nullptr || m_outcome == nullptr) return;
     m_outcome->stopped = true;
-    if (CtwDoc* project = View()->Project(); project && project->Connection()) project->Connection()->CancelAll();
+    if (CtwDoc* project = Project(); project && project->Connection()) project->Connection()->CancelAll();
 }
 
 void WhiteDialogWithProps::OnLoaderFinished() {
     std::shared_ptr<LoadOutcome> outcome = std::move(m_outcome);
     m_loader = nullptr;
     m_loadColumns->setEnabled(true);
-    View()->SetConnectionInUse(false);
-    if (CtwDoc* project = View()->Project(); project && project->Connection()) project->Connection()->ResetCancel();
+    if (View() != nullptr) View()->SetConnectionInUse(false);
+    if (CtwDoc* project = Project(); project && project->Connection()) project->Connection()->ResetCancel();
     if (outcome == nullptr || outcome->stopped) {
         emit columnsLoaded(false);
         return;

@@ -119,7 +119,10 @@ CProjectView::CProjectView(CtwDoc* project, QWidget* parent) : QWidget(parent), 
     connect(m_tabs, &QTabWidget::currentChanged, this, &CProjectView::OnTabChanged);
 }
 
-CProjectView::~CProjectView() = default;
+CProjectView::~CProjectView() {
+    for (ProjectPage* page : m_pages)
+        if (page != nullptr) page->DetachView();
+}
 
 ProjectPage* CProjectView::Page(int index) const {
     return index >= 0 && index < kPageCount ? m_pages[static_cast<size_t>(index)] : nullptr;

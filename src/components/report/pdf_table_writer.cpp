@@ -4,6 +4,7 @@
 #include <pango/pangocairo.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "column_widths.h"
 #include "pdf_writer.h"
@@ -94,11 +95,11 @@ void PdfReport::EndTable(std::wstring_view) {
     if (!m_open || !m_inTable) return;
     if (m_inRow) EndRow(L"row");
     FlushBuffered();
-    FlushGroup();
     m_inTable = false;
     m_widthsFixed = false;
     m_bufferedCount = 0;
-    if (m_rowHeld)
+    // The last rows wait for what follows the table (ReleaseHeldRow), with the gap after them.
+    if (m_rowHeld || m_groupCount > 0)
         m_gapAfterHeld = true;
     else
         m_y += 8;
@@ -129,11 +130,16 @@ void PdfReport::StreamRow(RowData& row) {
 }
 
 void PdfReport::ReleaseHeldRow(double keep) {
-    if (!m_rowHeld) return;
-    m_rowHeld = false;
-    m_keepWithNext = keep;
-    DrawRow(m_heldRow, true);
-    m_keepWithNext = 0;
+    if (m_groupCount > 0) {
+        FlushGroup(keep);
+    } else if (m_rowHeld) {
+        m_rowHeld = false;
+        m_keepWithNext = keep;
+        DrawRow(m_heldRow, true);
+        m_keepWithNext = 0;
+    } else {
+        return;
+    }
     if (m_gapAfterHeld) m_y += 8;
     m_gapAfterHeld = false;
 }
@@ -174,8 +180,24 @@ void PdfReport::AddToGroup(RowData& row) {
     SetBand(0);
 }
 
-void PdfReport::FlushGroup() {
+void PdfReport::FlushGroup(double keep) {
     if (m_groupCount == 0) return;
+    const size_t lastBand = m_bandStarts.size() - 1;
+    if (keep > 0 && m_groupCount > 1 && m_groupHeights[lastBand] + keep > m_groupRoom[lastBand]) {
+        RowData& lastRow = m_group[static_cast<size_t>(m_groupCount - 1)];
+        double alone = keep;
+        for (size_t b = 0; b < m_bandStarts.size(); ++b) {
+            SetBand(b);
+            const double band = RowHeight(lastRow, false) + (m_hasHeader ? RowHeight(m_buffered[0], true) : 0);
+            alone = std::max(alone, band + (b == lastBand ? keep : 0));
+        }
+        SetBand(0);
+        if (alone <= m_pageHeight - 2 * m_margin - kFooterHeight) {
+            --m_groupCount;
+            FlushGroup(0);
+            AddToGroup(lastRow);
+        }
+    }
     for (size_t b = 0; b < m_bandStarts.size(); ++b) {
         SetBand(b);
         if (b > 0 || !m_groupOnCurrentPage) NewPage();
@@ -326,10 +348,33 @@ void PdfReport::FlushBuffered() {
     }
 }
 
+// Plain text in one look (regular, or bold all through) without a line break, that fits its column.
+const PdfPlainText::Line* PdfReport::PlainLine(const CellData& cell, size_t column, bool isHeader,
+                                               double width) {
+    const RichText& text = cell.text;
+    bool bold = cell.header;
+    if (!text.spans.empty()) {
+        const Span& span = text.spans[0];
+        if (text.spans.size() > 1 || span.start > 0 || span.end < text.utf8.size() || span.italic ||
+            span.size > 0)
+            return nullptr;
+        bold = bold || span.bold;
+    }
+    const PdfPlainText::Line* line = m_plain->Shape(column * 2 + (isHeader ? 1 : 0), text.utf8, bold);
+    // Narrower than the layout's width by a unit at least: a line that only just fits is left to pango's
+    // own judgement.
+    if (line && line->width >= static_cast<int>((width - 2 * kPadding) * PANGO_SCALE)) return nullptr;
+    return line;
+}
+
 double PdfReport::RowHeight(const RowData& row, bool isHeader) {
     double height = 0;
     for (size_t k = 0, n = BandSize(row); k < n; ++k) {
         const size_t c = BandColumn(k);
+        if (const PdfPlainText::Line* line = PlainLine(row.cells[c], c, isHeader, ColumnWidth(m_widths, c))) {
+            height = std::max(height, ToPoints(m_plain->LineHeight(line->bold)));
+            continue;
+        }
         PangoLayout* layout = CellLayout(c, isHeader);
         pango_layout_set_width(layout,
                                static_cast<int>((ColumnWidth(m_widths, c) - 2 * kPadding) * PANGO_SCALE));
@@ -381,6 +426,13 @@ void PdfReport::DrawRow(const RowData& row, bool repeatHeader) {
         if (!whole && lines.at.empty()) {
             for (size_t k = 0, n = BandSize(row); k < n; ++k) {
                 const size_t c = BandColumn(k);
+                // A row drawn in slices walks every cell's layout, the plain ones too.
+                if (PlainLine(row.cells[c], c, isHeader, ColumnWidth(m_widths, c))) {
+                    PangoLayout* layout = CellLayout(c, isHeader);
+                    pango_layout_set_width(
+                        layout, static_cast<int>((ColumnWidth(m_widths, c) - 2 * kPadding) * PANGO_SCALE));
+                    ApplyText(layout, row.cells[c].text, row.cells[c].header);
+                }
                 lines.at.push_back(pango_layout_get_iter(CellLayout(c, isHeader)));
                 lines.measured.push_back(pango_layout_get_iter(CellLayout(c, isHeader)));
             }
@@ -416,29 +468,35 @@ void PdfReport::DrawRow(const RowData& row, bool repeatHeader) {
             }
         }
         const double sliceHeight = whole ? height - 2 * kPadding : sliceBottom - offset;
-        // Backgrounds and borders first, then the text on top.
+        // Backgrounds first, then the text on top; the borders go with the page's grid.
         double x = m_margin;
-        cairo_set_line_width(cr, 0.5);
+        m_rowEdges.assign(1, x);
         for (size_t k = 0, n = BandSize(row); k < n; ++k) {
             const size_t c = BandColumn(k);
             const double width = ColumnWidth(m_widths, c);
             const CellData& cell = row.cells[c];
-            cairo_rectangle(cr, x, m_y, width, sliceHeight + 2 * kPadding);
             if (cell.hasBackground || cell.header) {
+                cairo_rectangle(cr, x, m_y, width, sliceHeight + 2 * kPadding);
                 SetRgb(cr, cell.hasBackground ? cell.background : kHeaderShade);
-                cairo_fill_preserve(cr);
+                cairo_fill(cr);
             }
-            SetRgb(cr, kBorder);
-            cairo_stroke(cr);
             x += width;
+            m_rowEdges.push_back(x);
         }
+        AddToGrid(m_y, m_y + sliceHeight + 2 * kPadding);
         SetRgb(cr, 0x000000);
         x = m_margin;
         for (size_t k = 0, n = BandSize(row); k < n; ++k) {
             const size_t c = BandColumn(k);
             if (whole) {
-                cairo_move_to(cr, x + kPadding, m_y + kPadding);
-                pango_cairo_show_layout(cr, CellLayout(c, isHeader));
+                if (const PdfPlainText::Line* line =
+                        PlainLine(row.cells[c], c, isHeader, ColumnWidth(m_widths, c))) {
+                    m_plain->Draw(cr, *line, x + kPadding, m_y + kPadding);
+                } else {
+                    m_plain->Flush(cr);
+                    cairo_move_to(cr, x + kPadding, m_y + kPadding);
+                    pango_cairo_show_layout(cr, CellLayout(c, isHeader));
+                }
             } else if (PangoLayoutIter*& iter = lines.at[k]) {
                 for (;;) {
                     PangoRectangle logical;
@@ -456,10 +514,46 @@ void PdfReport::DrawRow(const RowData& row, bool repeatHeader) {
             }
             x += ColumnWidth(m_widths, c);
         }
+        m_plain->Flush(cr);
         m_y += sliceHeight + 2 * kPadding;
         if (whole || next < 0) break;
         NewPage();
         drawHeader();
         offset = next;
     }
+}
+
+void PdfReport::AddToGrid(double top, double bottom) {
+    if (m_rowEdges.size() < 2) return;
+    if (!m_grid.bottoms.empty() && (m_grid.edges != m_rowEdges || std::abs(m_grid.bottoms.back() - top) > 1e-6))
+        StrokeGrid();
+    if (m_grid.bottoms.empty()) {
+        m_grid.edges = m_rowEdges;
+        m_grid.top = top;
+    }
+    m_grid.bottoms.push_back(bottom);
+}
+
+// A line across the rows' width at the top and below every row, and a line down each column edge. Square caps
+// close the outer corners as the joins of a rectangle would.
+void PdfReport::StrokeGrid() {
+    if (m_grid.bottoms.empty()) return;
+    cairo_t* cr = Context();
+    const double left = m_grid.edges.front(), right = m_grid.edges.back();
+    cairo_move_to(cr, left, m_grid.top);
+    cairo_line_to(cr, right, m_grid.top);
+    for (const double y : m_grid.bottoms) {
+        cairo_move_to(cr, left, y);
+        cairo_line_to(cr, right, y);
+    }
+    for (const double x : m_grid.edges) {
+        cairo_move_to(cr, x, m_grid.top);
+        cairo_line_to(cr, x, m_grid.bottoms.back());
+    }
+    SetRgb(cr, kBorder);
+    cairo_set_line_width(cr, 0.5);
+    cairo_set_line_cap(cr, CAIRO_LINE_CAP_SQUARE);
+    cairo_stroke(cr);
+    cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
+    m_grid.bottoms.clear();
 }

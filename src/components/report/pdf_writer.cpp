@@ -106,6 +106,7 @@ void PdfReport::SetCellPoints(double points) {
     pango_font_description_set_size(m_handles->cellFont.get(), static_cast<int>(points * PANGO_SCALE));
     for (auto* layouts : {&m_handles->cells, &m_handles->headerCells})
         for (auto& layout : *layouts) pango_layout_set_font_description(layout.get(), m_handles->cellFont.get());
+    m_plain->SetFont(m_handles->cellFont.get());
 }
 
 // Colour fonts (emoji) are left out: cairo draws their glyphs as pictures, which no reader can search or copy.
@@ -162,6 +163,8 @@ int PdfReport::Open() {
     pango_font_description_set_family(h.font.get(), kFontFamily);
     pango_font_description_set_size(h.font.get(), kBodyPoints * PANGO_SCALE);
     h.cellFont.reset(pango_font_description_copy(h.font.get()));
+    m_plain = std::make_unique<PdfPlainText>(h.context.get());
+    m_plain->SetFont(h.cellFont.get());
     if (!h.plainAttributes) {
         h.plainAttributes = pango_attr_list_new();
         pango_attr_list_insert(h.plainAttributes, pango_attr_insert_hyphens_new(FALSE));
@@ -172,6 +175,8 @@ int PdfReport::Open() {
     m_open = true;
     m_pageOpen = false;
     m_rowHeld = m_gapAfterHeld = false;
+    m_grid.bottoms.clear();
+    m_groupCount = 0;
     m_pageCount = 0;
     m_inParagraph = m_inTable = m_inRow = m_inCell = false;
     m_styles.Reset();
@@ -198,6 +203,7 @@ int PdfReport::Close() {
         cairo_pdf_surface_add_outline(h.surface.get(), CAIRO_PDF_OUTLINE_ROOT, entry.text.c_str(),
                                       link.c_str(), static_cast<cairo_pdf_outline_flags_t>(0));
     }
+    m_plain.reset();
     h.cells.clear();
     h.headerCells.clear();
     h.layout.reset();
@@ -228,6 +234,7 @@ void PdfReport::Discard() {
     // The file goes first: what cairo still writes while it is torn down is dropped.
     m_file.Discard();
     auto& h = *m_handles;
+    m_plain.reset();
     h.cells.clear();
     h.headerCells.clear();
     h.layout.reset();
@@ -250,6 +257,7 @@ void PdfReport::EnsurePage() {
 
 void PdfReport::FinishPage() {
     if (!m_pageOpen) return;
+    StrokeGrid();
     cairo_t* cr = m_handles->cr.get();
     PangoLayout* layout = m_handles->pageNumber.get();
     pango_layout_set_font_description(layout, m_handles->font.get());
@@ -381,16 +389,21 @@ void PdfReport::DrawParagraph(const RichText& text, int type, const std::string&
 
     const double before = level > 0 ? kHeadingPoints[level] * 0.6 : 2;
     const double bottom = m_pageHeight - m_margin - kFooterHeight;
-    FlushGroup();  // rows of a banded table come before text that follows them
-    if (m_rowHeld) {
+    if (m_inTable) FlushGroup(0);  // rows of a banded table come before text in the middle of it
+    if (m_rowHeld || m_groupCount > 0) {
         // Text after a table (its footer) does not stand alone at the top of a page: when it fits on a page
-        // with the header row and the table's last row, that row moves to its page.
+        // with the header row and the table's last row, that row moves to its page (in a banded table, to the
+        // pages of its bands; FlushGroup judges the room there).
         int width = 0, height = 0;
         pango_layout_get_size(layout, &width, &height);
         const double need = 8 + before + ToPoints(height) + 3;
-        const double room = bottom - m_margin - RowHeight(m_heldRow, false) -
-                            (m_hasHeader && !m_buffered.empty() ? RowHeight(m_buffered[0], true) : 0);
-        ReleaseHeldRow(need <= room && !m_heldAfterHeader ? need : 0);
+        double keep = need;
+        if (m_rowHeld) {
+            const double room = bottom - m_margin - RowHeight(m_heldRow, false) -
+                                (m_hasHeader && !m_buffered.empty() ? RowHeight(m_buffered[0], true) : 0);
+            keep = need <= room && !m_heldAfterHeader ? need : 0;
+        }
+        ReleaseHeldRow(keep);
     }
     EnsurePage();
     m_y += before;

@@ -17,6 +17,7 @@
 
 #include "areport.h"
 #include "output_file.h"
+#include "pdf_plain_text.h"
 #include "style_depth.h"
 
 typedef struct _cairo_surface cairo_surface_t;
@@ -107,6 +108,8 @@ class PdfReport : public AReport {
     // The layout of a column; the header row has layouts of its own, so repeating it keeps a row's layouts.
     PangoLayout* CellLayout(size_t column, bool header);
     RowData& CurrentRow();
+    // The cell as a line of plain text (PdfPlainText) when it is one and fits width; null for the layout.
+    const PdfPlainText::Line* PlainLine(const CellData& cell, size_t column, bool isHeader, double width);
     void FixColumnWidths();
     // The size of table text (points) in every cell layout.
     void SetCellPoints(double points);
@@ -122,12 +125,20 @@ class PdfReport : public AReport {
     // A row whose widths are fixed: held back (one row) or gathered into the page group of a banded table.
     void StreamRow(RowData& row);
     void AddToGroup(RowData& row);
-    // Draws the gathered rows of a banded table: each band on a page of its own, with the header row.
-    void FlushGroup();
-    // Draws the held last row; keep is room the next thing (a footer) needs below it on the same page.
+    // Draws the gathered rows of a banded table: each band on a page of its own, with the header row. keep is
+    // room the next thing (a footer) needs below the last band's rows; when they leave too little, the last
+    // row goes to pages of its own, if they then hold it.
+    void FlushGroup(double keep = 0);
+    // Draws the held last row, or the gathered rows of a banded table (held at its end); keep is room the next
+    // thing (a footer) needs below it on the same page.
     void ReleaseHeldRow(double keep);
+    // Adds the borders of the cells whose edges are m_rowEdges, from top to bottom, to the grid of the page.
+    void AddToGrid(double top, double bottom);
+    // Strokes the grid gathered so far (before the page ends, or before a row that does not continue it).
+    void StrokeGrid();
 
     std::unique_ptr<Deleters> m_handles;
+    std::unique_ptr<PdfPlainText> m_plain;  // the cells that need no layout; while the document is open
     OutputFile m_file;
     double m_pageWidth = 0, m_pageHeight = 0, m_margin = 42;
     double m_y = 0;
@@ -164,6 +175,15 @@ class PdfReport : public AReport {
     int m_groupCount = 0;
     std::vector<double> m_groupHeights, m_groupRoom;
     bool m_groupOnCurrentPage = false, m_firstGroup = true;
+
+    // The cell borders of consecutive rows with the same column edges, stroked as one path of lines: a
+    // rectangle per cell would write four times the numbers and a stroke each.
+    struct Grid {
+        std::vector<double> edges, bottoms;  // x of the column edges; y where each row ends
+        double top = 0;
+    };
+    Grid m_grid;
+    std::vector<double> m_rowEdges;
 
     // The last row drawn is held until the next thing is known, so that a footer is never alone on a page.
     RowData m_heldRow;

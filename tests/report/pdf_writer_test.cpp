@@ -265,6 +265,51 @@ TEST(PdfWriter, FooterKeepsTheLastRowsOnItsPage) {
     EXPECT_TRUE(footerOnANewPage) << "no row count put the page break before the footer";
 }
 
+// The same in a table whose columns continue on following pages: a footer that would start the last page alone
+// takes the last row with it, on the pages of every band.
+TEST(PdfWriter, FooterKeepsTheLastRowsOfABandedTable) {
+    if (!HavePoppler()) GTEST_SKIP() << "poppler-utils are not available";
+    constexpr int kColumns = 30;
+    bool rowMoved = false;
+    for (int rows = 30; rows <= 44; ++rows) {
+        SCOPED_TRACE(rows);
+        rt::TempDir scratch;
+        const std::string path = scratch.Name("banded.pdf");
+        PdfReport report;
+        ASSERT_EQ(twtest::OpenAlone(report, path), RE_OK);
+        report.BeginTable(L"ResultSet", {});
+        report.BeginRow({}, {}, kColumns);
+        for (int c = 0; c < kColumns; ++c) report.Cell(L"column" + std::to_wstring(c), 1, {});
+        report.EndRow({});
+        for (int row = 0; row < rows; ++row) {
+            report.BeginRow(L"row", {}, kColumns);
+            report.Cell(L"ROWCELL" + std::to_wstring(row), 0, {});
+            for (int c = 1; c < kColumns; ++c)
+                report.Cell(L"value" + std::to_wstring(row) + L"x" + std::to_wstring(c), 0, {});
+            report.EndRow(L"row");
+        }
+        report.EndTable(L"ResultSet");
+        report.Text(L"FOOTERTEXT after the table", 0, {}, 0);
+        ASSERT_EQ(report.Close(), RE_OK);
+        const int pages = Pages(path);
+        ASSERT_GE(pages, 3);
+        const std::set<std::string> last = Words(PdfText(path, pages));
+        ASSERT_TRUE(last.count("FOOTERTEXT"));
+        const std::string lastRow = "ROWCELL" + std::to_string(rows - 1);
+        EXPECT_TRUE(last.count(lastRow)) << "the footer is alone on page " << pages;
+        EXPECT_TRUE(last.count("column0"));
+        rowMoved = rowMoved || !last.count("ROWCELL" + std::to_string(rows - 2));
+        // Every value once, the last column's too.
+        const std::string text = PdfText(path);
+        for (int row = 0; row < rows; ++row) {
+            const std::string cell = "value" + std::to_string(row) + "x" + std::to_string(kColumns - 1) + "\n";
+            EXPECT_EQ(text.find(cell), text.rfind(cell)) << cell;
+            EXPECT_NE(text.find(cell), std::string::npos) << cell;
+        }
+    }
+    EXPECT_TRUE(rowMoved) << "no row count put the page break before the footer";
+}
+
 // A megabyte in one cell keeps every sentence to its last (long runs of text once lost most of their lines).
 TEST(PdfWriter, MegabyteCellKeepsEverySentence) {
     if (!HavePoppler()) GTEST_SKIP() << "poppler-utils are not available";

@@ -27,7 +27,7 @@ struct Repertoire {
         for (int i = 0; i < kCharacters; ++i) {
             const gunichar c = CharacterAt(i);
             const GUnicodeScript script = g_unichar_get_script(c);
-            kind[i] = c == 0xAD ? -1
+            kind[i] = c == 0xAD                           ? -1
                       : script == G_UNICODE_SCRIPT_LATIN  ? 1
                       : script == G_UNICODE_SCRIPT_COMMON ? 0
                                                           : -1;
@@ -50,17 +50,17 @@ void AppendCharacter(std::string& utf8, int index) {
 
 }  // namespace
 
-// The regular or bold cell font, with its own layout for learning pairs. Text mixing Latin letters with common
-// characters is one Latin run to pango, text of common characters alone a run of no script; the font may kern
-// them differently, so each has its own tables.
+// The regular or bold cell font, with its own layout for learning pairs. Text mixing Latin letters with
+// common characters is one Latin run to pango, text of common characters alone a run of no script; the font
+// may kern them differently, so each has its own tables.
 struct PdfPlainText::Look {
     std::unique_ptr<PangoLayout, ObjectDeleter> layout;
     std::unique_ptr<PangoFont, ObjectDeleter> font;
     cairo_scaled_font_t* scaledFont = nullptr;  // owned by font
     int height = 0, baseline = 0;
     bool usable = false;
-    std::vector<int> advances[2];         // [latin][first * (kCharacters + 1) + second]
-    std::vector<PangoGlyph> glyphs[2];    // [latin][character]; 0 until learned
+    std::vector<int> advances[2];       // [latin][first * (kCharacters + 1) + second]
+    std::vector<PangoGlyph> glyphs[2];  // [latin][character]; 0 until learned
     std::string scratch;
 };
 
@@ -122,8 +122,8 @@ PdfPlainText::Look& PdfPlainText::LookOf(bool bold) {
 int PdfPlainText::LineHeight(bool bold) { return LookOf(bold).height; }
 int PdfPlainText::Baseline(bool bold) { return LookOf(bold).baseline; }
 
-// Learned from a layout of the pair, after a letter when the run is Latin: the pair must come out as one run in
-// the look's font, one glyph per character, in order, with no glyph moved off its pen position.
+// Learned from a layout of the pair, after a letter when the run is Latin: the pair must come out as one run
+// in the look's font, one glyph per character, in order, with no glyph moved off its pen position.
 bool PdfPlainText::Advance(Look& look, bool latin, int first, int second, int& advance) {
     int& known = look.advances[latin][static_cast<size_t>(first) * (kCharacters + 1) + second];
     if (known == kUnknown) {
@@ -234,7 +234,8 @@ void PdfPlainText::Flush(cairo_t* cr) {
     cairo_set_scaled_font(cr, LookOf(batch.bold).scaledFont);
     cairo_show_text_glyphs(cr, batch.text.data(), static_cast<int>(batch.text.size()), batch.glyphs.data(),
                            static_cast<int>(batch.glyphs.size()), batch.clusters.data(),
-                           static_cast<int>(batch.clusters.size()), static_cast<cairo_text_cluster_flags_t>(0));
+                           static_cast<int>(batch.clusters.size()),
+                           static_cast<cairo_text_cluster_flags_t>(0));
     batch.glyphs.clear();
     batch.clusters.clear();
     batch.text.clear();

@@ -265,6 +265,35 @@ TEST(PdfWriter, FooterKeepsTheLastRowsOnItsPage) {
     EXPECT_TRUE(footerOnANewPage) << "no row count put the page break before the footer";
 }
 
+// The widths come from the first rows; ids that count past them and larger amounts still stay whole on one line
+// when the page has room to spare.
+TEST(PdfWriter, LaterLongerValuesStayWhole) {
+    if (!HavePoppler()) GTEST_SKIP() << "poppler-utils are not available";
+    constexpr int kRows = 1200;
+    rt::TempDir scratch;
+    const std::string path = scratch.Name("ids.pdf");
+    PdfReport report;
+    ASSERT_EQ(twtest::OpenAlone(report, path), RE_OK);
+    report.BeginTable(L"ResultSet", {});
+    report.BeginRow({}, {}, 2);
+    report.Cell(L"id", 1, {});
+    report.Cell(L"amount", 1, {});
+    report.EndRow({});
+    for (int row = 0; row < kRows; ++row) {
+        report.BeginRow(L"row", {}, 2);
+        report.Cell(std::to_wstring(row * 97), 0, {});
+        report.Cell(std::to_wstring(row * 1009) + L".25", 0, {});
+        report.EndRow(L"row");
+    }
+    report.EndTable(L"ResultSet");
+    ASSERT_EQ(report.Close(), RE_OK);
+    const std::set<std::string> words = Words(PdfText(path));
+    for (int row = 0; row < kRows; ++row) {
+        ASSERT_TRUE(words.count(std::to_string(row * 97))) << row * 97 << " is broken";
+        ASSERT_TRUE(words.count(std::to_string(row * 1009) + ".25")) << row * 1009 << ".25 is broken";
+    }
+}
+
 // The same in a table whose columns continue on following pages: a footer that would start the last page alone
 // takes the last row with it, on the pages of every band.
 TEST(PdfWriter, FooterKeepsTheLastRowsOfABandedTable) {

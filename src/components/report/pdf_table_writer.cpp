@@ -20,6 +20,8 @@ constexpr double kMinColumn = 18;
 constexpr double kCellPoints = 9, kMinCellPoints = 7;
 // The narrowest a column of a banded table gets (about eight characters), unless its values are all shorter.
 constexpr double kMinBandColumn = 48;
+// The most a column of a table that fits its page grows beyond its measured width (about six digits).
+constexpr double kHeadroom = 48;
 constexpr size_t kMeasuredBytes = 4096;
 constexpr double kSpareColumn = 60;  // a cell beyond the measured columns
 constexpr std::uint32_t kHeaderShade = 0xE4E4E4;
@@ -305,6 +307,15 @@ void PdfReport::FixColumnWidths() {
     m_bandStarts.assign(1, 0);
     if (minimumTotal <= available || columns < 2) {
         m_widths = BalanceColumns(natural, minimum, available);
+        // The widths come from the first rows only; later values are often longer (ids that count up, larger
+        // amounts). Room the page has to spare goes to every column alike, up to a few characters each, so
+        // that such a value stays on one line rather than break inside (1278 as 12 over 78).
+        double total = 0;
+        for (const double width : m_widths) total += width;
+        if (total < available && !m_widths.empty()) {
+            const double extra = std::min((available - total) / static_cast<double>(m_widths.size()), kHeadroom);
+            for (double& width : m_widths) width += extra;
+        }
     } else {
         ColumnBands bands = SplitIntoBands(natural, minimum, available, kMinBandColumn);
         m_widths = std::move(bands.widths);

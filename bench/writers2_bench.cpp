@@ -1,7 +1,7 @@
 // Throughput and peak memory of the RTF and PDF writers for large result sets, PDF pages per second, and the
 // time the PDF writer takes for one very long cell.
 //
-//   writers2_bench [--pdf] [rows ...]     (default: 100000 1000000; --pdf: only the PDF rows)
+//   writers2_bench [--pdf] [rows ...]     (default: 100000 1000000; --pdf: only the PDF rows and the mixed text)
 //
 // Each case runs in a child process of its own, so that its peak resident set size is its own. Rows are
 // written the way the run writes them: four columns, some cells styled, and the file is removed afterwards.
@@ -72,6 +72,49 @@ int WriteReport(int format, const std::string& path, long rows) {
         std::fprintf(stderr, "close failed: %s\n", tw::WideToUtf8(report.ErrorText()).c_str());
         return 1;
     }
+    std::ofstream(path + ".pages") << pages;
+    return 0;
+}
+
+// Rows of varied Latin text (every value different, letters from all of Latin-1 and Latin Extended-A), the case
+// where the PDF writer's tables of glyph advances learn the most.
+int WriteMixed(const std::string& path, long rows) {
+    MultiReport report;
+    report.AddReport(RF_PDF, tw::Utf8ToWide(path), L"");
+    if (report.Open() != RE_OK) return 1;
+    report.BeginTable(L"ResultSet", L"");
+    report.BeginRow(L"", L"", 3);
+    for (const wchar_t* column : {L"id", L"words", L"code"}) report.Cell(column, 1, L"");
+    report.EndRow(L"");
+    unsigned state = 12345;
+    auto next = [&state] { return state = state * 1103515245u + 12345u, (state >> 8) & 0xFFFF; };
+    auto character = [&next]() -> wchar_t {
+        const unsigned pick = next() % 100;
+        if (pick < 60) return static_cast<wchar_t>(L'a' + next() % 26);
+        if (pick < 70) return static_cast<wchar_t>(L'A' + next() % 26);
+        if (pick < 80) return static_cast<wchar_t>(L'0' + next() % 10);
+        if (pick < 90) return static_cast<wchar_t>(0xC0 + next() % 0x40);
+        return static_cast<wchar_t>(0x100 + next() % 0x80);
+    };
+    std::wstring words, code;
+    for (long row = 0; row < rows; ++row) {
+        words.clear();
+        for (int word = 0; word < 3; ++word) {
+            if (word > 0) words += L' ';
+            for (unsigned length = 3 + next() % 5; length > 0; --length) words += character();
+        }
+        code.clear();
+        for (int i = 0; i < 6; ++i) code += character();
+        report.BeginRow(L"row", L"", 3);
+        report.Cell(std::to_wstring(row), 0, L"");
+        report.Cell(words, 0, L"");
+        report.Cell(code, 0, L"");
+        report.EndRow(L"row");
+    }
+    report.EndTable(L"ResultSet");
+    const auto* pdf = dynamic_cast<const PdfReport*>(report.Writer());
+    const int pages = pdf ? pdf->PageCount() : 0;
+    if (report.Close() != RE_OK) return 1;
     std::ofstream(path + ".pages") << pages;
     return 0;
 }
@@ -159,6 +202,8 @@ int main(int argc, char** argv) {
                             [](const std::string& path, long size) { return WriteReport(RF_PDF, path, size); })
                         ? 0
                         : 1;
+    for (const long rows : counts)
+        failures += Measure("PDF mixed", rows, folder + "/mixed.pdf", WriteMixed) ? 0 : 1;
     for (const long characters : pdfOnly ? std::vector<long>{} : std::vector<long>{100000L, 1000000L})
         failures += Measure("PDF cell", characters, folder + "/long.pdf", WriteLongCell) ? 0 : 1;
     if (std::getenv("TW_BENCH_KEEP"))

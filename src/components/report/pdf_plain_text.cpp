@@ -160,6 +160,43 @@ bool PdfPlainText::Advance(Look& look, bool latin, int first, int second, int& a
     return true;
 }
 
+bool PdfPlainText::LearnLine(Look& look, bool latin, const Line& line) {
+    const std::vector<Glyph>& characters = line.glyphs;  // table indexes still
+    pango_layout_set_text(look.layout.get(), line.text.data(), static_cast<int>(line.text.size()));
+    PangoLayoutLine* laid = pango_layout_get_line_readonly(look.layout.get(), 0);
+    if (!laid || !laid->runs || laid->runs->next || pango_layout_get_line_count(look.layout.get()) != 1)
+        return true;
+    auto* run = static_cast<PangoLayoutRun*>(laid->runs->data);
+    const PangoGlyphString* glyphs = run->glyphs;
+    if (run->item->analysis.font != look.font.get() ||
+        glyphs->num_glyphs != static_cast<int>(characters.size()))
+        return true;
+    auto pair = [&](size_t i) -> int& {
+        const size_t next = i + 1 < characters.size() ? characters[i + 1].index : kEnd;
+        return look.advances[latin][characters[i].index * (kCharacters + 1) + next];
+    };
+    // Checked all through before anything is kept: one plain glyph per character, in order, each the glyph
+    // its character has elsewhere.
+    int byte = 0;
+    for (size_t i = 0; i < characters.size(); ++i) {
+        const PangoGlyphInfo& info = glyphs->glyphs[i];
+        const PangoGlyph known = look.glyphs[latin][characters[i].index];
+        if (glyphs->log_clusters[i] != byte || info.geometry.x_offset != 0 || info.geometry.y_offset != 0 ||
+            (info.glyph & PANGO_GLYPH_UNKNOWN_FLAG) != 0 || info.glyph == PANGO_GLYPH_EMPTY ||
+            (known != 0 && known != info.glyph))
+            return true;
+        // A pair placed otherwise here than before depends on more than its neighbour: not for the tables.
+        const int advance = pair(i);
+        if (advance != kUnknown && advance != kRefused && advance != info.geometry.width) return false;
+        byte += characters[i].index < 95 ? 1 : 2;
+    }
+    for (size_t i = 0; i < characters.size(); ++i) {
+        if (pair(i) == kUnknown) pair(i) = glyphs->glyphs[i].geometry.width;
+        look.glyphs[latin][characters[i].index] = glyphs->glyphs[i].glyph;
+    }
+    return true;
+}
+
 const PdfPlainText::Line* PdfPlainText::Shape(size_t slot, std::string_view utf8, bool bold) {
     if (slot >= m_slots.size()) m_slots.resize(slot + 1);
     Line& line = m_slots[slot];
@@ -198,9 +235,17 @@ const PdfPlainText::Line* PdfPlainText::Shape(size_t slot, std::string_view utf8
     Look& look = LookOf(bold);
     if (!look.usable) return nullptr;
     int x = 0;
+    bool learned = false;
     for (size_t i = 0; i < line.glyphs.size(); ++i) {
         const int character = static_cast<int>(line.glyphs[i].index);
         const int next = i + 1 < line.glyphs.size() ? static_cast<int>(line.glyphs[i + 1].index) : kEnd;
+        // A text with pairs not seen yet is laid out once as a whole, which teaches all of its pairs (a cell
+        // costs at most the layout it would have had); a pair that whole text does not teach is tried alone.
+        if (!learned &&
+            look.advances[latin][static_cast<size_t>(character) * (kCharacters + 1) + next] == kUnknown) {
+            learned = true;
+            if (!LearnLine(look, latin, line)) return nullptr;
+        }
         int advance = 0;
         if (!Advance(look, latin, character, next, advance)) return nullptr;
         line.glyphs[i].x = static_cast<double>(x) / PANGO_SCALE;

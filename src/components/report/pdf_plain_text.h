@@ -60,6 +60,9 @@ class PdfPlainText {
     // The advance of character first when second follows it (second kEnd: it ends the line); false when the
     // pair is left to the layout.
     bool Advance(Look& look, bool latin, int first, int second, int& advance);
+    // Learns the pairs of line (its glyphs still hold table indexes) from one layout of all of it, when that
+    // layout is one plain glyph per character. False when it contradicts what the tables hold.
+    bool LearnLine(Look& look, bool latin, const Line& line);
 
     PangoContext* m_context;
     PangoFontDescription* m_font = nullptr;

@@ -15,6 +15,7 @@
 namespace {
 
 using spreadsheet::CellKind;
+using namespace std::string_view_literals;
 
 // The number formats of date cells, by Look::number, and the custom format ids they get in xl/styles.xml.
 const char* const kNumberFormats[] = {nullptr, "yyyy-mm-dd", "yyyy-mm-dd hh:mm:ss", "yyyy-mm-dd hh:mm:ss.000"};
@@ -115,7 +116,8 @@ void AppendAttribute(std::string& out, std::string_view text) {
 void AppendAttribute(std::string& out, std::wstring_view text) { AppendAttribute(out, tw::WideToUtf8(text)); }
 
 // Bytes of cell text that need more than copying: XML's markup characters, control characters (XML has no form
-// for most; the format's _xHHHH_ escape carries them, and a carriage return, which XML reads as a line feed),
+// for most, and the format's _xHHHH_ escape carries them; a carriage return, which XML reads as a line feed,
+// goes as a character reference),
 // '_' (a literal "_xHHHH_" must not read as an escape) and 0xEF (which begins U+FFFE and U+FFFF, no XML
 // characters either).
 constexpr auto kSpecialBytes = [] {
@@ -135,28 +137,31 @@ void AppendCellText(std::string& out, std::string_view text) {
         out.append(text.data() + copied, i - copied);
         copied = i + 1;
         switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
+            case '&': out += "&amp;"sv; break;
+            case '<': out += "&lt;"sv; break;
+            case '>': out += "&gt;"sv; break;
             case '_':
                 if (i + 6 < text.size() && text[i + 1] == 'x' && IsHex(text[i + 2]) && IsHex(text[i + 3]) &&
                     IsHex(text[i + 4]) && IsHex(text[i + 5]) && text[i + 6] == '_')
-                    out += "_x005F_";
+                    out += "_x005F_"sv;
                 else
                     out.push_back('_');
                 break;
             case 0xEF:
                 if (i + 2 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0xBF &&
                     (static_cast<unsigned char>(text[i + 2]) & 0xFE) == 0xBE) {
-                    out += static_cast<unsigned char>(text[i + 2]) == 0xBE ? "_xFFFE_" : "_xFFFF_";
+                    out += static_cast<unsigned char>(text[i + 2]) == 0xBE ? "_xFFFE_"sv : "_xFFFF_"sv;
                     copied = i + 3;
                     i += 2;
                 } else {
                     out.push_back(static_cast<char>(c));
                 }
                 break;
+            case '\r':
+                out += "&#13;"sv;  // a reference keeps it from becoming a line feed, and every reader takes it
+                break;
             default:
-                out += "_x00";
+                out += "_x00"sv;
                 AppendHex(out, c, 2);
                 out.push_back('_');
         }
@@ -331,7 +336,7 @@ int XlsxReport::Close() {
     if (m_sheets.empty()) FrontSheet();  // a workbook needs one worksheet
     FinishStreamed();
     if (m_front >= 0) {
-        Sheet& front = m_sheets[static_cast<size_t>(m_front)];
+        Sheet& front = *m_sheets[static_cast<size_t>(m_front)];
         CloseRow(front);
         m_zip->Begin(MemberName(static_cast<size_t>(m_front)));
         m_zip->Write(SheetHead(static_cast<size_t>(m_front)));
@@ -423,9 +428,9 @@ XlsxReport::Sheet& XlsxReport::AddSheet(std::wstring_view title, bool front) {
     Sheet sheet;
     sheet.title = title;
     sheet.name = ExcelReport::SheetName(title, m_sheetNames);
-    m_sheets.push_back(std::move(sheet));
+    m_sheets.push_back(std::make_unique<Sheet>(std::move(sheet)));
     if (!front) m_live = static_cast<int>(m_sheets.size()) - 1;
-    return m_sheets.back();
+    return *m_sheets.back();
 }
 
 XlsxReport::Sheet& XlsxReport::FrontSheet() {
@@ -436,13 +441,13 @@ XlsxReport::Sheet& XlsxReport::FrontSheet() {
         AddSheet(title, true);
         m_front = static_cast<int>(m_sheets.size()) - 1;
     }
-    return m_sheets[static_cast<size_t>(m_front)];
+    return *m_sheets[static_cast<size_t>(m_front)];
 }
 
 XlsxReport::Sheet& XlsxReport::Target() {
-    if (m_inSubDocument && m_current >= 0) return m_sheets[static_cast<size_t>(m_current)];
+    if (m_inSubDocument && m_current >= 0) return *m_sheets[static_cast<size_t>(m_current)];
     if (m_front >= 0 || m_sheets.empty()) return FrontSheet();
-    return m_sheets.back();
+    return *m_sheets.back();
 }
 
 void XlsxReport::FinishRow() {
@@ -455,7 +460,7 @@ void XlsxReport::FinishRow() {
     if (m_measuring && !m_rowIsHeader && ++m_measuredRows >= kMeasuredRows) ApplyWidths();
     if (sheet.streaming) {
         MaybeSend();
-    } else if (!m_measuring && m_live >= 0 && &sheet == &m_sheets[static_cast<size_t>(m_live)] &&
+    } else if (!m_measuring && m_live >= 0 && &sheet == m_sheets[static_cast<size_t>(m_live)].get() &&
                sheet.rows.size() > kMaxWaitingBytes) {
         // Many rows and no table to measure: the sheet goes on without widths rather than fill the memory.
         StartStreaming(static_cast<size_t>(m_live));
@@ -468,7 +473,7 @@ void XlsxReport::SendChunk() {
 }
 
 void XlsxReport::StartStreaming(size_t index) {
-    Sheet& sheet = m_sheets[index];
+    Sheet& sheet = *m_sheets[index];
     if (sheet.streaming || sheet.written) return;
     m_zip->Begin(MemberName(index));
     m_zip->Write(SheetHead(index));
@@ -481,7 +486,7 @@ void XlsxReport::FinishStreamed() {
     if (m_live < 0 || !m_zip) return;
     const size_t index = static_cast<size_t>(m_live);
     m_live = -1;
-    Sheet& sheet = m_sheets[index];
+    Sheet& sheet = *m_sheets[index];
     StartStreaming(index);
     CloseRow(sheet);
     m_chunk += SheetTail(sheet);
@@ -494,19 +499,24 @@ void XlsxReport::FinishStreamed() {
 void XlsxReport::OpenRow(Sheet& sheet, unsigned row) {
     if (sheet.openRow == static_cast<long>(row)) return;
     CloseRow(sheet);
-    sheet.openRow = row;
-    sheet.nextColumn = 0;
     sheet.rowRef.clear();
     AppendNumber(sheet.rowRef, row + 1ull);
     std::string& out = RowsOf(sheet);
-    out += "<row r=\"";
-    out += sheet.rowRef;
-    out += "\">";
+    // As cells do, a row right after the one before it goes without its number.
+    if (static_cast<long>(row) == sheet.lastRow + 1) {
+        out += "<row>"sv;
+    } else {
+        out += "<row r=\""sv;
+        out += sheet.rowRef;
+        out += "\">"sv;
+    }
+    sheet.openRow = sheet.lastRow = row;
+    sheet.nextColumn = 0;
 }
 
 void XlsxReport::CloseRow(Sheet& sheet) {
     if (sheet.openRow < 0) return;
-    RowsOf(sheet) += "</row>";
+    RowsOf(sheet) += "</row>"sv;
     sheet.openRow = -1;
 }
 
@@ -633,7 +643,7 @@ void XlsxReport::ApplyWidths() {
     sheet.widths.clear();
     for (const double width : m_widths) sheet.widths.push_back(std::clamp(width, kMinWidth, kMaxWidth));
     if (m_resultTable && m_hasHeader && sheet.freezeRows == 0) sheet.freezeRows = m_headerRow + 1;
-    if (m_live >= 0 && &sheet == &m_sheets[static_cast<size_t>(m_live)]) StartStreaming(static_cast<size_t>(m_live));
+    if (m_live >= 0 && &sheet == m_sheets[static_cast<size_t>(m_live)].get()) StartStreaming(static_cast<size_t>(m_live));
 }
 
 void XlsxReport::FinishTableOnSheet() {
@@ -790,35 +800,35 @@ void XlsxReport::WriteUtf8(Sheet& sheet, unsigned row, unsigned short column, st
     std::string& out = RowsOf(sheet);
     // A cell right after the one before it goes without its reference, which the format allows: a quarter of
     // the XML fewer to write and compress.
-    out += "<c";
+    out += "<c"sv;
     if (column != sheet.nextColumn) {
-        out += " r=\"";
+        out += " r=\""sv;
         out += ColumnName(column);
         out += sheet.rowRef;
         out += '"';
     }
     sheet.nextColumn = column + 1u;
     if (format != 0) {
-        out += " s=\"";
+        out += " s=\""sv;
         AppendNumber(out, static_cast<unsigned>(format));
         out += '"';
     }
     if (value.empty()) {
-        out += "/>";
+        out += "/>"sv;
         return;
     }
     if (kind == CellKind::Number) {
-        out += "><v>";
+        out += "><v>"sv;
         const size_t start = out.size();
         if (AppendNumberValue(out, value)) {
-            out += "</v></c>";
+            out += "</v></c>"sv;
             return;
         }
         out.resize(start - 4);  // not a number after all: a text cell
     } else if (kind == CellKind::Date || kind == CellKind::DateTime) {
-        out += "><v>";
+        out += "><v>"sv;
         AppendSerial(out, value);
-        out += "</v></c>";
+        out += "</v></c>"sv;
         return;
     }
     if (CutToCell(value)) {
@@ -831,15 +841,15 @@ void XlsxReport::WriteUtf8(Sheet& sheet, unsigned row, unsigned short column, st
     // Blanks at either end are kept only when the text says so.
     const char first = value.front(), last = value.back();
     if (first == ' ' || first == '\t' || first == '\n' || last == ' ' || last == '\t' || last == '\n')
-        out += " t=\"inlineStr\"><is><t xml:space=\"preserve\">";
+        out += " t=\"inlineStr\"><is><t xml:space=\"preserve\">"sv;
     else
-        out += " t=\"inlineStr\"><is><t>";
+        out += " t=\"inlineStr\"><is><t>"sv;
     AppendCellText(out, value);
-    out += "</t></is></c>";
+    out += "</t></is></c>"sv;
 }
 
 std::string XlsxReport::SheetHead(size_t index) const {
-    const Sheet& sheet = m_sheets[index];
+    const Sheet& sheet = *m_sheets[index];
     std::string xml(kXmlDeclaration);
     xml += "<worksheet xmlns=\"";
     xml += kMainNamespace;
@@ -955,7 +965,7 @@ std::string XlsxReport::WorkbookXml() const {
     xml += "\"><workbookPr/><bookViews><workbookView/></bookViews><sheets>";
     std::string names;
     for (size_t index = 0; index < m_sheets.size(); ++index) {
-        const Sheet& sheet = m_sheets[index];
+        const Sheet& sheet = *m_sheets[index];
         xml += "<sheet name=\"";
         AppendAttribute(xml, sheet.name);
         xml += "\" sheetId=\"" + std::to_string(index + 1) + "\" r:id=\"rId" + std::to_string(index + 1) + "\"/>";

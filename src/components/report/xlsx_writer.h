@@ -22,7 +22,6 @@
 //   - Body cells are numbers, dates or strings by their column's type (spreadsheet_value.h); column rules come
 //     as cell formats (bold, italic, size, font colour, background, alignment), each distinct one made once.
 
-#include <deque>
 #include <map>
 #include <memory>
 #include <string>
@@ -90,6 +89,7 @@ private:
         bool streaming = false;  // its head went to the package and its rows follow it there
         bool written = false;    // complete in the package
         long openRow = -1;       // the row whose <row> element is open
+        long lastRow = -1;       // the last row written
         std::string rowRef;      // that row's number as text
         unsigned nextColumn = 0;  // the column a cell without a reference is in
         std::vector<double> widths;
@@ -151,7 +151,7 @@ private:
         bool resolved[4] = {};
     };
     std::vector<HandleFormats> m_handleFormats;  // by PrepareCell handle and number format
-    std::deque<Sheet> m_sheets;  // a deque: adding a sheet leaves references to the others valid
+    std::vector<std::unique_ptr<Sheet>> m_sheets;  // owned apart: adding a sheet leaves references valid
     std::vector<std::wstring> m_sheetNames;
     std::vector<std::wstring> m_tocNames;   // the names the sheets will get, as the table of contents links them
     std::vector<std::string> m_columnNames;  // "A", "B", ... as far as used

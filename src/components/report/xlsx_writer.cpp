@@ -467,10 +467,7 @@ void XlsxReport::FinishRow() {
     }
 }
 
-void XlsxReport::SendChunk() {
-    m_zip->Write(m_chunk);
-    m_chunk.clear();
-}
+void XlsxReport::SendChunk() { m_zip->Hand(m_chunk); }
 
 void XlsxReport::StartStreaming(size_t index) {
     Sheet& sheet = *m_sheets[index];

@@ -1,6 +1,7 @@
 #include "zip_writer.h"
 
 #include <ctime>
+#include <system_error>
 
 namespace {
 
@@ -30,7 +31,58 @@ ZipWriter::ZipWriter(OutputFile& out, int level) : m_out(out) {
 }
 
 ZipWriter::~ZipWriter() {
+    if (m_thread.joinable()) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_quit = true;
+        }
+        m_wake.notify_one();
+        m_thread.join();
+    }
     if (m_ready) deflateEnd(&m_stream);
+}
+
+void ZipWriter::Run() {
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_wake.wait(lock, [this] { return m_busy || m_quit; });
+        if (!m_busy) return;
+        lock.unlock();
+        Compress(m_piece);
+        lock.lock();
+        m_busy = false;
+        m_idle.notify_one();
+    }
+}
+
+void ZipWriter::Wait() {
+    if (!m_thread.joinable()) return;
+    std::unique_lock lock(m_mutex);
+    m_idle.wait(lock, [this] { return !m_busy; });
+}
+
+void ZipWriter::Hand(std::string& bytes) {
+    if (!m_open || bytes.empty()) return;
+    Wait();
+    if (!m_thread.joinable() && !m_threadFailed) {
+        try {
+            m_thread = std::thread(&ZipWriter::Run, this);
+        } catch (const std::system_error&) {
+            m_threadFailed = true;  // no thread to be had: compress here
+        }
+    }
+    if (m_threadFailed) {
+        Compress(bytes);
+        bytes.clear();
+        return;
+    }
+    m_piece.clear();
+    {
+        std::lock_guard lock(m_mutex);
+        m_piece.swap(bytes);
+        m_busy = true;
+    }
+    m_wake.notify_one();
 }
 
 void ZipWriter::Put16(std::string& out, uint32_t value) {
@@ -49,6 +101,7 @@ void ZipWriter::Put64(std::string& out, uint64_t value) {
 }
 
 void ZipWriter::Begin(std::string_view name) {
+    Wait();
     if (m_open) End();
     m_member = Member{};
     m_member.name = name;
@@ -93,6 +146,11 @@ void ZipWriter::Deflate(int flush) {
 
 void ZipWriter::Write(std::string_view bytes) {
     if (!m_open || bytes.empty()) return;
+    Wait();
+    Compress(bytes);
+}
+
+void ZipWriter::Compress(std::string_view bytes) {
     m_member.size += bytes.size();
     // zlib counts in uInt: a very large piece goes in slices.
     constexpr size_t kSlice = 1u << 30;
@@ -110,6 +168,7 @@ void ZipWriter::Write(std::string_view bytes) {
 }
 
 void ZipWriter::End() {
+    Wait();
     if (!m_open) return;
     m_open = false;
     Deflate(Z_FINISH);
@@ -130,6 +189,7 @@ void ZipWriter::End() {
 
 void ZipWriter::Finish() {
     End();
+    Wait();
     const uint64_t directoryStart = m_out.Size();
     std::string out;
     for (const Member& member : m_members) {

@@ -250,7 +250,8 @@ TEST(XlsxReport, OpenpyxlAndLibreOfficeReadTheSameValues) {
                    {{L"_x0041_ stays", L"1e300", L"1900-01-01", L"1900-01-01 00:00:01"},
                     {L"  blanks at both ends  ", L"-0.000001", L"1900-02-28", L"1900-02-28 12:00"},
                     {L"tab\tinside & <markup>", L"12345678901234567", L"1900-03-01", L"2024-02-29 23:59:59.999"},
-                    {L"\u00e9\u4e2d\U0001F600 wide", L"0.1", L"9999-12-31", L"9999-12-31T23:59:59.5"}},
+                    {L"\u00e9\u4e2d\U0001F600 wide", L"0.1", L"9999-12-31", L"9999-12-31T23:59:59.5"},
+                    {L"control \x01\x1f and \uFFFE", L"", L"", L""}},
                    handles);
     ASSERT_EQ(report.Close(), RE_OK);
 
@@ -258,6 +259,7 @@ TEST(XlsxReport, OpenpyxlAndLibreOfficeReadTheSameValues) {
     // A text that reads as the format's escape is escaped itself (openpyxl shows inline strings undecoded).
     for (const char* line : {"cell Tricky!A2 s _x005F_x0041_ stays | format=General",
                              "cell Tricky!A3 s   blanks at both ends   | format=General",
+                             "cell Tricky!A6 s control _x0001__x001F_ and _xFFFE_ | format=General",
                              "cell Tricky!B2 n 1e+300 | format=General",
                              "cell Tricky!B4 n 1.234567890123457e+16 | format=General",
                              "cell Tricky!C2 d 1900-01-01 00:00:00 | format=yyyy-mm-dd",

@@ -169,6 +169,76 @@ void AppendCellText(std::string& out, std::string_view text) {
     out.append(text.data() + copied, text.size() - copied);
 }
 
+// The same for wide text, encoded to UTF-8 on the way: one pass over the value, which is most of the bytes.
+void AppendCellText(std::string& out, std::wstring_view text) {
+    // Room for the longest form of every character (a control character's 7-byte escape), trimmed after.
+    const size_t start = out.size();
+    out.resize(start + text.size() * 7);
+    char* p = out.data() + start;
+    auto put = [&p](std::string_view bytes) {
+        std::memcpy(p, bytes.data(), bytes.size());
+        p += bytes.size();
+    };
+    for (size_t i = 0; i < text.size(); ++i) {
+        char32_t c = static_cast<char32_t>(text[i]);
+        if (c < 0x80) {
+            if (!kSpecialBytes[c]) {
+                *p++ = static_cast<char>(c);
+                continue;
+            }
+            switch (c) {
+                case '&': put("&amp;"sv); break;
+                case '<': put("&lt;"sv); break;
+                case '>': put("&gt;"sv); break;
+                case '\r': put("&#13;"sv); break;
+                case '_': {
+                    auto hex = [&](size_t at) { return text[at] < 0x80 && IsHex(static_cast<char>(text[at])); };
+                    if (i + 6 < text.size() && text[i + 1] == L'x' && hex(i + 2) && hex(i + 3) && hex(i + 4) &&
+                        hex(i + 5) && text[i + 6] == L'_')
+                        put("_x005F_"sv);
+                    else
+                        *p++ = '_';
+                    break;
+                }
+                default: {
+                    static const char digits[] = "0123456789ABCDEF";
+                    const char escape[7] = {'_', 'x', '0', '0', digits[c >> 4], digits[c & 0xF], '_'};
+                    put({escape, 7});
+                }
+            }
+            continue;
+        }
+        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;  // not a character UTF-8 carries
+        if (c < 0x800) {
+            *p++ = static_cast<char>(0xC0 | (c >> 6));
+            *p++ = static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            if (c >= 0xFFFE) {
+                put(c == 0xFFFE ? "_xFFFE_"sv : "_xFFFF_"sv);
+                continue;
+            }
+            *p++ = static_cast<char>(0xE0 | (c >> 12));
+            *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            *p++ = static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            *p++ = static_cast<char>(0xF0 | (c >> 18));
+            *p++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            *p++ = static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    out.resize(static_cast<size_t>(p - out.data()));
+}
+
+// The start of a text cell after its reference and format; blanks at either end are kept only when the text
+// says so.
+template <typename Char>
+std::string_view TextCellOpening(Char first, Char last) {
+    auto blank = [](Char c) { return c == ' ' || c == '\t' || c == '\n'; };
+    if (blank(first) || blank(last)) return " t=\"inlineStr\"><is><t xml:space=\"preserve\">"sv;
+    return " t=\"inlineStr\"><is><t>"sv;
+}
+
 // The value cut to what a cell holds, in characters (code points); true when it was cut.
 bool CutToCell(std::string_view& value) {
     if (value.size() <= kMaxCellChars) return false;  // fewer bytes than the limit: fewer characters too
@@ -786,13 +856,33 @@ void XlsxReport::WriteCell(std::wstring_view value, int header, int format, Cell
 void XlsxReport::WriteValue(Sheet& sheet, unsigned row, unsigned short column, std::wstring_view value, CellKind kind,
                             int format) {
     if (row >= m_sheetRows || (value.empty() && format == 0)) return;
-    m_utf8.clear();
-    tw::AppendUtf8(m_utf8, value);
+    if (kind == CellKind::String && !value.empty()) {
+        // Texts, the bulk of the bytes, are encoded and escaped in one pass.
+        if (value.size() > kMaxCellChars) {
+            NoteCut(sheet);
+            value = value.substr(0, kMaxCellChars);
+        }
+        std::string& out = CellStart(sheet, row, column, format);
+        out += TextCellOpening(value.front(), value.back());
+        AppendCellText(out, value);
+        out += "</t></is></c>"sv;
+        return;
+    }
+    // Numbers and dates are ASCII (Classify admits nothing else): narrowed as they are.
+    m_utf8.resize(value.size());
+    wchar_t any = 0;
+    for (size_t i = 0; i < value.size(); ++i) {
+        any |= value[i];
+        m_utf8[i] = static_cast<char>(value[i]);
+    }
+    if (any >= 0x80) {
+        m_utf8.clear();
+        tw::AppendUtf8(m_utf8, value);
+    }
     WriteUtf8(sheet, row, column, m_utf8, kind, format);
 }
 
-void XlsxReport::WriteUtf8(Sheet& sheet, unsigned row, unsigned short column, std::string_view value, CellKind kind,
-                           int format) {
+std::string& XlsxReport::CellStart(Sheet& sheet, unsigned row, unsigned short column, int format) {
     OpenRow(sheet, row);
     std::string& out = RowsOf(sheet);
     // A cell right after the one before it goes without its reference, which the format allows: a quarter of
@@ -810,6 +900,20 @@ void XlsxReport::WriteUtf8(Sheet& sheet, unsigned row, unsigned short column, st
         AppendNumber(out, static_cast<unsigned>(format));
         out += '"';
     }
+    return out;
+}
+
+void XlsxReport::NoteCut(const Sheet& sheet) {
+    // A cell holds at most 32,767 characters; the rest of a longer text cannot be kept in this format.
+    if (!m_truncatedNoted)
+        CLog::Info(L"A value longer than a worksheet cell holds (32,767 characters) was cut to fit, on the "
+                   L"worksheet '" + sheet.name + L"'.");
+    m_truncatedNoted = true;
+}
+
+void XlsxReport::WriteUtf8(Sheet& sheet, unsigned row, unsigned short column, std::string_view value, CellKind kind,
+                           int format) {
+    std::string& out = CellStart(sheet, row, column, format);
     if (value.empty()) {
         out += "/>"sv;
         return;
@@ -828,19 +932,8 @@ void XlsxReport::WriteUtf8(Sheet& sheet, unsigned row, unsigned short column, st
         out += "</v></c>"sv;
         return;
     }
-    if (CutToCell(value)) {
-        // A cell holds at most 32,767 characters; the rest of a longer text cannot be kept in this format.
-        if (!m_truncatedNoted)
-            CLog::Info(L"A value longer than a worksheet cell holds (32,767 characters) was cut to fit, on the "
-                       L"worksheet '" + sheet.name + L"'.");
-        m_truncatedNoted = true;
-    }
-    // Blanks at either end are kept only when the text says so.
-    const char first = value.front(), last = value.back();
-    if (first == ' ' || first == '\t' || first == '\n' || last == ' ' || last == '\t' || last == '\n')
-        out += " t=\"inlineStr\"><is><t xml:space=\"preserve\">"sv;
-    else
-        out += " t=\"inlineStr\"><is><t>"sv;
+    if (CutToCell(value)) NoteCut(sheet);
+    out += TextCellOpening(value.front(), value.back());
     AppendCellText(out, value);
     out += "</t></is></c>"sv;
 }

@@ -112,6 +112,9 @@ private:
     // The cell's XML from its UTF-8 value.
     void WriteUtf8(Sheet& sheet, unsigned row, unsigned short column, std::string_view value,
                    spreadsheet::CellKind kind, int format);
+    // Opens the cell's element, up to its type: "<c r=.. s=..".
+    std::string& CellStart(Sheet& sheet, unsigned row, unsigned short column, int format);
+    void NoteCut(const Sheet& sheet);
     std::string& RowsOf(Sheet& sheet) { return sheet.streaming ? m_chunk : sheet.rows; }
     void OpenRow(Sheet& sheet, unsigned row);
     void CloseRow(Sheet& sheet);

@@ -151,6 +151,7 @@ void ZipWriter::Write(std::string_view bytes) {
 }
 
 void ZipWriter::Compress(std::string_view bytes) {
+    if (m_out.Failed()) return;  // the file is lost already (disk full): spare the work; Close reports it
     m_member.size += bytes.size();
     // zlib counts in uInt: a very large piece goes in slices.
     constexpr size_t kSlice = 1u << 30;

@@ -8,7 +8,9 @@
 //     (bit 11).
 //   - ZIP64 where the classic fields overflow: a member of 4 GiB or more (a data descriptor with 64-bit sizes and
 //     a ZIP64 field in its central directory entry), an offset beyond 4 GiB, more than 65,534 members. An archive
-//     within the classic limits has no ZIP64 record at all, which every reader takes.
+//     within the classic limits has no ZIP64 record at all, which every reader takes. A member's local header
+//     is written before its size is known, so it never carries a ZIP64 field: readers take sizes from the
+//     central directory.
 
 #include <zlib.h>
 

@@ -90,7 +90,7 @@ private:
         bool written = false;    // complete in the package
         long openRow = -1;       // the row whose <row> element is open
         long lastRow = -1;       // the last row written
-        std::string rowRef;      // that row's number as text
+        std::string rowRef;      // the open row's number as text
         unsigned nextColumn = 0;  // the column a cell without a reference is in
         std::vector<double> widths;
         unsigned freezeRows = 0;             // rows above the frozen pane

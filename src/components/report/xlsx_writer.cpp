@@ -608,37 +608,11 @@ void XlsxReport::TextRow(std::wstring_view text, PARAGRAPH_TYPE type) {
     if (sheet.streaming) MaybeSend();
 }
 
-void XlsxReport::Text(std::wstring_view text, PARAGRAPH_TYPE type, std::wstring_view, int) {
-    if (m_inCell) {
-        m_cell.append(text);
-    } else if (m_inParagraph) {
-        m_paragraph.append(text);
-    } else if (m_inRow) {
-        WriteCell(text, 0, 0, spreadsheet::Classify(text, 0));
-    } else {
-        TextRow(text, type);
-    }
-}
+void XlsxReport::TextCell(std::wstring_view text) { WriteCell(text, 0, 0, spreadsheet::Classify(text, 0)); }
 
-void XlsxReport::EndOfLine() {
-    if (m_inCell)
-        m_cell.push_back(L'\n');
-    else if (m_inParagraph)
-        m_paragraph.push_back(L'\n');
-}
 
-void XlsxReport::BeginParagraph(PARAGRAPH_TYPE type, std::wstring_view) {
-    FinishRow();
-    m_paragraph.clear();
-    m_paragraphType = type;
-    m_inParagraph = true;
-}
 
-void XlsxReport::EndParagraph(PARAGRAPH_TYPE) {
-    if (!m_inParagraph) return;
-    m_inParagraph = false;
-    TextRow(m_paragraph, m_paragraphType);
-}
+
 
 void XlsxReport::TocItem(std::wstring_view anchor, std::wstring_view text, int) {
     FinishRow();

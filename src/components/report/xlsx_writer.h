@@ -27,12 +27,12 @@
 #include <string>
 #include <vector>
 
-#include "areport.h"
+#include "spreadsheet_text.h"
 #include "output_file.h"
 #include "spreadsheet_value.h"
 #include "zip_writer.h"
 
-class XlsxReport : public AReport {
+class XlsxReport : public SpreadsheetTextReport {
 public:
     // The rows a worksheet holds (Excel's limit); tests give a smaller number to see a table continue.
     static constexpr unsigned kSheetRows = 1048576;
@@ -42,15 +42,11 @@ public:
     int Open() override;
     int Close() override;
     void Discard() override;
-    void Text(std::wstring_view text, PARAGRAPH_TYPE type, std::wstring_view attributes, int markup) override;
     void BeginSubDocument(std::wstring_view folder, std::wstring_view file, std::wstring_view title) override;
     void EndSubDocument() override;
     void Ancor(std::wstring_view) override {}
-    void EndOfLine() override;
     void BeginStyle(int, int) override {}
     void EndStyle(int, int) override {}
-    void BeginParagraph(PARAGRAPH_TYPE type, std::wstring_view attributes) override;
-    void EndParagraph(PARAGRAPH_TYPE type) override;
     void BeginToc() override {}
     void TocItem(std::wstring_view anchor, std::wstring_view text, int level) override;
     void EndToc() override {}
@@ -105,7 +101,8 @@ private:
     Sheet& AddSheet(std::wstring_view title, bool front = false);
     Sheet& Target();
     Sheet& FrontSheet();
-    void TextRow(std::wstring_view text, PARAGRAPH_TYPE type);
+    void TextRow(std::wstring_view text, PARAGRAPH_TYPE type) override;
+    void TextCell(std::wstring_view text) override;
     void WriteCell(std::wstring_view value, int header, int format, spreadsheet::CellKind kind);
     void WriteValue(Sheet& sheet, unsigned row, unsigned short column, std::wstring_view value,
                     spreadsheet::CellKind kind, int format);
@@ -122,7 +119,7 @@ private:
     void Measure(std::wstring_view value, spreadsheet::CellKind kind, bool header);
     void ApplyWidths();
     void ContinueTable();
-    void FinishRow();
+    void FinishRow() override;
     void FinishTableOnSheet();
     // Sends the rows gathered for the package when there are enough of them.
     void MaybeSend() {
@@ -169,10 +166,9 @@ private:
     unsigned short m_lastColumn = 0;
     bool m_rowIsHeader = false;
     // The row and cell being written.
-    bool m_inRow = false, m_inCell = false, m_cellHeader = false, m_inParagraph = false;
+    bool m_cellHeader = false;
     unsigned short m_column = 0;
-    std::wstring m_cell, m_paragraph, m_cellAttributes;
-    PARAGRAPH_TYPE m_paragraphType = 0;
+    std::wstring m_cellAttributes;
     std::string m_utf8;
     bool m_truncatedNoted = false;
 };

@@ -137,7 +137,7 @@ private:
     std::string PackageParts() const;  // [Content_Types].xml
     std::string CoreProperties() const;
 
-    static constexpr size_t kChunk = 1 << 17;
+    static constexpr size_t kChunk = 1 << 20;
     unsigned m_sheetRows;
     OutputFile m_file;
     std::unique_ptr<ZipWriter> m_zip;

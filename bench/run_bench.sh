@@ -213,6 +213,7 @@ for n in "${ROWS[@]}"; do
     report_row "soffice CSV -> xlsx" "$t" "$r" "$c" "$m"
     echo "  XLSX / soffice CSV -> xlsx: $(ratios xlsx soffice)"
   fi
+  echo "  .xlsx bytes: $(stat -c %s "$WORK/out/xlsx_$n.xlsx")"
   echo "  output bytes, light / HTML: $(ratio "$(stat -c %s "$WORK/out/light_$n.htm")" "$(stat -c %s "$WORK/out/html_$n.htm")"), heavy / HTML: $(ratio "$(stat -c %s "$WORK/out/heavy_$n.htm")" "$(stat -c %s "$WORK/out/html_$n.htm")")"
 done
 

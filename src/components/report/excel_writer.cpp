@@ -301,37 +301,11 @@ void ExcelReport::TextRow(std::wstring_view text, PARAGRAPH_TYPE type) {
     Flushed();
 }
 
-void ExcelReport::Text(std::wstring_view text, PARAGRAPH_TYPE type, std::wstring_view, int) {
-    if (m_inCell) {
-        m_cell.append(text);
-    } else if (m_inParagraph) {
-        m_paragraph.append(text);
-    } else if (m_inRow) {
-        WriteCell(text, 0);
-    } else {
-        TextRow(text, type);
-    }
-}
+void ExcelReport::TextCell(std::wstring_view text) { WriteCell(text, 0); }
 
-void ExcelReport::EndOfLine() {
-    if (m_inCell)
-        m_cell.push_back(L'\n');
-    else if (m_inParagraph)
-        m_paragraph.push_back(L'\n');
-}
 
-void ExcelReport::BeginParagraph(PARAGRAPH_TYPE type, std::wstring_view) {
-    FinishRow();
-    m_paragraph.clear();
-    m_paragraphType = type;
-    m_inParagraph = true;
-}
 
-void ExcelReport::EndParagraph(PARAGRAPH_TYPE) {
-    if (!m_inParagraph) return;
-    m_inParagraph = false;
-    TextRow(m_paragraph, m_paragraphType);
-}
+
 
 void ExcelReport::TocItem(std::wstring_view, std::wstring_view text, int) {
     FinishRow();

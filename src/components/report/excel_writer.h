@@ -17,24 +17,20 @@
 #include <string>
 #include <vector>
 
-#include "areport.h"
+#include "spreadsheet_text.h"
 #include "output_file.h"
 #include "spreadsheet_value.h"
 
-class ExcelReport : public AReport {
+class ExcelReport : public SpreadsheetTextReport {
 public:
     int Open() override;
     int Close() override;
     void Discard() override;
-    void Text(std::wstring_view text, PARAGRAPH_TYPE type, std::wstring_view attributes, int markup) override;
     void BeginSubDocument(std::wstring_view folder, std::wstring_view file, std::wstring_view title) override;
     void EndSubDocument() override;
     void Ancor(std::wstring_view) override {}
-    void EndOfLine() override;
     void BeginStyle(int, int) override {}
     void EndStyle(int, int) override {}
-    void BeginParagraph(PARAGRAPH_TYPE type, std::wstring_view attributes) override;
-    void EndParagraph(PARAGRAPH_TYPE type) override;
     void BeginToc() override {}
     void TocItem(std::wstring_view anchor, std::wstring_view text, int level) override;
     void EndToc() override {}
@@ -61,9 +57,10 @@ private:
     void Measure(std::wstring_view value, spreadsheet::CellKind kind, int header);
     void OpenSheet(std::wstring_view title);
     void CloseSheet();
-    void TextRow(std::wstring_view text, PARAGRAPH_TYPE type);
+    void TextRow(std::wstring_view text, PARAGRAPH_TYPE type) override;
+    void TextCell(std::wstring_view text) override;
     void WriteCell(std::wstring_view value, int header);
-    void FinishRow();
+    void FinishRow() override;
     const std::string* KnownStyle(const std::wstring& name);
 
     OutputFile m_file;
@@ -77,10 +74,8 @@ private:
     std::vector<std::wstring> m_sheetNames;
     std::vector<std::wstring> m_styleIds;
     std::vector<std::string> m_styleIdsXml;
-    std::wstring m_cell, m_paragraph;
     std::wstring m_lastStyle;
     const std::string* m_lastStyleXml = nullptr;
-    PARAGRAPH_TYPE m_paragraphType = 0;
     bool m_sheetOpen = false, m_inSubDocument = false, m_implicitSheet = false;
-    bool m_inRow = false, m_inCell = false, m_cellHeader = false, m_inParagraph = false;
+    bool m_cellHeader = false;
 };

@@ -43,6 +43,17 @@ size_t ValidSequence(const unsigned char* p, size_t left, char32_t& cp) {
 
 }  // namespace
 
+size_t DecodeUtf8Char(std::string_view bytes, char32_t& cp, bool* valid) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    size_t len = ValidSequence(p, bytes.size(), cp);
+    if (valid) *valid = len != 0;
+    if (len == 0) {
+        cp = static_cast<char32_t>(Cp1252(p[0]));
+        len = 1;
+    }
+    return len;
+}
+
 void Utf8ToWide(std::string_view bytes, std::wstring& out) {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const size_t n = bytes.size();

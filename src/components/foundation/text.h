@@ -12,6 +12,11 @@ std::wstring Utf8ToWide(std::string_view bytes);
 // Same, into an existing text whose capacity is reused (the per-cell path).
 void Utf8ToWide(std::string_view bytes, std::wstring& out);
 
+// The character at the start of bytes as Utf8ToWide reads it, for code that works on the UTF-8 bytes themselves:
+// returns how many bytes it took (1 to 4; at least 1 for a non-empty text) and its code point in cp. *valid is
+// false when the byte began no valid sequence and was read as Windows-1252. bytes must not be empty.
+size_t DecodeUtf8Char(std::string_view bytes, char32_t& cp, bool* valid = nullptr);
+
 // Wide text to UTF-8; code points that UTF-8 cannot carry (surrogates, > U+10FFFF) become U+FFFD.
 std::string WideToUtf8(std::wstring_view text);
 // Appends the UTF-8 form of text to out (the per-cell path: no allocation beyond out's growth).

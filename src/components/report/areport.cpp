@@ -1,6 +1,7 @@
 #include "areport.h"
 
 #include "dates.h"
+#include "text.h"
 
 int AReport::Open() { return Fail(RE_FORMAT, L"No report format was chosen."); }
 
@@ -61,6 +62,11 @@ void AReport::FormattedCell(int handle, std::wstring_view columnName, std::wstri
     EndCell(columnName, 0);
     SetCellColor({});
     if (size) EndStyle(RS_SIZE, 0);
+}
+
+void AReport::FormattedCellUtf8(int handle, std::wstring_view columnName, std::string_view text) {
+    tw::Utf8ToWide(text, m_decodedText);
+    FormattedCell(handle, columnName, m_decodedText);
 }
 
 void AReport::SetReportOption(int option, int value) {

@@ -52,6 +52,9 @@ public:
     bool EncodesPieceByPiece() const { return m_mode != Mode::Iconv; }
     // Appends text; escape 1 escapes & < > " ' (text and attribute values), 0 passes markup through.
     void Append(std::string& out, std::wstring_view text, bool escape);
+    // The same for UTF-8 bytes as tw::Utf8ToWide reads them (a stray byte is its Windows-1252 character), without
+    // widening them first: in a UTF-8 page valid sequences are copied as they stand.
+    void AppendUtf8(std::string& out, std::string_view text, bool escape);
 
 private:
     enum class Mode { Utf8, Latin1, Windows1252, Ascii, Iconv };
@@ -63,6 +66,7 @@ private:
     std::wstring m_charset = L"utf-8";
     iconv_t m_iconv = reinterpret_cast<iconv_t>(-1);
     std::wstring m_scratch;  // escaped text waiting for iconv, reused
+    std::wstring m_decoded;  // UTF-8 text decoded for iconv, reused
 };
 
 }  // namespace markup

@@ -118,6 +118,24 @@ public:
 protected:
     // Records an error; returns code.
     int Fail(int code, std::wstring text);
+    // The calls FormattedCell makes for a prepared format, with writeText() where Text(before + text + after)
+    // goes: a writer that takes text in another form writes it there itself.
+    template <class WriteText>
+    void FormattedCellCalls(const CellFormat& format, std::wstring_view columnName, WriteText&& writeText) {
+        const int size = format.size;
+        const bool bold = format.bold, italic = format.italic;
+        if (format.setsStyle) SetCellColor(format.styleName);
+        BeginCell(columnName, 0, format.attributes);
+        if (size) BeginStyle(RS_SIZE, size);
+        if (bold) BeginStyle(RS_BOLD, 0);
+        if (italic) BeginStyle(RS_ITALIC, 0);
+        writeText();
+        if (italic) EndStyle(RS_ITALIC, 0);
+        if (bold) EndStyle(RS_BOLD, 0);
+        EndCell(columnName, 0);
+        SetCellColor({});
+        if (size) EndStyle(RS_SIZE, 0);
+    }
 
     ReportSetup m_setup;
     std::wstring m_error;

@@ -129,6 +129,40 @@ void AppendXmlEscaped(std::string& out, std::wstring_view text) {
     }
 }
 
+void AppendXmlEscapedUtf8(std::string& out, std::string_view text) {
+    // Plain: printable ASCII without the entities, tab and line feed (a carriage return becomes &#13;).
+    static constexpr PlainByteTable kPlain = [] {
+        PlainByteTable table = MakePlainByteTable(true);
+        table['\r'] = false;
+        return table;
+    }();
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    while (p != end) {
+        const char* const run = p;
+        while (p != end && kPlain[static_cast<unsigned char>(*p)]) ++p;
+        if (p != run) out.append(run, p);
+        if (p == end) break;
+        char32_t c;
+        bool valid;
+        const size_t length = tw::DecodeUtf8Char(std::string_view(p, static_cast<size_t>(end - p)), c, &valid);
+        if (c < 0x80) {
+            if (const char* entity = EntityFor(c)) {
+                out.append(entity);
+            } else if (c == '\r') {
+                out.append("&#13;");
+            } else {
+                tw::AppendUtf8Char(out, IsUnsafeChar(c) ? 0xFFFD : c);
+            }
+        } else if (valid && !IsUnsafeChar(c)) {
+            out.append(p, length);
+        } else {
+            tw::AppendUtf8Char(out, IsUnsafeChar(c) ? 0xFFFD : c);
+        }
+        p += length;
+    }
+}
+
 bool IsCanonicalNumber(std::wstring_view value) {
     tw::PlainDecimal parts;
     if (!tw::ScanPlainDecimal(value, parts)) return false;

@@ -26,6 +26,9 @@ inline bool IsUnsafeChar(char32_t c) {
 // Appends text as UTF-8 XML character data or attribute value: & < > " ' escaped, a carriage return as &#13;
 // (parsers would fold it into a line feed), unsafe characters as U+FFFD.
 void AppendXmlEscaped(std::string& out, std::wstring_view text);
+// The same for UTF-8 bytes as tw::Utf8ToWide reads them (a stray byte is its Windows-1252 character): valid
+// sequences of safe characters are copied as they stand.
+void AppendXmlEscapedUtf8(std::string& out, std::string_view text);
 
 // True when value is a number written the canonical way: an optional minus, no leading zeros, no plus sign,
 // no exponent, no trailing zeros after a decimal point, at most 15 significant digits (what a double keeps).

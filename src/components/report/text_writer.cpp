@@ -142,7 +142,6 @@ void TextReport::FormattedCellUtf8(int handle, std::wstring_view columnName, std
         tw::Utf8ToWide(text, m_decodedText);
         WriteQuoted(m_decodedText);
     }
-    if (valid) SetCellColor({});
 }
 
 void TextReport::WriteValue(std::wstring_view value) {

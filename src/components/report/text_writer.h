@@ -13,6 +13,7 @@
 
 class TextReport : public AReport {
 public:
+    TextReport() { m_usesCellColor = false; }  // a text has no cell colours
     int Open() override;
     int Close() override;
     void Discard() override;

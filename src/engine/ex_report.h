@@ -106,8 +106,10 @@ private:
         ValueMarker* marker = nullptr;
         int type = 0;
         bool hidden = false;
-        // No converter changes the value and no marker reads it: it goes to the writer as the database's UTF-8.
+        // No converter changes the value: it goes to the writer as the database's UTF-8 (when the backend has
+        // it so). readsWide: a marker or converter reads the value as text too (decoded from those bytes).
         bool passesBytes = false;
+        bool readsWide = true;
         std::wstring propertyAttributes;  // StyleAttributes of the property
         std::wstring markerAttributes;    // StyleAttributes of the column's own marker
         // Prepared cell formats: without a marker, under the column's own marker, and under the whole-row

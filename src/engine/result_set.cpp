@@ -12,6 +12,7 @@
 #include "log.h"
 #include "progress.h"
 #include "rule_style.h"
+#include "text.h"
 #include "value_marker.h"
 
 namespace {
@@ -99,15 +100,20 @@ void ExReport::PlanColumns(CDB& db, int columnCount) {
     for (ColumnPlan& column : m_columns) {
         if (column.marker) PrepareMarker(*column.marker, names, types);
     }
-    // Values that only a writer reads need not be widened when the backend has them as UTF-8.
+    // Values that no converter changes go to the writer as the backend's UTF-8, when it has them so; they are
+    // widened only for a marker that tests them.
     const bool utf8 = db.HasUtf8Values();
-    for (ColumnPlan& column : m_columns) column.passesBytes = utf8 && column.converter == nullptr;
+    for (ColumnPlan& column : m_columns) {
+        column.passesBytes =
+            utf8 && (column.converter == nullptr || ConverterKeepsValues(*column.converter, column.type));
+        column.readsWide = !column.passesBytes;
+    }
     for (const ColumnPlan& column : m_columns) {
         const int read = column.marker ? column.marker->conditionPosition : -1;
-        if (read >= 0 && read < columnCount) m_columns[static_cast<size_t>(read)].passesBytes = false;
+        if (read >= 0 && read < columnCount) m_columns[static_cast<size_t>(read)].readsWide = true;
     }
     for (size_t index = 0; index < m_columns.size(); ++index) {
-        if (m_columns[index].passesBytes) m_rowValues[index].clear();
+        if (!m_columns[index].readsWide) m_rowValues[index].clear();
     }
     // The cell formats of every column, those under another column's whole-row marker on first use.
     m_rowMarkerSlots.assign(m_columns.size(), -1);
@@ -169,6 +175,7 @@ ExReport::SetEnd ExReport::WriteResultSet(CDB& db) {
             const auto index = static_cast<size_t>(column - 1);
             if (m_columns[index].passesBytes) {
                 db.GetValueUtf8(column, m_rowBytes[index]);
+                if (m_columns[index].readsWide) tw::Utf8ToWide(m_rowBytes[index], m_rowValues[index]);
             } else {
                 db.GetValue(column, m_rowValues[index], 0, 0, 0);
             }

@@ -581,6 +581,14 @@ void AppendSubstitution(std::wstring& out, std::wstring_view replacement,
                            });
 }
 
+bool ConverterKeepsValues(const Converter& converter, int type) {
+    // The cases of ConvertValue that can return something else than the value.
+    if (!converter.RegexFrom.empty() && !converter.RegexTo.empty()) return false;
+    if (FLD_DESC::IsDouble(type)) return false;
+    if (FLD_DESC::IsNumber(type) && converter.Group != 0) return false;
+    return !(FLD_DESC::IsDate(type) && !converter.DateFrom.empty() && !converter.DateTo.empty());
+}
+
 std::wstring_view ConvertValue(Converter& converter, const rules::CellValue& cell, int type, int& failed,
                                std::wstring& scratch) {
     const std::wstring_view value = cell.Text();

@@ -84,6 +84,10 @@ void ApplyConverter(Converter& converter, const rules::CellValue& value, int typ
 std::wstring_view ConvertValue(Converter& converter, const rules::CellValue& value, int type, int& failed,
                                std::wstring& scratch);
 
+// True when ConvertValue gives every value of a column of type code type back as it is (only Prefix and Suffix are
+// added): no regular expression, no number format, no date pattern that applies to the type.
+bool ConverterKeepsValues(const Converter& converter, int type);
+
 // Appends to out the replacement text for one match by the ECMAScript rules: "$&" the match, "$1".."$99" the
 // groups, "$`" the text before the match, "$'" the text after it, "$$" a dollar sign, anything else literal.
 void AppendSubstitution(std::wstring& out, std::wstring_view replacement,

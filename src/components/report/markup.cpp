@@ -35,6 +35,19 @@ inline const char* EntityFor(char32_t c) {
     }
 }
 
+// The same with its length, for the per-byte paths.
+inline std::string_view EntityView(unsigned char c) {
+    using namespace std::string_view_literals;
+    switch (c) {
+        case '&': return "&amp;"sv;
+        case '<': return "&lt;"sv;
+        case '>': return "&gt;"sv;
+        case '"': return "&quot;"sv;
+        case '\'': return "&#39;"sv;
+        default: return {};
+    }
+}
+
 // The Windows-1252 byte of a character in its 0x80-0x9F block, or 0.
 unsigned char Windows1252Byte(char32_t c) {
     switch (c) {
@@ -147,7 +160,7 @@ void AppendXmlEscapedUtf8(std::string& out, std::string_view text) {
         bool valid;
         const size_t length = tw::DecodeUtf8Char(std::string_view(p, static_cast<size_t>(end - p)), c, &valid);
         if (c < 0x80) {
-            if (const char* entity = EntityFor(c)) {
+            if (const std::string_view entity = EntityView(static_cast<unsigned char>(c)); !entity.empty()) {
                 out.append(entity);
             } else if (c == '\r') {
                 out.append("&#13;");
@@ -265,7 +278,13 @@ void HtmlEncoder::AppendUtf8(std::string& out, std::string_view text, bool escap
         if (p != run) out.append(run, p);
         if (p == end) break;
         if (static_cast<unsigned char>(*p) < 0x80) {
-            AppendOther(out, static_cast<unsigned char>(*p++), escape);
+            const std::string_view entity = escape ? EntityView(static_cast<unsigned char>(*p)) : std::string_view();
+            if (!entity.empty()) {
+                out.append(entity);
+            } else {
+                AppendOther(out, static_cast<unsigned char>(*p), escape);
+            }
+            ++p;
             continue;
         }
         char32_t c;

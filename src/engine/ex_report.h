@@ -106,6 +106,10 @@ private:
         ValueMarker* marker = nullptr;
         int type = 0;
         bool hidden = false;
+        // No converter changes the value: it goes to the writer as the database's UTF-8 (when the backend has
+        // it so). readsWide: a marker or converter reads the value as text too (decoded from those bytes).
+        bool passesBytes = false;
+        bool readsWide = true;
         std::wstring propertyAttributes;  // StyleAttributes of the property
         std::wstring markerAttributes;    // StyleAttributes of the column's own marker
         // Prepared cell formats: without a marker, under the column's own marker, and under the whole-row
@@ -157,6 +161,7 @@ private:
     std::wstring m_headerClass, m_footerClass;
     std::vector<ColumnPlan> m_columns;
     std::vector<std::wstring> m_rowValues;
+    std::vector<std::string> m_rowBytes;       // the UTF-8 of the columns that pass their bytes on
     std::vector<rules::CellValue> m_rowCells;  // m_rowValues with their number readings, for the rules
     std::vector<char> m_markerHolds;
     std::vector<int> m_rowMarkerSlots;  // per column: its slot among the whole-row marker columns, or -1

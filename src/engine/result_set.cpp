@@ -12,6 +12,7 @@
 #include "log.h"
 #include "progress.h"
 #include "rule_style.h"
+#include "text.h"
 #include "value_marker.h"
 
 namespace {
@@ -70,6 +71,7 @@ void ExReport::PlanColumns(CDB& db, int columnCount) {
     RunPlan& plan = *m_plan;
     m_columns.resize(static_cast<size_t>(columnCount));
     m_rowValues.resize(static_cast<size_t>(columnCount));
+    m_rowBytes.resize(static_cast<size_t>(columnCount));
     m_markerHolds.assign(static_cast<size_t>(columnCount), 0);
     std::vector<std::wstring> names;
     std::vector<int> types;
@@ -97,6 +99,21 @@ void ExReport::PlanColumns(CDB& db, int columnCount) {
     // Step 24: markers bind to their condition column in this result set (or to none).
     for (ColumnPlan& column : m_columns) {
         if (column.marker) PrepareMarker(*column.marker, names, types);
+    }
+    // Values that no converter changes go to the writer as the backend's UTF-8, when it has them so; they are
+    // widened only for a marker that tests them.
+    const bool utf8 = db.HasUtf8Values();
+    for (ColumnPlan& column : m_columns) {
+        column.passesBytes =
+            utf8 && (column.converter == nullptr || ConverterKeepsValues(*column.converter, column.type));
+        column.readsWide = !column.passesBytes;
+    }
+    for (const ColumnPlan& column : m_columns) {
+        const int read = column.marker ? column.marker->conditionPosition : -1;
+        if (read >= 0 && read < columnCount) m_columns[static_cast<size_t>(read)].readsWide = true;
+    }
+    for (size_t index = 0; index < m_columns.size(); ++index) {
+        if (!m_columns[index].readsWide) m_rowValues[index].clear();
     }
     // The cell formats of every column, those under another column's whole-row marker on first use.
     m_rowMarkerSlots.assign(m_columns.size(), -1);
@@ -155,7 +172,13 @@ ExReport::SetEnd ExReport::WriteResultSet(CDB& db) {
         progress.Row(m_rowCounter);
         BeginRow(L"row", {}, columnCount);
         for (int column = 1; column <= columnCount; ++column) {
-            db.GetValue(column, m_rowValues[static_cast<size_t>(column - 1)], 0, 0, 0);
+            const auto index = static_cast<size_t>(column - 1);
+            if (m_columns[index].passesBytes) {
+                db.GetValueUtf8(column, m_rowBytes[index]);
+                if (m_columns[index].readsWide) tw::Utf8ToWide(m_rowBytes[index], m_rowValues[index]);
+            } else {
+                db.GetValue(column, m_rowValues[index], 0, 0, 0);
+            }
         }
         int rowMarkerColumn = -1;
         if (!WriteRow(rowMarkerColumn)) {
@@ -228,6 +251,10 @@ bool ExReport::WriteRow(int& rowMarkerColumn) {
             int& prepared = column.rowMarkerCells[static_cast<size_t>(m_rowMarkerSlots[owner])];
             if (prepared == -2) prepared = PrepareColumnCell(column, &m_columns[owner]);
             cell = prepared;
+        }
+        if (column.passesBytes) {
+            FormattedCellUtf8(cell, column.name, m_rowBytes[index]);
+            continue;
         }
         std::wstring_view text = m_rowValues[index];
         if (column.converter) {

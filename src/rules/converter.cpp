@@ -358,10 +358,37 @@ bool AnchoredAtStart(std::wstring_view expression) {
     return expression.find(L'|') == std::wstring_view::npos;
 }
 
+// The replacement applied to one match, given as offsets into subject; appendGroup(index) appends a group's text
+// (nothing when it did not take part).
+template <class AppendGroup>
+void ApplyReplacement(std::wstring& out, const CompiledReplacement& replacement, size_t matchFirst,
+                      size_t matchSecond, std::wstring_view subject, const AppendGroup& appendGroup) {
+    using Kind = CompiledReplacement::Kind;
+    for (const CompiledReplacement::Part& part : replacement.parts) {
+        switch (part.kind) {
+            case Kind::Literal: out.append(replacement.text, part.first, part.length); break;
+            case Kind::Match: out.append(subject.data() + matchFirst, matchSecond - matchFirst); break;
+            case Kind::Before: out.append(subject.data(), matchFirst); break;
+            case Kind::After: out.append(subject.data() + matchSecond, subject.size() - matchSecond); break;
+            case Kind::Group: appendGroup(part.first); break;
+        }
+    }
+}
+
+// The replacement of one match of the fast matcher.
+void ApplyReplacement(std::wstring& out, const CompiledReplacement& replacement,
+                      std::span<const rules::RegexCapture> captures, std::wstring_view subject) {
+    ApplyReplacement(out, replacement, captures[0].first, captures[0].second, subject, [&](size_t index) {
+        const rules::RegexCapture& capture = captures[index];
+        if (capture.matched) out.append(subject.data() + capture.first, capture.second - capture.first);
+    });
+}
+
 // Every match replaced by the fast matcher, appended to out; TooLong (out as it was) when the value is beyond
 // the matcher's memory limit and the standard matcher must do the work; TooComplex when its step budget ran out.
 rules::RegexResult AppendReplacedFast(const rules::SimpleRegex& expression, rules::RegexScratch& scratch,
-                                      std::wstring_view replacement, std::wstring_view value, std::wstring& out) {
+                                      const CompiledReplacement& replacement, std::wstring_view value,
+                                      std::wstring& out) {
     const size_t outStart = out.size();
     size_t copied = 0;
     rules::RegexMatches matches(expression, value, scratch);
@@ -374,7 +401,7 @@ rules::RegexResult AppendReplacedFast(const rules::SimpleRegex& expression, rule
         if (result == rules::RegexResult::NotFound) break;
         const std::span<const rules::RegexCapture> captures = matches.Captures();
         out.append(value.data() + copied, captures[0].first - copied);
-        AppendSubstitution(out, replacement, captures, value);
+        ApplyReplacement(out, replacement, captures, value);
         copied = captures[0].second;
     }
     out.append(value.data() + copied, value.size() - copied);
@@ -383,8 +410,12 @@ rules::RegexResult AppendReplacedFast(const rules::SimpleRegex& expression, rule
 
 bool ReplaceMatches(Converter& converter, std::wstring_view value, std::wstring& out) {
     if (converter.fastCompiled != nullptr) {
+        // RegexTo is read once a run (again only if it changed).
+        const size_t groups = converter.fastCompiled->GroupCount();
+        if (converter.replacement.groups != groups || converter.replacement.text != converter.RegexTo)
+            CompileReplacement(converter.RegexTo, groups, converter.replacement);
         const rules::RegexResult result =
-            AppendReplacedFast(*converter.fastCompiled, converter.fastScratch, converter.RegexTo, value, out);
+            AppendReplacedFast(*converter.fastCompiled, converter.fastScratch, converter.replacement, value, out);
         if (result == rules::RegexResult::TooComplex) {
             ReportFailure(converter, TooComplexText(converter));
             return false;
@@ -403,16 +434,30 @@ bool ReplaceMatches(Converter& converter, std::wstring_view value, std::wstring&
     return outcome == MatchOutcome::Done;
 }
 
-// The replacement rules over any form of match: the whole match as offsets into subject, appendGroup(index)
-// appending a group's text (nothing when it did not take part).
+// The replacement rules over any form of match, the replacement read afresh (the slow paths and callers
+// outside a run).
 template <class AppendGroup>
 void AppendSubstitutionWith(std::wstring& out, std::wstring_view replacement, size_t groups, size_t matchFirst,
                             size_t matchSecond, std::wstring_view subject, const AppendGroup& appendGroup) {
+    thread_local CompiledReplacement compiled;
+    CompileReplacement(replacement, groups, compiled);
+    ApplyReplacement(out, compiled, matchFirst, matchSecond, subject, appendGroup);
+}
+
+}  // namespace
+
+void CompileReplacement(std::wstring_view replacement, size_t groups, CompiledReplacement& out) {
+    using Kind = CompiledReplacement::Kind;
+    out.text.assign(replacement);
+    out.groups = groups;
+    out.parts.clear();
     const size_t length = replacement.size();
     const wchar_t* const text = replacement.data();
-    // Text without a "$" that stands for something is appended in one piece, from literal up to the next one.
-    // Replacements are short: a plain loop finds the "$" sooner than a library call.
-    size_t literal = 0;
+    const auto literal = [&](size_t first, size_t end) {
+        if (end > first) out.parts.push_back({Kind::Literal, first, end - first});
+    };
+    // Text without a "$" that stands for something is one literal piece, from start up to the next one.
+    size_t start = 0;
     size_t i = 0;
     while (true) {
         while (i < length && text[i] != L'$') ++i;
@@ -420,16 +465,16 @@ void AppendSubstitutionWith(std::wstring& out, std::wstring_view replacement, si
         const wchar_t next = text[i + 1];
         size_t used = 1;  // characters after the "$" that it takes
         if (next == L'$') {
-            out.append(text + literal, i + 1 - literal);  // one "$" of the two
+            literal(start, i + 1);  // one "$" of the two
         } else if (next == L'&') {
-            out.append(text + literal, i - literal);
-            out.append(subject.data() + matchFirst, matchSecond - matchFirst);
+            literal(start, i);
+            out.parts.push_back({Kind::Match, 0, 0});
         } else if (next == L'`') {
-            out.append(text + literal, i - literal);
-            out.append(subject.data(), matchFirst);
+            literal(start, i);
+            out.parts.push_back({Kind::Before, 0, 0});
         } else if (next == L'\'') {
-            out.append(text + literal, i - literal);
-            out.append(subject.data() + matchSecond, subject.size() - matchSecond);
+            literal(start, i);
+            out.parts.push_back({Kind::After, 0, 0});
         } else if (next >= L'0' && next <= L'9') {
             // Two digits when they name a group, else one digit followed by a literal one; "$0" and groups
             // beyond the count stay literal.
@@ -448,19 +493,17 @@ void AppendSubstitutionWith(std::wstring& out, std::wstring_view replacement, si
                 i += used + 1;  // stays part of the literal text
                 continue;
             }
-            out.append(text + literal, i - literal);
-            appendGroup(index);
+            literal(start, i);
+            out.parts.push_back({Kind::Group, index, 0});
         } else {
             ++i;  // a "$" standing for itself
             continue;
         }
         i += used + 1;
-        literal = i;
+        start = i;
     }
-    out.append(text + literal, length - literal);
+    literal(start, length);
 }
-
-}  // namespace
 
 bool SameConverter(const Converter& a, const Converter& b) {
     return a.Column == b.Column && a.Prefix == b.Prefix && a.Suffix == b.Suffix && a.Group == b.Group &&
@@ -536,6 +579,14 @@ void AppendSubstitution(std::wstring& out, std::wstring_view replacement,
                                    out.append(subject.data() + capture.first, capture.second - capture.first);
                                }
                            });
+}
+
+bool ConverterKeepsValues(const Converter& converter, int type) {
+    // The cases of ConvertValue that can return something else than the value.
+    if (!converter.RegexFrom.empty() && !converter.RegexTo.empty()) return false;
+    if (FLD_DESC::IsDouble(type)) return false;
+    if (FLD_DESC::IsNumber(type) && converter.Group != 0) return false;
+    return !(FLD_DESC::IsDate(type) && !converter.DateFrom.empty() && !converter.DateTo.empty());
 }
 
 std::wstring_view ConvertValue(Converter& converter, const rules::CellValue& cell, int type, int& failed,

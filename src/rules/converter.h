@@ -14,6 +14,22 @@
 #include "regex_budget.h"
 #include "simple_regex.h"
 
+// A replacement text ("$2/$1") read once for an expression's group count: literal pieces of the text and
+// references to the match, applied to every match without reading the text again.
+struct CompiledReplacement {
+    enum class Kind : unsigned char { Literal, Match, Before, After, Group };
+    struct Part {
+        Kind kind;
+        size_t first;   // Literal: offset into text; Group: the group's number
+        size_t length;  // Literal: length
+    };
+    std::wstring text;
+    size_t groups = 0;
+    std::vector<Part> parts;
+};
+// Reads replacement by the rules of AppendSubstitution for an expression with groups groups.
+void CompileReplacement(std::wstring_view replacement, size_t groups, CompiledReplacement& out);
+
 struct Converter {
     std::wstring Column;
     std::wstring Prefix;
@@ -32,6 +48,7 @@ struct Converter {
     std::shared_ptr<const rules::SimpleRegex> fastCompiled;
     rules::RegexScratch fastScratch;
     std::wstring compiledFrom;
+    CompiledReplacement replacement;  // RegexTo for the compiled expression's groups
     std::wstring compileError;
     bool errorReported = false;  // the invalid expression has been shown to the user in this run
     std::wstring reportedText;   // what was shown then
@@ -66,6 +83,10 @@ void ApplyConverter(Converter& converter, const rules::CellValue& value, int typ
 // when the converter leaves it as it is, else of scratch; empty with failed 1 as for ApplyConverter.
 std::wstring_view ConvertValue(Converter& converter, const rules::CellValue& value, int type, int& failed,
                                std::wstring& scratch);
+
+// True when ConvertValue gives every value of a column of type code type back as it is (only Prefix and Suffix are
+// added): no regular expression, no number format, no date pattern that applies to the type.
+bool ConverterKeepsValues(const Converter& converter, int type);
 
 // Appends to out the replacement text for one match by the ECMAScript rules: "$&" the match, "$1".."$99" the
 // groups, "$`" the text before the match, "$'" the text after it, "$$" a dollar sign, anything else literal.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cdb.h"
+#include "text.h"
 
 namespace dbtest {
 
@@ -49,10 +50,15 @@ inline RunOutcome RunScript(CDB& db, const std::wstring& script) {
             }
             int fetched;
             std::wstring value;
+            std::string bytes;
             while ((fetched = db.Fetch(0)) == DB_OK) {
                 std::vector<std::wstring> row;
                 for (int c = 1; c <= count; ++c) {
                     db.GetValue(c, value, 0, 0, 0);
+                    // The bytes a report takes for a value no rule reads decode to the same text, on every
+                    // backend and for every type.
+                    EXPECT_EQ(db.GetValueUtf8(c, bytes), DB_OK);
+                    EXPECT_EQ(tw::Utf8ToWide(bytes), value) << "column " << c;
                     row.push_back(value);
                 }
                 set.rows.push_back(std::move(row));

@@ -7,6 +7,7 @@
 
 #include "db_test_util.h"
 #include "fld_desc.h"
+#include "text.h"
 
 namespace {
 
@@ -115,6 +116,29 @@ TEST_F(SqliteMemory, GetValueReusesTheCallersString) {
     m_db->GetValue(2, value, 0, 0, 0);
     EXPECT_EQ(value, L"12345");
     EXPECT_EQ(value.data(), storage);
+    m_db->CloseCursor(0);
+}
+
+// The bytes handed to writers decode to GetValue's text for every storage class, stray bytes included.
+TEST_F(SqliteMemory, Utf8ValuesDecodeToTheWideValues) {
+    ASSERT_TRUE(m_db->HasUtf8Values());
+    const std::wstring select = L"SELECT 42, -9223372036854775808, 0.1 + 0.2, 9e999, -9e999, 1e-7, x'00FF10', NULL, "
+                                L"'', 'Söhne Łódź 😀', CAST(x'41C328FF80E282' AS TEXT), 'a' || char(0) || 'b'";
+    ASSERT_EQ(m_db->Execute(select, 0), DB_OK);
+    ASSERT_EQ(m_db->Fetch(0), DB_OK);
+    int count = 0;
+    ASSERT_EQ(m_db->GetColumnCount(count, 0), DB_OK);
+    ASSERT_EQ(count, 12);
+    std::wstring wide;
+    std::string bytes;
+    for (int column = 1; column <= count; ++column) {
+        SCOPED_TRACE(column);
+        ASSERT_EQ(m_db->GetValue(column, wide, 0, 0, 0), DB_OK);
+        ASSERT_EQ(m_db->GetValueUtf8(column, bytes), DB_OK);
+        EXPECT_EQ(tw::Utf8ToWide(bytes), wide);
+    }
+    EXPECT_EQ(m_db->GetValueUtf8(0, bytes), DB_ERROR);
+    EXPECT_EQ(m_db->GetValueUtf8(count + 1, bytes), DB_ERROR);
     m_db->CloseCursor(0);
 }
 

@@ -137,6 +137,14 @@ TEST_F(ConverterTest, ExpressionIsCompiledOnceAndFollowsEdits) {
     converter.RegexFrom = L"n";  // edited between runs: the old compile no longer applies
     ApplyConverter(converter, L"banana", TC_VARCHAR, failed, out);
     EXPECT_EQ(out, L"bababa");
+
+    // The replacement is read once too, and again when it or the expression's groups change.
+    converter.RegexTo = L"<$&$1>";
+    ApplyConverter(converter, L"banana", TC_VARCHAR, failed, out);
+    EXPECT_EQ(out, L"ba<n$1>a<n$1>a");
+    converter.RegexFrom = L"(n)";
+    ApplyConverter(converter, L"banana", TC_VARCHAR, failed, out);
+    EXPECT_EQ(out, L"ba<nn>a<nn>a");
 }
 
 TEST_F(ConverterTest, Numbers) {

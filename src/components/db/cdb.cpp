@@ -1,6 +1,7 @@
 #include "cdb.h"
 
 #include "backends.h"
+#include "text.h"
 
 std::unique_ptr<CDB> CDB::newDB(DS_TYPE type) {
     switch (type) {
@@ -10,4 +11,11 @@ std::unique_ptr<CDB> CDB::newDB(DS_TYPE type) {
         case DS_ODBC: return tw::db::NewOdbcConnection();
     }
     return nullptr;
+}
+
+int CDB::GetValueUtf8(int column, std::string& value) {
+    const int result = GetValue(column, m_wideValue, 0, 0, 0);
+    value.clear();
+    if (result == DB_OK) tw::AppendUtf8(value, m_wideValue);
+    return result;
 }

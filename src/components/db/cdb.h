@@ -36,6 +36,12 @@ public:
     virtual int Fetch(int) = 0;
     // The value of column (from 1) of the current row as text; NULL is the empty text.
     virtual int GetValue(int column, std::wstring& value, int, int, int) = 0;
+    // The same value as the UTF-8 bytes it is read from, for a value that goes into the report unchanged: a
+    // byte that begins no valid UTF-8 sequence stands for its Windows-1252 character, as tw::Utf8ToWide reads
+    // it, so decoding the bytes gives GetValue's text. This default encodes GetValue's text.
+    virtual int GetValueUtf8(int column, std::string& value);
+    // True when GetValueUtf8 is the backend's own, cheaper than GetValue (its values arrive as UTF-8).
+    virtual bool HasUtf8Values() const { return false; }
     // DB_OK when another result set is current, DB_NO_DATA at the end of the script, DB_ERROR (m_LastError)
     // when a later statement failed.
     virtual int NextResultSet(int) = 0;
@@ -82,4 +88,5 @@ protected:
 
 private:
     std::atomic<bool> m_cancelAll{false};
+    std::wstring m_wideValue;  // GetValueUtf8's default, reused
 };

@@ -86,6 +86,8 @@ public:
     int GetColumnType(int column, int& type, int, int) override;
     int Fetch(int) override;
     int GetValue(int column, std::wstring& value, int, int, int) override;
+    int GetValueUtf8(int column, std::string& value) override;
+    bool HasUtf8Values() const override { return true; }
     int NextResultSet(int) override;
     int CloseCursor(int) override;
     void Cancel() override;
@@ -317,6 +319,16 @@ int MySqlConnection::GetValue(int column, std::wstring& value, int, int, int) {
             break;
         }
     }
+    return DB_OK;
+}
+
+// Text comes in the connection's utf8mb4 as it stands; the other kinds are rewritten as GetValue does.
+int MySqlConnection::GetValueUtf8(int column, std::string& value) {
+    if (!m_row || column < 1 || column > static_cast<int>(m_kinds.size())) return DB_ERROR;
+    const auto index = static_cast<size_t>(column - 1);
+    if (m_kinds[index] != ValueKind::Text) return CDB::GetValueUtf8(column, value);
+    const char* data = m_row[index];
+    value.assign(data ? data : "", data ? m_lengths[index] : 0);
     return DB_OK;
 }
 

@@ -105,6 +105,8 @@ public:
     int GetColumnType(int column, int& type, int, int) override;
     int Fetch(int) override;
     int GetValue(int column, std::wstring& value, int, int, int) override;
+    int GetValueUtf8(int column, std::string& value) override;
+    bool HasUtf8Values() const override { return true; }
     int NextResultSet(int) override;
     int CloseCursor(int) override;
     void Cancel() override;
@@ -420,6 +422,19 @@ int PostgreSqlConnection::GetValue(int column, std::wstring& value, int, int, in
             break;
         }
     }
+    return DB_OK;
+}
+
+// Text comes in the connection's UTF-8 as it stands; the other kinds are rewritten as GetValue does.
+int PostgreSqlConnection::GetValueUtf8(int column, std::string& value) {
+    if (!m_row || column < 1 || column > static_cast<int>(m_kinds.size())) return DB_ERROR;
+    const int index = column - 1;
+    if (m_kinds[static_cast<size_t>(index)] != ValueKind::Text) return CDB::GetValueUtf8(column, value);
+    if (PQntuples(m_row.get()) < 1 || PQgetisnull(m_row.get(), 0, index)) {
+        value.clear();
+        return DB_OK;
+    }
+    value.assign(PQgetvalue(m_row.get(), 0, index), static_cast<size_t>(PQgetlength(m_row.get(), 0, index)));
     return DB_OK;
 }
 

@@ -77,6 +77,8 @@ public:
     int GetColumnType(int column, int& type, int, int) override;
     int Fetch(int) override;
     int GetValue(int column, std::wstring& value, int, int, int) override;
+    int GetValueUtf8(int column, std::string& value) override;
+    bool HasUtf8Values() const override { return true; }
     int NextResultSet(int) override;
     int CloseCursor(int) override;
     void Cancel() override;
@@ -315,6 +317,34 @@ int SqliteConnection::GetValue(int column, std::wstring& value, int, int, int) {
             const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, index));
             const auto size = static_cast<size_t>(sqlite3_column_bytes(stmt, index));
             tw::Utf8ToWide(std::string_view(text ? text : "", text ? size : 0), value);
+        }
+    }
+    return DB_OK;
+}
+
+// GetValue's texts before they are widened: SQLite keeps text as UTF-8 and the rest is ASCII.
+int SqliteConnection::GetValueUtf8(int column, std::string& value) {
+    if (!m_stmt || column < 1 || column > static_cast<int>(m_types.size())) return DB_ERROR;
+    const int index = column - 1;
+    sqlite3_stmt* stmt = m_stmt.get();
+    switch (sqlite3_column_type(stmt, index)) {
+        case SQLITE_NULL: value.clear(); break;
+        case SQLITE_INTEGER: {
+            char buffer[24];
+            const auto result = std::to_chars(buffer, buffer + sizeof buffer, sqlite3_column_int64(stmt, index));
+            value.assign(buffer, static_cast<size_t>(result.ptr - buffer));
+            break;
+        }
+        case SQLITE_FLOAT: tw::db::AssignDouble(sqlite3_column_double(stmt, index), value); break;
+        case SQLITE_BLOB: {
+            const void* bytes = sqlite3_column_blob(stmt, index);
+            tw::db::AssignHex(bytes, static_cast<size_t>(sqlite3_column_bytes(stmt, index)), value);
+            break;
+        }
+        default: {
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, index));
+            const auto size = static_cast<size_t>(sqlite3_column_bytes(stmt, index));
+            value.assign(text ? text : "", text ? size : 0);
         }
     }
     return DB_OK;

@@ -14,29 +14,50 @@ void AssignAscii(std::string_view bytes, std::wstring& out) {
 namespace {
 
 // NaN and the infinities as psql and spreadsheets spell them; false for a finite value.
-bool AssignNonFinite(double value, std::wstring& out) {
+template <class Text>
+bool AssignNonFinite(double value, Text& out) {
+    const char* spelled = nullptr;
     if (std::isnan(value)) {
-        out = L"NaN";
+        spelled = "NaN";
     } else if (std::isinf(value)) {
-        out = value < 0 ? L"-Infinity" : L"Infinity";
+        spelled = value < 0 ? "-Infinity" : "Infinity";
     } else {
         return false;
     }
+    out.assign(spelled, spelled + std::char_traits<char>::length(spelled));
     return true;
 }
 
 void AssignChars(const char* buffer, const std::to_chars_result& result, std::wstring& out) {
     AssignAscii(std::string_view(buffer, static_cast<size_t>(result.ptr - buffer)), out);
 }
+void AssignChars(const char* buffer, const std::to_chars_result& result, std::string& out) {
+    out.assign(buffer, static_cast<size_t>(result.ptr - buffer));
+}
 
-}  // namespace
-
-void AssignDouble(double value, std::wstring& out) {
+// printf's %.15g: 15 digits is all a double holds for certain, so sums such as 0.1 + 0.2 read 0.3.
+template <class Text>
+void AssignDoubleTo(double value, Text& out) {
     if (AssignNonFinite(value, out)) return;
-    // printf's %.15g: 15 digits is all a double holds for certain, so sums such as 0.1 + 0.2 read 0.3.
     char buffer[64];
     AssignChars(buffer, std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15), out);
 }
+
+template <class Text>
+void AssignHexTo(const void* bytes, size_t size, Text& out) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    const auto* p = static_cast<const unsigned char*>(bytes);
+    out.resize(size * 2);
+    for (size_t i = 0; i < size; ++i) {
+        out[2 * i] = kDigits[p[i] >> 4];
+        out[2 * i + 1] = kDigits[p[i] & 0x0F];
+    }
+}
+
+}  // namespace
+
+void AssignDouble(double value, std::wstring& out) { AssignDoubleTo(value, out); }
+void AssignDouble(double value, std::string& out) { AssignDoubleTo(value, out); }
 
 void AssignFloat(float value, std::wstring& out) {
     if (AssignNonFinite(value, out)) return;
@@ -69,15 +90,8 @@ void AssignDoubleText(std::string_view text, bool singlePrecision, std::wstring&
     AssignAscii(text, out);
 }
 
-void AssignHex(const void* bytes, size_t size, std::wstring& out) {
-    static constexpr wchar_t kDigits[] = L"0123456789ABCDEF";
-    const auto* p = static_cast<const unsigned char*>(bytes);
-    out.resize(size * 2);
-    for (size_t i = 0; i < size; ++i) {
-        out[2 * i] = kDigits[p[i] >> 4];
-        out[2 * i + 1] = kDigits[p[i] & 0x0F];
-    }
-}
+void AssignHex(const void* bytes, size_t size, std::wstring& out) { AssignHexTo(bytes, size, out); }
+void AssignHex(const void* bytes, size_t size, std::string& out) { AssignHexTo(bytes, size, out); }
 
 std::string_view TrimTimeFraction(std::string_view text) {
     const size_t dot = text.rfind('.');

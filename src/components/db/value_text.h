@@ -12,12 +12,15 @@ namespace tw::db {
 void AssignAscii(std::string_view bytes, std::wstring& out);
 // A double with at most 15 significant digits (printf's %.15g); NaN, Infinity and -Infinity spelled so.
 void AssignDouble(double value, std::wstring& out);
+// The same as UTF-8 (ASCII) bytes.
+void AssignDouble(double value, std::string& out);
 // A float in the shortest text that reads back to the same float, with an exponent below 1e-4 and from 1e6 on.
 void AssignFloat(float value, std::wstring& out);
 // A floating value printed by a server, reprinted as above; text that is no number stays as it is.
 void AssignDoubleText(std::string_view text, bool singlePrecision, std::wstring& out);
 // Bytes as upper-case hexadecimal, two digits a byte.
 void AssignHex(const void* bytes, size_t size, std::wstring& out);
+void AssignHex(const void* bytes, size_t size, std::string& out);
 // A time or timestamp text with trailing zeros of its fraction dropped ("12:00:00.500000" gives
 // "12:00:00.5", "12:00:00.000" gives "12:00:00").
 void AssignTimeText(std::string_view text, std::wstring& out);

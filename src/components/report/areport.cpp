@@ -1,6 +1,7 @@
 #include "areport.h"
 
 #include "dates.h"
+#include "text.h"
 
 int AReport::Open() { return Fail(RE_FORMAT, L"No report format was chosen."); }
 
@@ -43,24 +44,19 @@ void AReport::FormattedCell(int handle, std::wstring_view columnName, std::wstri
         return;
     }
     const CellFormat& format = m_cellFormats[static_cast<size_t>(handle)];
-    const int size = format.size;
-    const bool bold = format.bold, italic = format.italic;
-    if (format.setsStyle) SetCellColor(format.styleName);
-    BeginCell(columnName, 0, format.attributes);
-    if (size) BeginStyle(RS_SIZE, size);
-    if (bold) BeginStyle(RS_BOLD, 0);
-    if (italic) BeginStyle(RS_ITALIC, 0);
-    if (format.before.empty() && format.after.empty()) {
-        Text(text, 0, {}, 0);
-    } else {
-        m_cellText.assign(format.before).append(text).append(format.after);
-        Text(m_cellText, 0, {}, 0);
-    }
-    if (italic) EndStyle(RS_ITALIC, 0);
-    if (bold) EndStyle(RS_BOLD, 0);
-    EndCell(columnName, 0);
-    SetCellColor({});
-    if (size) EndStyle(RS_SIZE, 0);
+    FormattedCellCalls(format, columnName, [&] {
+        if (format.before.empty() && format.after.empty()) {
+            Text(text, 0, {}, 0);
+        } else {
+            m_cellText.assign(format.before).append(text).append(format.after);
+            Text(m_cellText, 0, {}, 0);
+        }
+    });
+}
+
+void AReport::FormattedCellUtf8(int handle, std::wstring_view columnName, std::string_view text) {
+    tw::Utf8ToWide(text, m_decodedText);
+    FormattedCell(handle, columnName, m_decodedText);
 }
 
 void AReport::SetReportOption(int option, int value) {

@@ -95,6 +95,11 @@ public:
     // BeginCell(columnName, 0, attributes), BeginStyle for size, bold and italic, Text(before + text + after),
     // EndStyle for italic and bold, EndCell, SetCellColor({}) and EndStyle for size write, in that order.
     virtual void FormattedCell(int handle, std::wstring_view columnName, std::wstring_view text);
+    // FormattedCell with the text as UTF-8 bytes straight from the database, for values that nothing changes: a
+    // byte that begins no valid UTF-8 sequence stands for its Windows-1252 character (as tw::Utf8ToWide reads
+    // it). The output is the same as FormattedCell's with the decoded text. This default decodes the text and
+    // calls FormattedCell; a writer that can use the bytes as they are overrides it.
+    virtual void FormattedCellUtf8(int handle, std::wstring_view columnName, std::string_view text);
     virtual void Link(std::wstring_view target, std::wstring_view text) { Text(text, 0, target, 0); }
     virtual void SetReportOption(int option, int value);
     virtual void SetStyles(std::wstring_view styles);
@@ -113,11 +118,30 @@ public:
 protected:
     // Records an error; returns code.
     int Fail(int code, std::wstring text);
+    // The calls FormattedCell makes for a prepared format, with writeText() where Text(before + text + after)
+    // goes: a writer that takes text in another form writes it there itself.
+    template <class WriteText>
+    void FormattedCellCalls(const CellFormat& format, std::wstring_view columnName, WriteText&& writeText) {
+        const int size = format.size;
+        const bool bold = format.bold, italic = format.italic;
+        if (format.setsStyle) SetCellColor(format.styleName);
+        BeginCell(columnName, 0, format.attributes);
+        if (size) BeginStyle(RS_SIZE, size);
+        if (bold) BeginStyle(RS_BOLD, 0);
+        if (italic) BeginStyle(RS_ITALIC, 0);
+        writeText();
+        if (italic) EndStyle(RS_ITALIC, 0);
+        if (bold) EndStyle(RS_BOLD, 0);
+        EndCell(columnName, 0);
+        SetCellColor({});
+        if (size) EndStyle(RS_SIZE, 0);
+    }
 
     ReportSetup m_setup;
     std::wstring m_error;
     std::wstring m_cellStyle;  // current SetCellColor name
     std::vector<CellFormat> m_cellFormats;  // by PrepareCell handle
     std::wstring m_cellText;                // a prepared cell's text with its before and after, reused
+    std::wstring m_decodedText;             // FormattedCellUtf8's text decoded, reused
     bool m_usesCellColor = true;  // a writer that ignores m_cellStyle sets this false
 };

@@ -487,15 +487,35 @@ int HtmlReport::PrepareCell(const CellFormat& format) {
     return handle;
 }
 
-void HtmlReport::FormattedCell(int handle, std::wstring_view columnName, std::wstring_view text) {
+const HtmlReport::CellMarkup* HtmlReport::InlineCell(int handle) const {
     // Inside a row, the common case, the whole cell is appended in one go; anywhere else the element calls
     // sort out what is open.
     if (handle < 0 || static_cast<size_t>(handle) >= m_cellMarkup.size() || m_open.empty() ||
-        m_open.back().kind != Element::Row) {
+        m_open.back().kind != Element::Row)
+        return nullptr;
+    return &m_cellMarkup[static_cast<size_t>(handle)];
+}
+
+void HtmlReport::FormattedCellUtf8(int handle, std::wstring_view columnName, std::string_view text) {
+    const CellMarkup* markup = InlineCell(handle);
+    if (!markup || markup->joined) {
+        AReport::FormattedCellUtf8(handle, columnName, text);
+        return;
+    }
+    std::string& buffer = m_out->Buffer();
+    buffer.append(markup->open);
+    m_encoder.AppendUtf8(buffer, text, true);
+    buffer.append(markup->close);
+    m_out->MaybeFlush();
+}
+
+void HtmlReport::FormattedCell(int handle, std::wstring_view columnName, std::wstring_view text) {
+    const CellMarkup* inlineMarkup = InlineCell(handle);
+    if (!inlineMarkup) {
         AReport::FormattedCell(handle, columnName, text);
         return;
     }
-    const CellMarkup& markup = m_cellMarkup[static_cast<size_t>(handle)];
+    const CellMarkup& markup = *inlineMarkup;
     std::string& buffer = m_out->Buffer();
     buffer.append(markup.open);
     if (markup.joined) {

@@ -41,6 +41,7 @@ public:
     void Cell(std::wstring_view text, int header, std::wstring_view attributes) override;
     int PrepareCell(const CellFormat& format) override;
     void FormattedCell(int handle, std::wstring_view columnName, std::wstring_view text) override;
+    void FormattedCellUtf8(int handle, std::wstring_view columnName, std::string_view text) override;
 
     // Appends to list the report styles in folder: the names of its *.htm files without the extension,
     // "Default" first and the rest in alphabetical order. Returns how many were added (0 for a missing folder).
@@ -122,4 +123,6 @@ private:
         bool joined = false;  // before and after are encoded with each value, not into open and close
     };
     std::vector<CellMarkup> m_cellMarkup;
+    // The prepared markup of handle when the cell can be appended in one go (inside a row); null otherwise.
+    const CellMarkup* InlineCell(int handle) const;
 };

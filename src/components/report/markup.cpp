@@ -35,6 +35,19 @@ inline const char* EntityFor(char32_t c) {
     }
 }
 
+// The same with its length, for the per-byte paths.
+inline std::string_view EntityView(unsigned char c) {
+    using namespace std::string_view_literals;
+    switch (c) {
+        case '&': return "&amp;"sv;
+        case '<': return "&lt;"sv;
+        case '>': return "&gt;"sv;
+        case '"': return "&quot;"sv;
+        case '\'': return "&#39;"sv;
+        default: return {};
+    }
+}
+
 // The Windows-1252 byte of a character in its 0x80-0x9F block, or 0.
 unsigned char Windows1252Byte(char32_t c) {
     switch (c) {
@@ -82,6 +95,17 @@ constexpr PlainTable MakePlainTable(bool escape) {
 constexpr PlainTable kPlainEscaped = MakePlainTable(true);
 constexpr PlainTable kPlainMarkup = MakePlainTable(false);
 
+// The same by byte, for UTF-8 text: no byte from 0x80 up is plain.
+using PlainByteTable = std::array<bool, 256>;
+constexpr PlainByteTable MakePlainByteTable(bool escape) {
+    const PlainTable ascii = MakePlainTable(escape);
+    PlainByteTable table{};
+    for (size_t c = 0; c < ascii.size(); ++c) table[c] = ascii[c];
+    return table;
+}
+constexpr PlainByteTable kPlainEscapedBytes = MakePlainByteTable(true);
+constexpr PlainByteTable kPlainMarkupBytes = MakePlainByteTable(false);
+
 // Appends a run of ASCII characters as their bytes.
 inline void AppendAsciiRun(std::string& out, const wchar_t* begin, const wchar_t* end) {
     const size_t start = out.size();
@@ -115,6 +139,40 @@ void AppendXmlEscaped(std::string& out, std::wstring_view text) {
         }
         if (IsUnsafeChar(c)) c = 0xFFFD;
         tw::AppendUtf8Char(out, c);
+    }
+}
+
+void AppendXmlEscapedUtf8(std::string& out, std::string_view text) {
+    // Plain: printable ASCII without the entities, tab and line feed (a carriage return becomes &#13;).
+    static constexpr PlainByteTable kPlain = [] {
+        PlainByteTable table = MakePlainByteTable(true);
+        table['\r'] = false;
+        return table;
+    }();
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    while (p != end) {
+        const char* const run = p;
+        while (p != end && kPlain[static_cast<unsigned char>(*p)]) ++p;
+        if (p != run) out.append(run, p);
+        if (p == end) break;
+        char32_t c;
+        bool valid;
+        const size_t length = tw::DecodeUtf8Char(std::string_view(p, static_cast<size_t>(end - p)), c, &valid);
+        if (c < 0x80) {
+            if (const std::string_view entity = EntityView(static_cast<unsigned char>(c)); !entity.empty()) {
+                out.append(entity);
+            } else if (c == '\r') {
+                out.append("&#13;");
+            } else {
+                tw::AppendUtf8Char(out, IsUnsafeChar(c) ? 0xFFFD : c);
+            }
+        } else if (valid && !IsUnsafeChar(c)) {
+            out.append(p, length);
+        } else {
+            tw::AppendUtf8Char(out, IsUnsafeChar(c) ? 0xFFFD : c);
+        }
+        p += length;
     }
 }
 
@@ -200,6 +258,44 @@ void HtmlEncoder::Append(std::string& out, std::wstring_view text, bool escape) 
         if (p != run) AppendAsciiRun(out, run, p);
         if (p == end) break;
         AppendOther(out, static_cast<char32_t>(*p++), escape);
+    }
+}
+
+void HtmlEncoder::AppendUtf8(std::string& out, std::string_view text, bool escape) {
+    if (m_mode == Mode::Iconv) {
+        tw::Utf8ToWide(text, m_decoded);
+        AppendIconv(out, m_decoded, escape);
+        return;
+    }
+    // As Append: ASCII runs copied in one step; in a UTF-8 page a valid sequence of a safe character is its own
+    // encoding, so only entities, stray bytes and unsafe characters are rewritten.
+    const PlainByteTable& plain = escape ? kPlainEscapedBytes : kPlainMarkupBytes;
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    while (p != end) {
+        const char* const run = p;
+        while (p != end && plain[static_cast<unsigned char>(*p)]) ++p;
+        if (p != run) out.append(run, p);
+        if (p == end) break;
+        if (static_cast<unsigned char>(*p) < 0x80) {
+            const std::string_view entity = escape ? EntityView(static_cast<unsigned char>(*p)) : std::string_view();
+            if (!entity.empty()) {
+                out.append(entity);
+            } else {
+                AppendOther(out, static_cast<unsigned char>(*p), escape);
+            }
+            ++p;
+            continue;
+        }
+        char32_t c;
+        bool valid;
+        const size_t length = tw::DecodeUtf8Char(std::string_view(p, static_cast<size_t>(end - p)), c, &valid);
+        if (m_mode == Mode::Utf8 && valid && !IsUnsafeChar(c)) {
+            out.append(p, length);
+        } else {
+            AppendOther(out, c, escape);
+        }
+        p += length;
     }
 }
 

@@ -26,6 +26,9 @@ inline bool IsUnsafeChar(char32_t c) {
 // Appends text as UTF-8 XML character data or attribute value: & < > " ' escaped, a carriage return as &#13;
 // (parsers would fold it into a line feed), unsafe characters as U+FFFD.
 void AppendXmlEscaped(std::string& out, std::wstring_view text);
+// The same for UTF-8 bytes as tw::Utf8ToWide reads them (a stray byte is its Windows-1252 character): valid
+// sequences of safe characters are copied as they stand.
+void AppendXmlEscapedUtf8(std::string& out, std::string_view text);
 
 // True when value is a number written the canonical way: an optional minus, no leading zeros, no plus sign,
 // no exponent, no trailing zeros after a decimal point, at most 15 significant digits (what a double keeps).
@@ -52,6 +55,9 @@ public:
     bool EncodesPieceByPiece() const { return m_mode != Mode::Iconv; }
     // Appends text; escape 1 escapes & < > " ' (text and attribute values), 0 passes markup through.
     void Append(std::string& out, std::wstring_view text, bool escape);
+    // The same for UTF-8 bytes as tw::Utf8ToWide reads them (a stray byte is its Windows-1252 character), without
+    // widening them first: in a UTF-8 page valid sequences are copied as they stand.
+    void AppendUtf8(std::string& out, std::string_view text, bool escape);
 
 private:
     enum class Mode { Utf8, Latin1, Windows1252, Ascii, Iconv };
@@ -63,6 +69,7 @@ private:
     std::wstring m_charset = L"utf-8";
     iconv_t m_iconv = reinterpret_cast<iconv_t>(-1);
     std::wstring m_scratch;  // escaped text waiting for iconv, reused
+    std::wstring m_decoded;  // UTF-8 text decoded for iconv, reused
 };
 
 }  // namespace markup

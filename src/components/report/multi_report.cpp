@@ -112,6 +112,9 @@ int MultiReport::PrepareCell(const CellFormat& format) { return m_open ? m_write
 void MultiReport::FormattedCell(int handle, std::wstring_view columnName, std::wstring_view text) {
     TW_FORWARD(FormattedCell(handle, columnName, text));
 }
+void MultiReport::FormattedCellUtf8(int handle, std::wstring_view columnName, std::string_view text) {
+    TW_FORWARD(FormattedCellUtf8(handle, columnName, text));
+}
 void MultiReport::Link(std::wstring_view target, std::wstring_view text) { TW_FORWARD(Link(target, text)); }
 
 #undef TW_FORWARD

@@ -51,6 +51,7 @@ public:
     void SetCellColor(std::wstring_view styleName) final;
     int PrepareCell(const CellFormat& format) final;
     void FormattedCell(int handle, std::wstring_view columnName, std::wstring_view text) final;
+    void FormattedCellUtf8(int handle, std::wstring_view columnName, std::string_view text) final;
     void Link(std::wstring_view target, std::wstring_view text) final;
     void SetReportOption(int option, int value) final;
     void SetStyles(std::wstring_view styles) final;

@@ -4,6 +4,16 @@ int TextReport::Open() {
     m_error.clear();
     m_separator = m_setup.separator;
     m_separatorBytes = tw::WideToUtf8(m_separator);
+    m_utf8Separator = tw::Utf8ToWide(m_separatorBytes) == m_separator;
+    m_byteClass.fill(kPlain);
+    for (size_t byte = 0x80; byte < m_byteClass.size(); ++byte) m_byteClass[byte] = kNonAscii;
+    m_byteClass['"'] = m_byteClass['\n'] = m_byteClass['\r'] = kQuotes;
+    m_searchSeparator = false;
+    if (m_separator.size() == 1 && static_cast<unsigned>(m_separator[0]) < 0x80) {
+        m_byteClass[static_cast<size_t>(m_separator[0])] = kQuotes;
+    } else if (!m_separator.empty()) {
+        m_searchSeparator = true;
+    }
     m_inTable = m_inRow = m_inCell = m_inParagraph = m_afterTable = false;
     m_column = 0;
     if (!m_file.Open(m_setup.file)) return Fail(RE_OPEN, m_file.ErrorText());
@@ -117,23 +127,89 @@ void TextReport::Cell(std::wstring_view text, int, std::wstring_view) {
     WriteValue(text);
 }
 
-void TextReport::WriteValue(std::wstring_view value) {
-    if (m_column++ > 0) m_file.Write(m_separatorBytes);
-    bool quote = !m_separator.empty() && value.find(m_separator) != std::wstring_view::npos;
-    for (size_t i = 0; !quote && i < value.size(); ++i)
-        quote = value[i] == L'"' || value[i] == L'\n' || value[i] == L'\r';
-    if (!quote) {
-        WriteUtf8(value);
+void TextReport::FormattedCellUtf8(int handle, std::wstring_view columnName, std::string_view text) {
+    const bool valid = handle >= 0 && static_cast<size_t>(handle) < m_cellFormats.size();
+    if (!m_utf8Separator || (valid && (!m_cellFormats[static_cast<size_t>(handle)].before.empty() ||
+                                       !m_cellFormats[static_cast<size_t>(handle)].after.empty()))) {
+        AReport::FormattedCellUtf8(handle, columnName, text);
         return;
     }
-    std::string& out = m_file.Buffer();
-    out.push_back('"');
-    size_t start = 0;
-    for (size_t quoteAt; (quoteAt = value.find(L'"', start)) != std::wstring_view::npos; start = quoteAt + 1) {
-        tw::AppendUtf8(out, value.substr(start, quoteAt + 1 - start));
-        out.push_back('"');
+    // What FormattedCell comes to in a text: the value as a cell of the current row (styles write nothing).
+    if (m_inCell) EndCell({}, 0);
+    if (!m_inRow) BeginRow({}, {}, 0);
+    if (m_column++ > 0) m_file.Write(m_separatorBytes);
+    if (!WriteValueUtf8(text)) {
+        tw::Utf8ToWide(text, m_decodedText);
+        WriteQuoted(m_decodedText);
     }
-    tw::AppendUtf8(out, value.substr(start));
-    out.push_back('"');
+}
+
+void TextReport::WriteValue(std::wstring_view value) {
+    if (m_column++ > 0) m_file.Write(m_separatorBytes);
+    WriteQuoted(value);
+}
+
+void TextReport::WriteQuoted(std::wstring_view value) {
+    std::string& out = m_file.Buffer();
+    bool quoted = m_searchSeparator && value.find(m_separator) != std::wstring_view::npos;
+    if (quoted) out.push_back('"');
+    const size_t start = out.size();
+    for (const wchar_t wc : value) {
+        const auto c = static_cast<char32_t>(wc);
+        if (c >= 0x80) {
+            tw::AppendUtf8Char(out, c);
+            continue;
+        }
+        if (m_byteClass[c] == kQuotes) {
+            if (!quoted) {
+                // Nothing written so far needed quoting: the opening quote goes before it.
+                out.insert(out.begin() + static_cast<std::ptrdiff_t>(start), '"');
+                quoted = true;
+            }
+            if (c == '"') out.push_back('"');
+        }
+        out.push_back(static_cast<char>(c));
+    }
+    if (quoted) out.push_back('"');
     m_file.MaybeFlush();
+}
+
+bool TextReport::WriteValueUtf8(std::string_view value) {
+    std::string& out = m_file.Buffer();
+    const size_t start = out.size();
+    bool quoted = m_searchSeparator && value.find(m_separatorBytes) != std::string_view::npos;
+    if (quoted) out.push_back('"');
+    // Bytes are copied in runs; a run ends after each double quote, which is then doubled.
+    const auto* p = reinterpret_cast<const unsigned char*>(value.data());
+    const size_t size = value.size();
+    size_t run = 0;
+    for (size_t i = 0; i < size;) {
+        const std::uint8_t kind = m_byteClass[p[i]];
+        if (kind == kPlain) {
+            ++i;
+        } else if (kind == kNonAscii) {
+            char32_t c;
+            bool valid;
+            i += tw::DecodeUtf8Char(value.substr(i), c, &valid);
+            if (!valid) {
+                out.resize(start);
+                return false;
+            }
+        } else {
+            if (!quoted) {
+                // Nothing is written before the first byte that calls for quotes.
+                out.push_back('"');
+                quoted = true;
+            }
+            if (p[i++] == '"') {
+                out.append(value.data() + run, i - run);
+                out.push_back('"');
+                run = i;
+            }
+        }
+    }
+    out.append(value.data() + run, size - run);
+    if (quoted) out.push_back('"');
+    m_file.MaybeFlush();
+    return true;
 }

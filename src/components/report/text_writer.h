@@ -3,6 +3,8 @@
 // joined by the separator exactly as stored; a value holding the separator, a double quote or a line break is
 // quoted as in RFC 4180. A table is followed by an empty line when anything comes after it. Lines end in LF.
 
+#include <array>
+#include <cstdint>
 #include <string>
 
 #include "areport.h"
@@ -11,6 +13,7 @@
 
 class TextReport : public AReport {
 public:
+    TextReport() { m_usesCellColor = false; }  // a text has no cell colours
     int Open() override;
     int Close() override;
     void Discard() override;
@@ -33,12 +36,20 @@ public:
     void BeginCell(std::wstring_view columnName, int header, std::wstring_view attributes) override;
     void EndCell(std::wstring_view columnName, int header) override;
     void Cell(std::wstring_view text, int header, std::wstring_view attributes) override;
+    void FormattedCellUtf8(int handle, std::wstring_view columnName, std::string_view text) override;
 
 private:
     // Starts a line of its own: ends an unfinished row or paragraph and separates it from a table before.
     void StartLine();
     void EndLine();
+    // A value of a row after its separator, quoted when it holds the separator, a double quote or a line break.
+    // Both scan the value once, quoting from the first character that calls for it.
     void WriteValue(std::wstring_view value);
+    // The value itself, after the separator.
+    void WriteQuoted(std::wstring_view value);
+    // The same for UTF-8 bytes; false (nothing written) when a byte begins no valid sequence, since such a
+    // byte is written as the UTF-8 of its Windows-1252 character: the caller then writes the decoded text.
+    bool WriteValueUtf8(std::string_view value);
     void WriteUtf8(std::wstring_view text) {
         tw::AppendUtf8(m_file.Buffer(), text);
         m_file.MaybeFlush();
@@ -47,6 +58,12 @@ private:
     OutputFile m_file;
     std::wstring m_separator;
     std::string m_separatorBytes;
+    // What each byte (and ASCII character) means to the quoting check: kPlain, kQuotes (a double quote, a line
+    // break or a one-byte separator) or kNonAscii.
+    enum : std::uint8_t { kPlain = 0, kQuotes = 1, kNonAscii = 2 };
+    std::array<std::uint8_t, 256> m_byteClass{};
+    bool m_searchSeparator = false;  // the separator is longer than one byte: found by a search of its own
+    bool m_utf8Separator = false;    // the separator's UTF-8 decodes back to it, so bytes can be searched for it
     std::wstring m_cell;  // the value of the open cell, reused
     bool m_inTable = false, m_inRow = false, m_inCell = false, m_inParagraph = false, m_afterTable = false;
     int m_column = 0;

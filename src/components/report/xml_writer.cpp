@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "text.h"
+
 namespace {
 
 // The class value of an attribute text such as class="title", or empty.
@@ -98,6 +100,32 @@ void XmlReport::OpenParagraph(PARAGRAPH_TYPE type, std::wstring_view attributes)
     }
     WriteRaw(">");
     Push(type >= 1 && type <= 6 ? Element::Heading : Element::Paragraph);
+}
+
+void XmlReport::FormattedCellUtf8(int handle, std::wstring_view columnName, std::string_view text) {
+    if (handle < 0 || static_cast<size_t>(handle) >= m_cellFormats.size()) {
+        AReport::FormattedCellUtf8(handle, columnName, text);
+        return;
+    }
+    const CellFormat& format = m_cellFormats[static_cast<size_t>(handle)];
+    if (!format.before.empty() || !format.after.empty()) {
+        AReport::FormattedCellUtf8(handle, columnName, text);
+        return;
+    }
+    FormattedCellCalls(format, columnName, [&] { TextUtf8(text); });
+}
+
+void XmlReport::TextUtf8(std::string_view text) {
+    if (!m_open.empty()) {
+        const Element top = m_open.back();
+        if (top == Element::Paragraph || top == Element::Heading || top == Element::Cell || top == Element::Column) {
+            markup::AppendXmlEscapedUtf8(m_file.Buffer(), text);
+            m_file.MaybeFlush();
+            return;
+        }
+    }
+    tw::Utf8ToWide(text, m_decodedText);
+    Text(m_decodedText, 0, {}, 0);
 }
 
 void XmlReport::Text(std::wstring_view text, PARAGRAPH_TYPE type, std::wstring_view attributes, int) {

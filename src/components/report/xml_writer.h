@@ -50,6 +50,7 @@ public:
     void BeginCell(std::wstring_view columnName, int header, std::wstring_view attributes) override;
     void EndCell(std::wstring_view columnName, int header) override;
     void Cell(std::wstring_view text, int header, std::wstring_view attributes) override;
+    void FormattedCellUtf8(int handle, std::wstring_view columnName, std::string_view text) override;
 
 private:
     enum class Element { Section, Paragraph, Heading, Toc, Table, Columns, Row, Column, Cell };
@@ -66,6 +67,8 @@ private:
     void WriteRaw(std::string_view bytes) { m_file.Write(bytes); }
     void OpenParagraph(PARAGRAPH_TYPE type, std::wstring_view attributes);
     void OpenCell(std::wstring_view columnName, int header);
+    // Text of UTF-8 bytes (as FormattedCellUtf8 takes them).
+    void TextUtf8(std::string_view text);
 
     OutputFile m_file;
     std::vector<Element> m_open;

@@ -31,6 +31,20 @@ bool IsPasswordKey(DS_TYPE type, std::wstring_view key) {
     return false;
 }
 
+// text without blanks around it; for a key/value list a blank escaped by a backslash at the end stays, since
+// it belongs to the last value.
+std::wstring TrimmedList(DS_TYPE type, std::wstring_view text) {
+    size_t begin = 0, end = text.size();
+    while (begin < end && IsBlank(text[begin])) ++begin;
+    while (end > begin && IsBlank(text[end - 1])) {
+        size_t backslashes = 0;
+        while (end - 1 - backslashes > begin && text[end - 2 - backslashes] == L'\\') ++backslashes;
+        if (type != DS_ODBC && backslashes % 2 == 1) break;
+        --end;
+    }
+    return std::wstring(text.substr(begin, end - begin));
+}
+
 // Removes the spans of the given pairs and the separators that followed them.
 std::wstring RemoveSpans(std::wstring_view text, const std::vector<ConnParam>& params, DS_TYPE type,
                          wchar_t separator, bool& removed) {
@@ -45,7 +59,7 @@ std::wstring RemoveSpans(std::wstring_view text, const std::vector<ConnParam>& p
         copied = skip;
     }
     result.append(text.substr(copied));
-    return Trimmed(result);
+    return TrimmedList(type, result);
 }
 
 }  // namespace

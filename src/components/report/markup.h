@@ -26,6 +26,9 @@ inline bool IsUnsafeChar(char32_t c) {
 // Appends text as UTF-8 XML character data or attribute value: & < > " ' escaped, a carriage return as &#13;
 // (parsers would fold it into a line feed), unsafe characters as U+FFFD.
 void AppendXmlEscaped(std::string& out, std::wstring_view text);
+// The same for an attribute value, with tab and line feed also as character references: a parser turns them
+// into spaces in an attribute (attribute-value normalization).
+void AppendXmlAttributeEscaped(std::string& out, std::wstring_view text);
 
 // True when value is a number written the canonical way: an optional minus, no leading zeros, no plus sign,
 // no exponent, no trailing zeros after a decimal point, at most 15 significant digits (what a double keeps).
@@ -56,6 +59,8 @@ public:
 private:
     enum class Mode { Utf8, Latin1, Windows1252, Ascii, Iconv };
     void AppendIconv(std::string& out, std::wstring_view text, bool escape);
+    // True when iconv writes the non-ASCII character c as a single ASCII byte (the yen sign in EUC-JP).
+    bool MapsOntoAscii(char32_t c);
     // One character outside a plain ASCII run: an entity, a non-ASCII or unsafe character.
     void AppendOther(std::string& out, char32_t c, bool escape) const;
 

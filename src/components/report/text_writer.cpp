@@ -122,6 +122,10 @@ void TextReport::WriteValue(std::wstring_view value) {
     bool quote = !m_separator.empty() && value.find(m_separator) != std::wstring_view::npos;
     for (size_t i = 0; !quote && i < value.size(); ++i)
         quote = value[i] == L'"' || value[i] == L'\n' || value[i] == L'\r';
+    // A value ending in the start of a longer separator ("a |" before " | ") would make a reader find the
+    // separator too early.
+    for (size_t k = 1; !quote && k < m_separator.size() && k <= value.size(); ++k)
+        quote = value.ends_with(std::wstring_view(m_separator).substr(0, k));
     if (!quote) {
         WriteUtf8(value);
         return;

@@ -77,6 +77,13 @@ TEST(ConnFields, PastedStringsWithOtherSpellingsAndPasswords) {
     EXPECT_EQ(StringFromFields(DS_POSTGRESQL, Fields(L"h", L"", L"", L"", L"password=x sslmode=disable")),
               L"host=h sslmode=disable");
 
+    // A URI's parts are percent-decoded, as libpq reads them.
+    ConnFields decoded = FieldsFromString(DS_POSTGRESQL, L"postgresql://us%40er:p%20w@db/sa%2Fles?application_name=a%20b");
+    EXPECT_EQ(decoded.user, L"us@er");
+    EXPECT_EQ(decoded.password, L"p w");
+    EXPECT_EQ(decoded.database, L"sa/les");
+    EXPECT_EQ(decoded.options, L"application_name='a b'");
+
     // An escaped blank or line feed at the end of an option belongs to its value and stays.
     ConnFields escaped = FieldsFromString(DS_POSTGRESQL, L"host=h application_name=a\\  ");
     EXPECT_EQ(escaped.options, L"application_name=a\\ ");

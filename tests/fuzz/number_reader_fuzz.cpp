@@ -34,7 +34,8 @@ double ExpectedNumber(const std::string& narrow) {
     const std::string_view used(begin, static_cast<size_t>(end - begin));
     if (used.find_first_of("xX") != std::string_view::npos) {
         // "0x...": the decimal part is the "0" before the x.
-        return used.find('-') != std::string_view::npos ? -0.0 : 0.0;
+        const size_t sign = used.find_first_not_of(" \t\n\v\f\r");
+        return sign != std::string_view::npos && used[sign] == '-' ? -0.0 : 0.0;
     }
     if (used.find_first_of("iInN") != std::string_view::npos) return 0.0;  // inf, infinity, nan: no digits
     return value;

@@ -1,7 +1,8 @@
 // Macro expansion of arbitrary texts: report file names, titles, headers and footers with date and time
 // macros in arbitrary formats, parameter values and the run's own macros. A text without any "$" and without a
-// parameter name comes out as it went in; a file name's date and time hold no "/" or ":" when their formats
-// have none of their own; nothing loops however the values hold macros or names.
+// parameter name comes out as it went in, as a text and as a file name; a text without "$DATE$" and "$TIME$"
+// passes the date and time macros unchanged whatever the formats; nothing loops however the values hold macros
+// or names.
 //
 // Input (parts separated by 0xFF): the text, a date format, a time format, a script, then parameter lines.
 

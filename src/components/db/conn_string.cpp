@@ -40,8 +40,8 @@ int HexValue(wchar_t c) {
     return -1;
 }
 
-// A part of a URI with its %XX escapes decoded, as libpq reads it: the bytes are UTF-8 (bytes that are not read
-// as Windows-1252); a "%" without two hexadecimal digits stays as it is.
+// A part of a URI with its %XX escapes decoded, as libpq reads it: the bytes are UTF-8 (bytes that are not UTF-8
+// read as Windows-1252); a "%" without two hexadecimal digits stays as it is.
 std::wstring PercentDecoded(std::wstring_view text) {
     if (text.find(L'%') == std::wstring_view::npos) return std::wstring(text);
     std::string bytes;
@@ -265,7 +265,8 @@ std::wstring WithoutPassword(DS_TYPE type, std::wstring_view text, bool& removed
             removed = true;
         }
     }
-    return result;
+    // Without its password setting the query may end in blanks that stood before it.
+    return TrimmedList(type, result);
 }
 
 }  // namespace tw::db

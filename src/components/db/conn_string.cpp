@@ -234,7 +234,17 @@ std::wstring WithoutPassword(DS_TYPE type, std::wstring_view text, bool& removed
     UriParts uri;
     // Blanks around a URI go, as RemoveSpans would drop them: a URI is still one when they are gone.
     const std::wstring trimmedText = TrimmedList(type, text);
-    if (!ParseUri(trimmedText, uri)) return RemoveSpans(text, ParseKeyValues(text), type, L' ', removed);
+    if (!ParseUri(trimmedText, uri)) {
+        const std::wstring rest = RemoveSpans(text, ParseKeyValues(text), type, L' ', removed);
+        // What is left may begin like a URI ("password postgres://u:p@h"): its password goes too.
+        bool removedFromUri = false;
+        if (ParseUri(rest, uri)) {
+            std::wstring without = WithoutPassword(type, rest, removedFromUri);
+            removed = removed || removedFromUri;
+            return without;
+        }
+        return rest;
+    }
     text = trimmedText;
 
     std::wstring result(text);

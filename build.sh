@@ -2,7 +2,8 @@
 # Tablewright set-up, build, demo and tests on Debian 12.
 #   ./build.sh demo   install what is missing, build, make the demo database, run the demo projects
 #   ./build.sh test   install what is missing, build, run every test (normal build and sanitizer build)
-#   ./build.sh build [debug|release|asan]   just build
+#   ./build.sh build [debug|release|asan|fuzz]   just build
+#   ./build.sh fuzz [SECONDS]   build the fuzz harnesses (clang, libFuzzer) and run each for SECONDS (default 60)
 set -euo pipefail
 cd "$(dirname "$0")"
 ROOT=$PWD
@@ -19,6 +20,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libqscintilla2-qt6-dev qt6-webengine-dev xvfb xauth libgl-dev
   librsvg2-bin desktop-file-utils appstream shared-mime-info man-db dpkg-dev file
   zlib1g-dev python3-openpyxl
+  clang-14 libfuzzer-14-dev libxml2-dev
 )
 
 install_deps() {
@@ -50,7 +52,7 @@ build() {
 }
 
 build_dir() {
-  case "$1" in debug) echo build ;; release) echo build-release ;; asan) echo build-asan ;; esac
+  case "$1" in debug) echo build ;; release) echo build-release ;; asan) echo build-asan ;; fuzz) echo build-fuzz ;; esac
 }
 
 demo() {
@@ -79,6 +81,37 @@ run_tests() {
   (cd "$dir" && ctest --output-on-failure -j"$JOBS" --timeout 600)
 }
 
+# Runs every fuzz harness of tests/fuzz for the given seconds, one after the other. Each keeps the corpus it
+# grows in build-fuzz/corpus/<harness> between runs (seeded from tests/fuzz/corpus and the saved regression
+# inputs); a finding is written to build-fuzz/findings/<harness>/ and fails the run. Move a finding's input
+# into tests/fuzz/regressions/<harness>/ with the fix, so that the normal tests replay it.
+run_fuzzers() {
+  local seconds=$1 status=0 dir=build-fuzz
+  build fuzz
+  mkdir -p "$dir/logs"
+  local bin harness
+  for bin in "$dir"/tests/fuzz/fuzz_*; do
+    harness=${bin##*/fuzz_}
+    mkdir -p "$dir/corpus/$harness" "$dir/findings/$harness"
+    local log=$dir/logs/$harness.log
+    if "$bin" -max_total_time="$seconds" -timeout=30 -rss_limit_mb=2560 \
+        -dict=tests/fuzz/tablewright.dict -print_final_stats=1 -artifact_prefix="$dir/findings/$harness/" \
+        "$dir/corpus/$harness" "tests/fuzz/corpus/$harness" "tests/fuzz/regressions/$harness" >"$log" 2>&1; then
+      printf '%-14s %s\n' "$harness" "$(grep -E '^#[0-9]+ +DONE' "$log" | tail -n 1)"
+    else
+      printf '%-14s FAILED, see %s\n' "$harness" "$log"
+      grep -E 'check failed|ERROR|SUMMARY' -A 2 "$log" | head -n 12
+      status=1
+    fi
+  done
+  return $status
+}
+
+fuzz() {
+  install_deps
+  run_fuzzers "${1:-60}"
+}
+
 tests() {
   install_deps
   local services=0
@@ -91,6 +124,8 @@ tests() {
   local status=0
   run_tests debug || status=1
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_tests asan || status=1
+  # Every fuzz harness for a short while (the saved inputs already ran in the suites above).
+  run_fuzzers "${FUZZ_SECONDS:-10}" || status=1
   [ $services -eq 1 ] && tests/services.sh stop
   if [ $status -eq 0 ]; then echo "All tests passed."; else echo "Some tests failed."; fi
   return $status
@@ -100,6 +135,7 @@ case "${1:-}" in
   demo) demo ;;
   test) tests ;;
   build) install_deps; build "${2:-debug}" ;;
+  fuzz) fuzz "${2:-60}" ;;
   deps) install_deps ;;
-  *) echo "usage: $0 demo | test | build [debug|release|asan]" >&2; exit 2 ;;
+  *) echo "usage: $0 demo | test | build [debug|release|asan|fuzz] | fuzz [SECONDS]" >&2; exit 2 ;;
 esac

@@ -6,18 +6,11 @@
 #include "dates.h"
 #include "ex_report.h"
 #include "log_state.h"
+#include "text.h"
 
 namespace {
 
-// Replaces every occurrence of token; a replacement is never searched again, so a value that holds the token
-// cannot loop.
-void ReplaceAll(std::wstring& text, std::wstring_view token, std::wstring_view value) {
-    size_t position = text.find(token);
-    while (position != std::wstring::npos) {
-        text.replace(position, token.size(), value);
-        position = text.find(token, position + value.size());
-    }
-}
+using tw::ReplaceAll;
 
 std::wstring Number(const wchar_t* format, long long value) {
     wchar_t buffer[32];

@@ -44,13 +44,35 @@ bool ParseParameterLine(std::wstring_view line, ParameterValue& result) {
 }
 
 std::wstring ReplaceParameterValues(std::wstring text, const std::vector<ParameterValue>& values) {
+    // Values that hold names of later records multiply the text record by record ("?1=?2?2", "?2=?3?3", ...):
+    // past this length the remaining records are left out instead of exhausting memory.
+    constexpr size_t kMaxLength = size_t{16} << 20;
+    std::wstring replaced;
     for (const ParameterValue& parameter : values) {
         if (parameter.name.empty()) continue;
-        // Continue after each inserted value, so a value holding its own name cannot loop.
-        for (size_t at = text.find(parameter.name); at != std::wstring::npos;
-             at = text.find(parameter.name, at + parameter.value.size())) {
-            text.replace(at, parameter.name.size(), parameter.value);
+        size_t at = text.find(parameter.name);
+        if (at == std::wstring::npos) continue;
+        // One copy of the text with every occurrence replaced, left to right (replacing in place would move the
+        // rest of the text once per occurrence). An inserted value is never searched again, so a value holding
+        // its own name cannot loop.
+        replaced.clear();
+        size_t copied = 0;
+        bool tooLong = false;
+        for (; at != std::wstring::npos; at = text.find(parameter.name, copied)) {
+            replaced.append(text, copied, at - copied).append(parameter.value);
+            copied = at + parameter.name.size();
+            if (replaced.size() + (text.size() - copied) > kMaxLength) {
+                tooLong = true;
+                break;
+            }
         }
+        if (tooLong) {
+            CLog::Bug(L"The parameter values make the text too long; the values from this one on were not applied.",
+                      parameter.name);
+            break;
+        }
+        replaced.append(text, copied);
+        text.swap(replaced);
     }
     return text;
 }

@@ -505,6 +505,37 @@ void CompileReplacement(std::wstring_view replacement, size_t groups, CompiledRe
     literal(start, length);
 }
 
+namespace {
+
+bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
+
+// Whether the expression holds a backreference number or a repeat count of more than nine digits. libstdc++ reads
+// those into a long without checking for overflow (undefined behaviour); no expression can use such a number,
+// so it is refused before the standard matcher sees it.
+bool HasHugeNumber(std::wstring_view pattern) {
+    constexpr size_t kMostDigits = 9;
+    size_t i = 0;
+    while (i < pattern.size()) {
+        if (pattern[i] == L'\\') {
+            size_t end = i + 1;
+            while (end < pattern.size() && IsDigit(pattern[end])) ++end;
+            if (end - (i + 1) > kMostDigits) return true;
+            i = end == i + 1 ? i + 2 : end;  // past the escaped character or the digits
+        } else if (pattern[i] == L'{') {
+            size_t run = 0;
+            for (++i; i < pattern.size() && (IsDigit(pattern[i]) || pattern[i] == L','); ++i) {
+                run = IsDigit(pattern[i]) ? run + 1 : 0;
+                if (run > kMostDigits) return true;
+            }
+        } else {
+            ++i;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
 bool SameConverter(const Converter& a, const Converter& b) {
     return a.Column == b.Column && a.Prefix == b.Prefix && a.Suffix == b.Suffix && a.Group == b.Group &&
            a.Digits == b.Digits && a.Pres == b.Pres && a.DateFrom == b.DateFrom && a.DateTo == b.DateTo &&
@@ -537,6 +568,10 @@ bool PrepareConverter(Converter& converter) {
         converter.fastCompiled.reset();
         converter.compileError.clear();
         converter.compiledFrom = converter.RegexFrom;
+        if (HasHugeNumber(converter.RegexFrom)) {
+            converter.compileError = L"The regular expression holds a number too large for a group or a count.";
+            return false;
+        }
         try {
             converter.compiled = std::make_shared<const std::wregex>(converter.RegexFrom, std::regex::ECMAScript);
             converter.fastCompiled = rules::SimpleRegex::Compile(converter.RegexFrom);

@@ -45,6 +45,41 @@ unsigned long Utf16Key(wchar_t c) {
     return (code >= 0xE000 && code <= 0xFFFF) ? code + 0x110000 : code;
 }
 
+// Whether a decimal number that lies outside the range of a double lies below it (rather than above): where its
+// first non-zero digit stands, moved by the exponent, is then below the units. "0.000...1" without an exponent
+// and "100e-400" both underflow.
+bool Underflows(std::string_view number) {
+    long long position = 0;  // power of ten of the first non-zero digit
+    bool found = false, afterPoint = false;
+    long long intDigits = 0, zerosAfterPoint = 0;
+    size_t i = 0;
+    for (; i < number.size() && number[i] != 'e' && number[i] != 'E'; ++i) {
+        const char c = number[i];
+        if (c == '.') {
+            afterPoint = true;
+        } else if (!found && c == '0') {
+            if (afterPoint) ++zerosAfterPoint;
+        } else if (!found) {
+            found = true;
+            position = afterPoint ? -(zerosAfterPoint + 1) : 0;
+            if (!afterPoint) intDigits = 1;
+        } else if (!afterPoint) {
+            ++intDigits;
+        }
+    }
+    if (found && intDigits > 0) position = intDigits - 1;
+    long long exponent = 0;
+    bool negative = false;
+    if (i < number.size()) {
+        ++i;
+        if (i < number.size() && (number[i] == '+' || number[i] == '-')) negative = number[i++] == '-';
+        for (; i < number.size(); ++i) {
+            if (exponent < 1'000'000'000) exponent = exponent * 10 + (number[i] - '0');
+        }
+    }
+    return position + (negative ? -exponent : exponent) < 0;
+}
+
 }  // namespace
 
 long long ReadInteger(std::wstring_view text) {
@@ -84,19 +119,14 @@ double ReadNumber(std::wstring_view text) {
         if (intDigits + fracDigits > 0) pos = after;
     }
     if (intDigits + fracDigits == 0) return 0.0;
-    bool negativeExponent = false, hasExponent = false;
+    bool hasExponent = false;
     if (pos < text.size() && (text[pos] == L'e' || text[pos] == L'E')) {
         size_t after = pos + 1;
-        if (after < text.size() && (text[after] == L'+' || text[after] == L'-')) {
-            negativeExponent = text[after] == L'-';
-            ++after;
-        }
+        if (after < text.size() && (text[after] == L'+' || text[after] == L'-')) ++after;
         if (after < text.size() && IsDigit(text[after])) {
             while (after < text.size() && IsDigit(text[after])) ++after;
             pos = after;
             hasExponent = true;
-        } else {
-            negativeExponent = false;
         }
     }
     // Without an exponent, a mantissa of at most 2^53 and at most 22 decimals, mantissa and power of ten are
@@ -121,7 +151,7 @@ double ReadNumber(std::wstring_view text) {
     double value = 0.0;
     const auto result = std::from_chars(buffer, buffer + length, value, std::chars_format::general);
     if (result.ec == std::errc::result_out_of_range) {
-        value = negativeExponent ? 0.0 : std::numeric_limits<double>::infinity();
+        value = Underflows(std::string_view(buffer, length)) ? 0.0 : std::numeric_limits<double>::infinity();
     }
     return negative ? -value : value;
 }

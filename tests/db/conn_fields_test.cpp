@@ -76,6 +76,20 @@ TEST(ConnFields, PastedStringsWithOtherSpellingsAndPasswords) {
     // A password typed among the options is dropped too.
     EXPECT_EQ(StringFromFields(DS_POSTGRESQL, Fields(L"h", L"", L"", L"", L"password=x sslmode=disable")),
               L"host=h sslmode=disable");
+
+    // A URI's parts are percent-decoded, as libpq reads them.
+    ConnFields decoded = FieldsFromString(DS_POSTGRESQL, L"postgresql://us%40er:p%20w@db/sa%2Fles?application_name=a%20b");
+    EXPECT_EQ(decoded.user, L"us@er");
+    EXPECT_EQ(decoded.password, L"p w");
+    EXPECT_EQ(decoded.database, L"sa/les");
+    EXPECT_EQ(decoded.options, L"application_name='a b'");
+
+    // An escaped blank or line feed at the end of an option belongs to its value and stays.
+    ConnFields escaped = FieldsFromString(DS_POSTGRESQL, L"host=h application_name=a\\  ");
+    EXPECT_EQ(escaped.options, L"application_name=a\\ ");
+    EXPECT_EQ(FieldsFromString(DS_POSTGRESQL, StringFromFields(DS_POSTGRESQL, escaped)), escaped);
+    escaped.options = L"application_name=a\\\n";
+    EXPECT_EQ(FieldsFromString(DS_POSTGRESQL, StringFromFields(DS_POSTGRESQL, escaped)), escaped);
 }
 
 TEST(ConnFields, PasswordIsJoinedOnlyForConnecting) {
@@ -88,6 +102,10 @@ TEST(ConnFields, PasswordIsJoinedOnlyForConnecting) {
     EXPECT_EQ(WithPassword(DS_ODBC, L"DSN=x;", L"a;b"), L"DSN=x;PWD={a;b}");
     EXPECT_EQ(WithPassword(DS_SQLITE, L"a.sqlite", L"x"), L"a.sqlite");
     EXPECT_EQ(WithPassword(DS_POSTGRESQL, L"host=h", L""), L"host=h");
+    // A last setting that would take the password into its value: the password goes first.
+    EXPECT_EQ(WithPassword(DS_POSTGRESQL, L"host=h sslmode=", L"x"), L"password=x host=h sslmode=");
+    EXPECT_EQ(WithPassword(DS_MYSQL, L"host=h\\", L"x"), L"password=x host=h\\");
+    EXPECT_EQ(WithPassword(DS_ODBC, L"DSN=x;Opt={a", L"x"), L"PWD=x;DSN=x;Opt={a");
 
     // The joined string reads back to the same password, and the stored form loses it again.
     for (const wchar_t* password : {L"plain", L"with space", L"q'uote\\", L"semi;colon}"}) {

@@ -62,6 +62,19 @@ TEST(ParameterReplacement, FileOrderPlainText) {
     }
 }
 
+// Records whose values hold later names double the text each: past 16 Mi characters the rest are left out
+// instead of exhausting memory; the ones before stay applied.
+TEST(ParameterReplacement, CascadingValuesStopAtTheLimit) {
+    std::vector<ParameterValue> values = {{L"?0", L"a"}};
+    for (int i = 1; i <= 40; ++i)
+        values.push_back({L"?" + std::to_wstring(i), L"?" + std::to_wstring(i + 1) + L"?" + std::to_wstring(i + 1)});
+    values.front() = {L"?0", L"start "};
+    const std::wstring replaced = ReplaceParameterValues(L"?0?1", values);
+    EXPECT_LE(replaced.size(), size_t{16} << 20);
+    EXPECT_TRUE(replaced.starts_with(L"start ?")) << replaced.substr(0, 20);
+    EXPECT_GT(replaced.size(), size_t{4} << 20);
+}
+
 TEST(LoadValues, ReadsTheFileNamedByTheProject) {
     TestFolder folder;
     folder.Write(

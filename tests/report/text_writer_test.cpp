@@ -34,6 +34,8 @@ TEST(TextReport, QuotingAndSeparatorAsStored) {
         {L",", L"a;b", "a;b,x\n"},
         {L" | ", L"a|b", "a|b | x\n"},
         {L" | ", L"a | b", "\"a | b\" | x\n"},
+        {L" | ", L"a |", "\"a |\" | x\n"},  // else a reader would find the separator at " |" + " | "
+        {L"||", L"a|", "\"a|\"||x\n"},
         {L"", L"a,b", "a,bx\n"},
         {L",", L"\u00fc\u20ac", "\xc3\xbc\xe2\x82\xac,x\n"},
     };

@@ -48,4 +48,26 @@ TEST(XmlReport, CharactersXmlCannotCarry) {
     EXPECT_NE(rt::ReadFile(dir.Path() / "c.xml").find("<paragraph>nul\xef\xbf\xbd bell"), std::string::npos);
 }
 
+// A parser turns a tab or line feed in an attribute into a blank: in a column name they go as references, so
+// the cells name their column exactly.
+TEST(XmlReport, ColumnNamesKeepTabsAndLineBreaks) {
+    rt::TempDir dir;
+    MultiReport report;
+    report.AddReport(RF_XML, dir.File("a.xml"), L"");
+    ASSERT_EQ(report.Open(), RE_OK);
+    report.BeginTable(L"Result\tSet", L"");
+    report.BeginRow(L"", L"", 1);
+    report.Cell(L"a\tb\nc", 1, L"");
+    report.EndRow(L"");
+    report.BeginRow(L"row", L"", 1);
+    report.Cell(L"x\ty", 0, L"");
+    report.EndRow(L"row");
+    report.EndTable(L"Result\tSet");
+    ASSERT_EQ(report.Close(), RE_OK);
+    const std::string xml = rt::ReadFile(dir.Path() / "a.xml");
+    EXPECT_NE(xml.find("<table name=\"Result&#9;Set\">"), std::string::npos) << xml;
+    EXPECT_NE(xml.find("<column>a\tb\nc</column>"), std::string::npos) << xml;
+    EXPECT_NE(xml.find("<cell column=\"a&#9;b&#10;c\">x\ty</cell>"), std::string::npos) << xml;
+}
+
 }  // namespace

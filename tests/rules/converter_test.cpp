@@ -11,6 +11,7 @@
 #include "dates.h"
 #include "fld_desc.h"
 #include "host.h"
+#include "text.h"
 
 namespace {
 
@@ -94,6 +95,20 @@ TEST_F(ConverterTest, RegularExpressionsWithEcmaScriptSubstitution) {
     Check({{Make(L".*", L"x"), TC_LONGVARCHAR, longValue, L"xx"},
            {Make(L"((a)|(b))*c?", L"[$2]"), TC_LONGVARCHAR, longValue, L"[a][]"}});
     EXPECT_TRUE(host.boxes.empty());
+}
+
+// Numbers of more than nine digits as a backreference or a count are refused before the standard matcher, which
+// would overflow reading them; ordinary numbers and long literal digit runs still compile.
+TEST_F(ConverterTest, HugeGroupNumbersAndCountsAreRefused) {
+    for (const wchar_t* pattern : {L"(a)\\12345678901", L"a{12345678901}", L"a{1,99999999999}"}) {
+        Converter converter = Make(pattern, L"x");
+        EXPECT_FALSE(PrepareConverter(converter)) << tw::WideToUtf8(pattern);
+        EXPECT_NE(converter.compileError.find(L"too large"), std::wstring::npos);
+    }
+    for (const wchar_t* pattern : {L"(a)\\1", L"a{2,1000}", L"12345678901234", L"[\\d,]{3}"}) {
+        Converter converter = Make(pattern, L"x");
+        EXPECT_TRUE(PrepareConverter(converter)) << tw::WideToUtf8(pattern);
+    }
 }
 
 TEST_F(ConverterTest, InvalidExpressionFailsAndIsReportedOncePerRun) {

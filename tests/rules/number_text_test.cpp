@@ -4,8 +4,8 @@
 #include <charconv>
 #include <climits>
 #include <cmath>
-#include <limits>
 #include <cstdlib>
+#include <limits>
 #include <random>
 #include <string>
 
@@ -33,6 +33,16 @@ TEST(ReadNumber, AgreesWithStrtod) {
         EXPECT_EQ(rules::ReadNumber(std::wstring(text.begin(), text.end())), std::strtod(text.c_str(), nullptr))
             << text;
     }
+}
+
+// Beyond the range of a double: a tiny value without an exponent is zero, not an infinity.
+TEST(ReadNumber, UnderflowAndOverflowWithoutExponent) {
+    const std::wstring tiny = L"0." + std::wstring(400, L'0') + L"1";
+    EXPECT_EQ(rules::ReadNumber(tiny), 0.0);
+    EXPECT_EQ(rules::ReadNumber(L"-" + tiny), 0.0);
+    EXPECT_EQ(rules::ReadNumber(L"100e-400"), 0.0);
+    EXPECT_EQ(rules::ReadNumber(L"1" + std::wstring(400, L'0')), std::numeric_limits<double>::infinity());
+    EXPECT_EQ(rules::ReadNumber(L"0.001e400"), std::numeric_limits<double>::infinity());
 }
 
 // The quick fixed format must write what to_chars writes, ties (0.125, 2.5) and values just off them (1.005)

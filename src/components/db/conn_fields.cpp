@@ -29,6 +29,15 @@ bool IsOneOf(const std::wstring& key, const std::vector<std::wstring_view>& keys
     return false;
 }
 
+// Whether the last character of a key/value span is escaped by a backslash ("a=x\ " ends in a blank that
+// belongs to the value); ODBC lists have no escapes.
+bool EscapedAtEnd(DS_TYPE type, std::wstring_view span) {
+    if (type == DS_ODBC) return false;
+    size_t backslashes = 0;
+    while (backslashes + 1 < span.size() && span[span.size() - 2 - backslashes] == L'\\') ++backslashes;
+    return backslashes % 2 == 1;
+}
+
 void AppendOption(std::wstring& options, std::wstring_view text, wchar_t separator) {
     if (!options.empty()) options += separator == L';' ? L";" : L" ";
     options.append(text);
@@ -49,7 +58,8 @@ ConnFields FromParams(DS_TYPE type, std::wstring_view text, const std::vector<Co
         else if (type == DS_ODBC && param.key == L"driver") fields.driver = param.value;
         else {
             std::wstring_view span = text.substr(param.begin, param.end - param.begin);
-            while (!span.empty() && (IsBlank(span.back()) || span.back() == separator)) span.remove_suffix(1);
+            while (!span.empty() && (IsBlank(span.back()) || span.back() == separator) && !EscapedAtEnd(type, span))
+                span.remove_suffix(1);
             AppendOption(fields.options, span, separator);
         }
     }
@@ -158,8 +168,11 @@ std::wstring WithPassword(DS_TYPE type, std::wstring_view text, std::wstring_vie
     if (password.empty() || type == DS_SQLITE) return result;
     if (type == DS_ODBC) {
         while (!result.empty() && (IsBlank(result.back()) || result.back() == L';')) result.pop_back();
-        if (!result.empty()) result += L';';
-        return result + L"PWD=" + QuoteOdbcValue(password);
+        const std::wstring pair = L"PWD=" + QuoteOdbcValue(password);
+        const std::wstring appended = result.empty() ? pair : result + L";" + pair;
+        // An unclosed brace at the end would take the password into its value: it goes first then.
+        if (ParamValue(ParseOdbcPairs(appended), L"pwd") == password) return appended;
+        return pair + L";" + result;
     }
     UriParts uri;
     if (type == DS_POSTGRESQL && ParseUri(text, uri)) {
@@ -201,8 +214,12 @@ std::wstring WithPassword(DS_TYPE type, std::wstring_view text, std::wstring_vie
         return result + (result.find(L'?') == std::wstring::npos ? L"?" : L"&") + L"password=" + encoded;
     }
     while (!result.empty() && IsBlank(result.back())) result.pop_back();
-    if (!result.empty()) result += L' ';
-    return result + L"password=" + QuoteKeyValue(password);
+    const std::wstring pair = L"password=" + QuoteKeyValue(password);
+    const std::wstring appended = result.empty() ? pair : result + L" " + pair;
+    // A last setting without its value ("sslmode="), with an unclosed quote or a trailing backslash would take
+    // the password into its value: it goes first then.
+    if (ParamValue(ParseKeyValues(appended), L"password") == password) return appended;
+    return pair + L" " + result;
 }
 
 }  // namespace tw::db

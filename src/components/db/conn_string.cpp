@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cwctype>
 
+#include "text.h"
+
 namespace tw::db {
 namespace {
 
@@ -31,6 +33,43 @@ bool IsPasswordKey(DS_TYPE type, std::wstring_view key) {
     return false;
 }
 
+int HexValue(wchar_t c) {
+    if (c >= L'0' && c <= L'9') return c - L'0';
+    if (c >= L'a' && c <= L'f') return c - L'a' + 10;
+    if (c >= L'A' && c <= L'F') return c - L'A' + 10;
+    return -1;
+}
+
+// A part of a URI with its %XX escapes decoded, as libpq reads it: the bytes are UTF-8 (bytes that are not UTF-8
+// read as Windows-1252); a "%" without two hexadecimal digits stays as it is.
+std::wstring PercentDecoded(std::wstring_view text) {
+    if (text.find(L'%') == std::wstring_view::npos) return std::wstring(text);
+    std::string bytes;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == L'%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 && HexValue(text[i + 2]) >= 0) {
+            bytes.push_back(static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2])));
+            i += 2;
+            continue;
+        }
+        tw::AppendUtf8Char(bytes, static_cast<char32_t>(text[i]));
+    }
+    return tw::Utf8ToWide(bytes);
+}
+
+// text without blanks around it; for a key/value list a blank escaped by a backslash at the end stays, since
+// it belongs to the last value.
+std::wstring TrimmedList(DS_TYPE type, std::wstring_view text) {
+    size_t begin = 0, end = text.size();
+    while (begin < end && IsBlank(text[begin])) ++begin;
+    while (end > begin && IsBlank(text[end - 1])) {
+        size_t backslashes = 0;
+        while (end - 1 - backslashes > begin && text[end - 2 - backslashes] == L'\\') ++backslashes;
+        if (type != DS_ODBC && backslashes % 2 == 1) break;
+        --end;
+    }
+    return std::wstring(text.substr(begin, end - begin));
+}
+
 // Removes the spans of the given pairs and the separators that followed them.
 std::wstring RemoveSpans(std::wstring_view text, const std::vector<ConnParam>& params, DS_TYPE type,
                          wchar_t separator, bool& removed) {
@@ -45,7 +84,7 @@ std::wstring RemoveSpans(std::wstring_view text, const std::vector<ConnParam>& p
         copied = skip;
     }
     result.append(text.substr(copied));
-    return Trimmed(result);
+    return TrimmedList(type, result);
 }
 
 }  // namespace
@@ -141,22 +180,22 @@ bool ParseUri(std::wstring_view text, UriParts& parts) {
     if (at != std::wstring_view::npos) {
         const std::wstring_view userInfo = authority.substr(0, at);
         const size_t colon = userInfo.find(L':');
-        parts.user = std::wstring(userInfo.substr(0, colon));
-        if (colon != std::wstring_view::npos) parts.password = std::wstring(userInfo.substr(colon + 1));
+        parts.user = PercentDecoded(userInfo.substr(0, colon));
+        if (colon != std::wstring_view::npos) parts.password = PercentDecoded(userInfo.substr(colon + 1));
         authority = authority.substr(at + 1);
     }
     // The port follows the last colon unless that colon sits inside an [IPv6] address.
     const size_t colon = authority.rfind(L':');
     if (colon != std::wstring_view::npos && authority.find(L']', colon) == std::wstring_view::npos) {
-        parts.host = std::wstring(authority.substr(0, colon));
-        parts.port = std::wstring(authority.substr(colon + 1));
+        parts.host = PercentDecoded(authority.substr(0, colon));
+        parts.port = PercentDecoded(authority.substr(colon + 1));
     } else {
-        parts.host = std::wstring(authority);
+        parts.host = PercentDecoded(authority);
     }
     size_t rest = authorityEnd;
     if (rest < text.size() && text[rest] == L'/') {
         const size_t queryStart = std::min(text.find(L'?', rest), text.size());
-        parts.database = std::wstring(text.substr(rest + 1, queryStart - rest - 1));
+        parts.database = PercentDecoded(text.substr(rest + 1, queryStart - rest - 1));
         rest = queryStart;
     }
     if (rest < text.size() && text[rest] == L'?') {
@@ -166,8 +205,8 @@ bool ParseUri(std::wstring_view text, UriParts& parts) {
             const std::wstring_view pair = text.substr(i, end - i);
             const size_t equals = pair.find(L'=');
             ConnParam param;
-            param.key = Lower(pair.substr(0, equals));
-            if (equals != std::wstring_view::npos) param.value = std::wstring(pair.substr(equals + 1));
+            param.key = Lower(PercentDecoded(pair.substr(0, equals)));
+            if (equals != std::wstring_view::npos) param.value = PercentDecoded(pair.substr(equals + 1));
             param.begin = i;
             param.end = end;
             parts.query.push_back(std::move(param));
@@ -193,12 +232,27 @@ std::wstring WithoutPassword(DS_TYPE type, std::wstring_view text, bool& removed
         case DS_POSTGRESQL: break;
     }
     UriParts uri;
-    if (!ParseUri(text, uri)) return RemoveSpans(text, ParseKeyValues(text), type, L' ', removed);
+    // Blanks around a URI go, as RemoveSpans would drop them: a URI is still one when they are gone.
+    const std::wstring trimmedText = TrimmedList(type, text);
+    if (!ParseUri(trimmedText, uri)) {
+        const std::wstring rest = RemoveSpans(text, ParseKeyValues(text), type, L' ', removed);
+        // What is left may begin like a URI ("password postgres://u:p@h"): its password goes too.
+        bool removedFromUri = false;
+        if (ParseUri(rest, uri)) {
+            std::wstring without = WithoutPassword(type, rest, removedFromUri);
+            removed = removed || removedFromUri;
+            return without;
+        }
+        return rest;
+    }
+    text = trimmedText;
 
     std::wstring result(text);
     // Query parameters first: they stand after the user information, so its positions stay valid.
     size_t queryStart = result.find(L'?');
-    if (queryStart != std::wstring::npos) {
+    const bool queryPassword = std::any_of(uri.query.begin(), uri.query.end(),
+                                           [](const ConnParam& param) { return param.key == L"password"; });
+    if (queryStart != std::wstring::npos && queryPassword) {
         std::wstring query;
         for (const auto& param : uri.query) {
             if (param.key == L"password") {
@@ -221,7 +275,8 @@ std::wstring WithoutPassword(DS_TYPE type, std::wstring_view text, bool& removed
             removed = true;
         }
     }
-    return result;
+    // Without its password setting the query may end in blanks that stood before it.
+    return TrimmedList(type, result);
 }
 
 }  // namespace tw::db

@@ -23,7 +23,8 @@ std::vector<ConnParam> ParseKeyValues(std::wstring_view text);
 // "Key=Value;Key2={braced;value}": semicolons separate pairs, values may be braced ("}}" is a brace).
 std::vector<ConnParam> ParseOdbcPairs(std::wstring_view text);
 
-// The parts of a postgresql:// (or postgres://) URI; false when the text is no such URI.
+// The parts of a postgresql:// (or postgres://) URI, their %XX escapes decoded; false when the text is no such
+// URI.
 struct UriParts {
     std::wstring user, password, host, port, database;
     std::vector<ConnParam> query;  // key=value pairs after "?"

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <limits>
 
+#include "text.h"
+
 namespace {
 
 // Tokens are tried longest first at each position, so YYYY is never read as two YY.
@@ -73,11 +75,6 @@ std::wstring Format(std::wstring_view format, const std::tm& now, const TokenTex
     return out;
 }
 
-void ReplaceAll(std::wstring& text, std::wstring_view macro, std::wstring_view value) {
-    for (size_t at = text.find(macro); at != std::wstring::npos; at = text.find(macro, at + value.size()))
-        text.replace(at, macro.size(), value);
-}
-
 // Reads between minDigits and maxDigits ASCII digits at position; false when there are fewer than minDigits.
 bool ReadDigits(std::wstring_view value, size_t& position, size_t minDigits, size_t maxDigits, int& number) {
     number = 0;
@@ -112,8 +109,8 @@ std::wstring DateAndTimeMacros(std::wstring_view text, std::wstring_view dateFor
                                std::wstring_view timeFormat, const std::tm& now) {
     std::wstring out(text);
     if (out.find(L'$') == std::wstring::npos) return out;
-    if (out.find(L"$DATE$") != std::wstring::npos) ReplaceAll(out, L"$DATE$", FormatDate(dateFormat, now));
-    if (out.find(L"$TIME$") != std::wstring::npos) ReplaceAll(out, L"$TIME$", FormatTime(timeFormat, now));
+    if (out.find(L"$DATE$") != std::wstring::npos) tw::ReplaceAll(out, L"$DATE$", FormatDate(dateFormat, now));
+    if (out.find(L"$TIME$") != std::wstring::npos) tw::ReplaceAll(out, L"$TIME$", FormatTime(timeFormat, now));
     return out;
 }
 

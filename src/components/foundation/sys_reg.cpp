@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <deque>
 #include <optional>
+#include <unordered_map>
 #include <variant>
 #include <vector>
 
@@ -50,11 +51,18 @@ struct SectionData {
     KeyList plain;
     // Numbered keys by index, in the order each index was first saved.
     std::vector<std::pair<unsigned, KeyList>> numbered;
+    // Where each index first stands in numbered: a list of ten thousand records is read and written key by
+    // key, which a search through numbered would make quadratic.
+    std::unordered_map<unsigned, size_t> numberedAt;
 
+    KeyList& AddNumbered(unsigned index, KeyList keys) {
+        numberedAt.try_emplace(index, numbered.size());
+        numbered.emplace_back(index, std::move(keys));
+        return numbered.back().second;
+    }
     KeyList* Numbered(unsigned index) {
-        for (auto& entry : numbered)
-            if (entry.first == index) return &entry.second;
-        return nullptr;
+        const auto found = numberedAt.find(index);
+        return found == numberedAt.end() ? nullptr : &numbered[found->second].second;
     }
     const KeyList* Numbered(unsigned index) const { return const_cast<SectionData*>(this)->Numbered(index); }
 };
@@ -107,7 +115,7 @@ void ReadKeys(const toml::table& table, KeyList& keys, SectionData* numberedOwne
                 if (const auto index = IndexOf(key.str())) {
                     KeyList list;
                     ReadKeys(*sub, list, nullptr);
-                    numberedOwner->numbered.emplace_back(*index, std::move(list));
+                    numberedOwner->AddNumbered(*index, std::move(list));
                 }
                 continue;
             }
@@ -158,8 +166,7 @@ struct CSysReg::Impl {
         }
         if (!index) return &current->plain;
         if (KeyList* keys = current->Numbered(*index)) return keys;
-        current->numbered.emplace_back(*index, KeyList{});
-        return &current->numbered.back().second;
+        return &current->AddNumbered(*index, KeyList{});
     }
 };
 
@@ -243,7 +250,7 @@ void CSysReg::Section(std::wstring_view name, int) {
     Impl& impl = *m_impl;
     impl.current = impl.FindSection(name);
     if (!impl.current) {
-        impl.sections.push_back(SectionData{std::wstring(name), {}, {}});
+        impl.sections.push_back(SectionData{std::wstring(name), {}, {}, {}});
         impl.current = &impl.sections.back();
     }
 }

@@ -47,4 +47,18 @@ std::filesystem::path ToPath(std::wstring_view text) { return std::filesystem::p
 
 std::wstring FromPath(const std::filesystem::path& path) { return Utf8ToWide(path.native()); }
 
+void ReplaceAll(std::wstring& text, std::wstring_view token, std::wstring_view value) {
+    size_t at = text.find(token);
+    if (at == std::wstring::npos) return;
+    std::wstring replaced;
+    replaced.reserve(text.size());
+    size_t copied = 0;
+    for (; at != std::wstring::npos; at = text.find(token, copied)) {
+        replaced.append(text, copied, at - copied).append(value);
+        copied = at + token.size();
+    }
+    replaced.append(text, copied);
+    text.swap(replaced);
+}
+
 }  // namespace tw

@@ -97,6 +97,11 @@ inline void AppendUtf8Char(std::string& out, char32_t cp) {
     }
 }
 
+// Replaces every occurrence of token (not empty) in text by value, left to right, in one pass over the text: an
+// inserted value is never searched again, so a value holding the token cannot loop, and many occurrences in a
+// long text cost no more than copying it once.
+void ReplaceAll(std::wstring& text, std::wstring_view token, std::wstring_view value);
+
 // A file-system path from a wide text, through UTF-8 whatever the C locale says.
 std::filesystem::path ToPath(std::wstring_view text);
 // The wide text of a path.

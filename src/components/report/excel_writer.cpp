@@ -185,7 +185,7 @@ int ExcelReport::Open() {
         if (end == std::wstring_view::npos) break;
         m_styleIds.emplace_back(styles.substr(pos, end - pos));
         std::string escaped;
-        markup::AppendXmlEscaped(escaped, m_styleIds.back());
+        markup::AppendXmlAttributeEscaped(escaped, m_styleIds.back());
         m_styleIdsXml.push_back(std::move(escaped));
         pos = end;
     }
@@ -238,7 +238,7 @@ void ExcelReport::Discard() {
 void ExcelReport::OpenSheet(std::wstring_view title) {
     CloseSheet();
     m_file.Write("<Worksheet ss:Name=\"");
-    markup::AppendXmlEscaped(m_file.Buffer(), SheetName(title, m_sheetNames));
+    markup::AppendXmlAttributeEscaped(m_file.Buffer(), SheetName(title, m_sheetNames));
     m_file.Write("\">\n<Table>\n");
     // The rows wait until the first table's widths are known: <Column> comes before every <Row>.
     m_sheetRows.swap(m_pending);

@@ -124,7 +124,10 @@ std::wstring Normalized(std::wstring_view name) {
 
 }  // namespace
 
-void AppendXmlEscaped(std::string& out, std::wstring_view text) {
+namespace {
+
+template <bool attribute>
+void AppendXml(std::string& out, std::wstring_view text) {
     for (const wchar_t wc : text) {
         char32_t c = static_cast<char32_t>(wc);
         if (c < 0x80) {
@@ -136,11 +139,21 @@ void AppendXmlEscaped(std::string& out, std::wstring_view text) {
                 out.append("&#13;");
                 continue;
             }
+            if (attribute && (c == '\t' || c == '\n')) {
+                out.append(c == '\t' ? "&#9;" : "&#10;");
+                continue;
+            }
         }
         if (IsUnsafeChar(c)) c = 0xFFFD;
         tw::AppendUtf8Char(out, c);
     }
 }
+
+}  // namespace
+
+void AppendXmlEscaped(std::string& out, std::wstring_view text) { AppendXml<false>(out, text); }
+
+void AppendXmlAttributeEscaped(std::string& out, std::wstring_view text) { AppendXml<true>(out, text); }
 
 void AppendXmlEscapedUtf8(std::string& out, std::string_view text) {
     // Plain: printable ASCII without the entities, tab and line feed (a carriage return becomes &#13;).
@@ -334,6 +347,19 @@ void HtmlEncoder::AppendOther(std::string& out, char32_t c, bool escape) const {
     }
 }
 
+bool HtmlEncoder::MapsOntoAscii(char32_t c) {
+    wchar_t unit = static_cast<wchar_t>(c);
+    char* in = reinterpret_cast<char*>(&unit);
+    size_t inLeft = sizeof unit;
+    char bytes[16];
+    char* outPtr = bytes;
+    size_t outLeft = sizeof bytes;
+    const size_t result = iconv(m_iconv, &in, &inLeft, &outPtr, &outLeft);
+    iconv(m_iconv, nullptr, nullptr, &outPtr, &outLeft);
+    const size_t length = sizeof bytes - outLeft;
+    return result != static_cast<size_t>(-1) && length == 1 && static_cast<unsigned char>(bytes[0]) < 0x80;
+}
+
 void HtmlEncoder::AppendIconv(std::string& out, std::wstring_view text, bool escape) {
     m_scratch.clear();
     for (const wchar_t wc : text) {
@@ -345,6 +371,14 @@ void HtmlEncoder::AppendIconv(std::string& out, std::wstring_view text, bool esc
             }
         }
         if (IsUnsafeChar(c)) c = 0xFFFD;
+        if ((c >= 0xE0000 && c <= 0xE007F) || (c >= 0x80 && MapsOntoAscii(c))) {
+            // glibc's iconv drops the tag characters without a word, and sets such as EUC-JP write the yen sign
+            // as the byte of a backslash, which every reader takes for one: they go as references.
+            std::string reference;
+            AppendCharRef(reference, c);
+            m_scratch.append(reference.begin(), reference.end());
+            continue;
+        }
         m_scratch.push_back(static_cast<wchar_t>(c));
     }
     char* in = reinterpret_cast<char*>(m_scratch.data());

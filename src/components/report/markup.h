@@ -29,6 +29,9 @@ void AppendXmlEscaped(std::string& out, std::wstring_view text);
 // The same for UTF-8 bytes as tw::Utf8ToWide reads them (a stray byte is its Windows-1252 character): valid
 // sequences of safe characters are copied as they stand.
 void AppendXmlEscapedUtf8(std::string& out, std::string_view text);
+// The same for an attribute value, with tab and line feed also as character references: a parser turns them
+// into spaces in an attribute (attribute-value normalization).
+void AppendXmlAttributeEscaped(std::string& out, std::wstring_view text);
 
 // True when value is a number written the canonical way: an optional minus, no leading zeros, no plus sign,
 // no exponent, no trailing zeros after a decimal point, at most 15 significant digits (what a double keeps).
@@ -62,6 +65,8 @@ public:
 private:
     enum class Mode { Utf8, Latin1, Windows1252, Ascii, Iconv };
     void AppendIconv(std::string& out, std::wstring_view text, bool escape);
+    // True when iconv writes the non-ASCII character c as a single ASCII byte (the yen sign in EUC-JP).
+    bool MapsOntoAscii(char32_t c);
     // One character outside a plain ASCII run: an entity, a non-ASCII or unsafe character.
     void AppendOther(std::string& out, char32_t c, bool escape) const;
 

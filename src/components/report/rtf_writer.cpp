@@ -21,7 +21,6 @@ constexpr int kFirstCustom = 1 + kNamedCount;                     // index 0 is 
 constexpr int kBlue = 1;                                          // links
 constexpr int kA4Short = 11906, kA4Long = 16838, kMargin = 1134;  // twips
 constexpr char kEmptySlot[] = "\\red000\\green000\\blue000;";
-constexpr size_t kSlotWidth = sizeof(kEmptySlot) - 1;
 
 // Heading sizes in half points, levels 1 to 6.
 constexpr int kHeadingHalfPoints[6] = {32, 28, 26, 24, 22, 20};

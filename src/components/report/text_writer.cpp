@@ -127,6 +127,19 @@ void TextReport::Cell(std::wstring_view text, int, std::wstring_view) {
     WriteValue(text);
 }
 
+namespace {
+
+// A value ending in the start of a longer separator ("a |" before " | ") would make a reader find the separator
+// too early: such a value is quoted.
+template <typename View>
+bool EndsInSeparatorStart(View value, View separator) {
+    for (size_t k = 1; k < separator.size() && k <= value.size(); ++k)
+        if (value.ends_with(separator.substr(0, k))) return true;
+    return false;
+}
+
+}  // namespace
+
 void TextReport::FormattedCellUtf8(int handle, std::wstring_view columnName, std::string_view text) {
     const bool valid = handle >= 0 && static_cast<size_t>(handle) < m_cellFormats.size();
     if (!m_utf8Separator || (valid && (!m_cellFormats[static_cast<size_t>(handle)].before.empty() ||
@@ -170,6 +183,10 @@ void TextReport::WriteQuoted(std::wstring_view value) {
         }
         out.push_back(static_cast<char>(c));
     }
+    if (!quoted && m_searchSeparator && EndsInSeparatorStart(value, std::wstring_view(m_separator))) {
+        out.insert(out.begin() + static_cast<std::ptrdiff_t>(start), '"');
+        quoted = true;
+    }
     if (quoted) out.push_back('"');
     m_file.MaybeFlush();
 }
@@ -209,6 +226,10 @@ bool TextReport::WriteValueUtf8(std::string_view value) {
         }
     }
     out.append(value.data() + run, size - run);
+    if (!quoted && m_searchSeparator && EndsInSeparatorStart(value, std::string_view(m_separatorBytes))) {
+        out.insert(out.begin() + static_cast<std::ptrdiff_t>(start), '"');
+        quoted = true;
+    }
     if (quoted) out.push_back('"');
     m_file.MaybeFlush();
     return true;

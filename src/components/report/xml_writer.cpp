@@ -30,7 +30,7 @@ int XmlReport::Open() {
         std::wstring_view name = placeholder;
         if (name.size() >= 2 && name.front() == L'%' && name.back() == L'%') name = name.substr(1, name.size() - 2);
         WriteRaw("<property name=\"");
-        WriteEscaped(name);
+        WriteAttribute(name);
         WriteRaw("\">");
         WriteEscaped(value);
         WriteRaw("</property>\n");
@@ -95,7 +95,7 @@ void XmlReport::OpenParagraph(PARAGRAPH_TYPE type, std::wstring_view attributes)
     const std::wstring_view cls = ClassOf(attributes);
     if (!cls.empty()) {
         WriteRaw(" class=\"");
-        WriteEscaped(cls);
+        WriteAttribute(cls);
         WriteRaw("\"");
     }
     WriteRaw(">");
@@ -145,9 +145,9 @@ void XmlReport::Text(std::wstring_view text, PARAGRAPH_TYPE type, std::wstring_v
 void XmlReport::BeginSubDocument(std::wstring_view, std::wstring_view file, std::wstring_view title) {
     CloseToSection();
     WriteRaw("<section file=\"");
-    WriteEscaped(file);
+    WriteAttribute(file);
     WriteRaw("\" title=\"");
-    WriteEscaped(title);
+    WriteAttribute(title);
     WriteRaw("\">\n");
     Push(Element::Section);
 }
@@ -157,7 +157,7 @@ void XmlReport::EndSubDocument() { CloseTo(Element::Section); }
 void XmlReport::Ancor(std::wstring_view name) {
     CloseToSection();
     WriteRaw("<anchor name=\"");
-    WriteEscaped(name);
+    WriteAttribute(name);
     WriteRaw("\"/>\n");
 }
 
@@ -185,7 +185,7 @@ void XmlReport::TocItem(std::wstring_view anchor, std::wstring_view text, int le
     char levelText[32];
     const int n = std::snprintf(levelText, sizeof levelText, "\" level=\"%d\">", level);
     WriteRaw("<item anchor=\"");
-    WriteEscaped(anchor);
+    WriteAttribute(anchor);
     WriteRaw(std::string_view(levelText, static_cast<size_t>(n)));
     WriteEscaped(text);
     WriteRaw("</item>\n");
@@ -196,7 +196,7 @@ void XmlReport::EndToc() { CloseTo(Element::Toc); }
 void XmlReport::BeginTable(std::wstring_view name, std::wstring_view) {
     CloseToSection();
     WriteRaw("<table name=\"");
-    WriteEscaped(name);
+    WriteAttribute(name);
     WriteRaw("\">\n");
     Push(Element::Table);
     m_columns.clear();
@@ -235,7 +235,7 @@ void XmlReport::OpenCell(std::wstring_view columnName, int header) {
     if (m_cellIndex < m_columns.size() && (columnName.empty() || columnName == m_columns[m_cellIndex]))
         WriteRaw(m_columnsXml[m_cellIndex]);
     else
-        WriteEscaped(columnName);
+        WriteAttribute(columnName);
     WriteRaw("\">");
     Push(Element::Cell);
 }
@@ -256,7 +256,7 @@ void XmlReport::Cell(std::wstring_view text, int header, std::wstring_view) {
     if (m_open.back() == Element::Column) {
         m_columns.emplace_back(text);
         std::string escaped;
-        markup::AppendXmlEscaped(escaped, text);
+        markup::AppendXmlAttributeEscaped(escaped, text);  // written as the column attribute of cells
         m_columnsXml.push_back(std::move(escaped));
     }
     WriteEscaped(text);

@@ -64,6 +64,11 @@ private:
         markup::AppendXmlEscaped(m_file.Buffer(), text);
         m_file.MaybeFlush();
     }
+    // An attribute value: tab and line feed as references too, which a parser would read as blanks.
+    void WriteAttribute(std::wstring_view text) {
+        markup::AppendXmlAttributeEscaped(m_file.Buffer(), text);
+        m_file.MaybeFlush();
+    }
     void WriteRaw(std::string_view bytes) { m_file.Write(bytes); }
     void OpenParagraph(PARAGRAPH_TYPE type, std::wstring_view attributes);
     void OpenCell(std::wstring_view columnName, int header);

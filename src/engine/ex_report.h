@@ -110,6 +110,8 @@ private:
         // it so). readsWide: a marker or converter reads the value as text too (decoded from those bytes).
         bool passesBytes = false;
         bool readsWide = true;
+        // Only markers that compare UTF-8 bytes read the value: widened only for bytes that are no UTF-8.
+        bool testsBytes = false;
         std::wstring propertyAttributes;  // StyleAttributes of the property
         std::wstring markerAttributes;    // StyleAttributes of the column's own marker
         // Prepared cell formats: without a marker, under the column's own marker, and under the whole-row

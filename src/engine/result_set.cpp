@@ -108,10 +108,15 @@ void ExReport::PlanColumns(CDB& db, int columnCount) {
             utf8 && (column.converter == nullptr || ConverterKeepsValues(*column.converter, column.type));
         column.readsWide = !column.passesBytes;
     }
+    for (ColumnPlan& column : m_columns) column.testsBytes = column.passesBytes;
     for (const ColumnPlan& column : m_columns) {
         const int read = column.marker ? column.marker->conditionPosition : -1;
-        if (read >= 0 && read < columnCount) m_columns[static_cast<size_t>(read)].readsWide = true;
+        if (read < 0 || read >= columnCount) continue;
+        ColumnPlan& tested = m_columns[static_cast<size_t>(read)];
+        if (!column.marker->testsBytes) tested.readsWide = true;
+        tested.testsBytes = tested.testsBytes && column.marker->testsBytes;
     }
+    for (ColumnPlan& column : m_columns) column.testsBytes = column.testsBytes && !column.readsWide;
     for (size_t index = 0; index < m_columns.size(); ++index) {
         if (!m_columns[index].readsWide) m_rowValues[index].clear();
     }
@@ -236,7 +241,21 @@ bool ExReport::WriteRow(int& rowMarkerColumn) {
     for (size_t index = 0; index < columnCount; ++index) m_rowCells[index].Reset(m_rowValues[index]);
     for (size_t index = 0; index < columnCount; ++index) {
         const ValueMarker* marker = m_columns[index].marker;
-        const bool holds = marker != nullptr && MarkerHoldsInRow(*marker, m_rowCells);
+        bool holds = false;
+        const int read = marker ? marker->conditionPosition : -1;
+        if (read >= 0 && static_cast<size_t>(read) < columnCount &&
+            m_columns[static_cast<size_t>(read)].testsBytes) {
+            const auto tested = static_cast<size_t>(read);
+            const int answer = TestMarkerUtf8(*marker, m_rowBytes[tested]);
+            if (answer < 0) {
+                // Bytes that are no UTF-8: the marker reads the decoded text, as every other marker does.
+                tw::Utf8ToWide(m_rowBytes[tested], m_rowValues[tested]);
+                m_rowCells[tested].Reset(m_rowValues[tested]);
+            }
+            holds = answer < 0 ? TestMarker(*marker, m_rowCells[tested]) : answer == 1;
+        } else {
+            holds = marker != nullptr && MarkerHoldsInRow(*marker, m_rowCells);
+        }
         m_markerHolds[index] = holds ? 1 : 0;
         if (holds && rowMarkerColumn < 0 && marker->IsWholeRow) rowMarkerColumn = static_cast<int>(index);
     }

@@ -2,6 +2,7 @@
 
 #include "fld_desc.h"
 #include "number_text.h"
+#include "text.h"
 
 namespace {
 
@@ -104,6 +105,29 @@ void PrepareMarker(ValueMarker& marker, const std::vector<std::wstring>& names, 
     marker.kind = KindOf(marker.conditionType);
     if (marker.conditionPosition >= 0) ParseOperation(marker);
     ReadOperands(marker);
+    // Valid UTF-8 decodes one way only, so equal bytes mean equal text, when the operand has a UTF-8 form of
+    // its own (no lone surrogate).
+    marker.textLowUtf8 = tw::WideToUtf8(marker.textLow);
+    marker.testsBytes = marker.kind == MK_TEXT &&
+                        (marker.operation == MO_EQUAL || marker.operation == MO_NOT_EQUAL) &&
+                        tw::Utf8ToWide(marker.textLowUtf8) == marker.textLow;
+}
+
+int TestMarkerUtf8(const ValueMarker& marker, std::string_view value) {
+    const int holds = marker.operation == MO_EQUAL ? 1 : 0;
+    if (value == marker.textLowUtf8) return holds;  // the operand's own bytes, valid UTF-8
+    // Other bytes are another text unless a stray byte among them decodes to what the operand spells.
+    for (size_t at = 0; at < value.size();) {
+        if (static_cast<unsigned char>(value[at]) < 0x80) {
+            ++at;
+            continue;
+        }
+        char32_t c;
+        bool valid;
+        at += tw::DecodeUtf8Char(value.substr(at), c, &valid);
+        if (!valid) return -1;
+    }
+    return 1 - holds;
 }
 
 bool TestMarker(const ValueMarker& marker, const rules::CellValue& cell) {

@@ -32,6 +32,9 @@ struct ValueMarker {
     std::wstring textLow, textHigh;
     bool rangeHasHigh = false;  // text "In Range": something follows the separator
     MarkerKind kind = MK_TEXT;  // from conditionType
+    // A text "=" or "!=": TestMarkerUtf8 answers it on the value's UTF-8 bytes, against textLow's UTF-8 here.
+    bool testsBytes = false;
+    std::string textLowUtf8;
 };
 
 // Same saved fields (column, whole-row flag, condition and look).
@@ -46,6 +49,9 @@ void ParseOperation(ValueMarker& marker);
 // Whether the condition holds for the value of the condition column.
 bool TestMarker(const ValueMarker& marker, std::wstring_view value);
 bool TestMarker(const ValueMarker& marker, const rules::CellValue& value);
+// TestMarker for a testsBytes marker on the value as UTF-8 bytes, without widening it: 1 holds, 0 does not,
+// -1 when the bytes are not all valid UTF-8 (a stray byte reads as Windows-1252) and TestMarker must decide.
+int TestMarkerUtf8(const ValueMarker& marker, std::string_view value);
 // Whether the marker holds for a row (its condition position inside the row and TestMarker true).
 bool MarkerHolds(const ValueMarker& marker, const std::vector<std::wstring>& rowValues);
 // The same over a row whose number readings are shared with the converters.

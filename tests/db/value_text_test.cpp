@@ -1,12 +1,18 @@
 // Value texts as the databases' own clients show them: floating numbers, and values a driver cannot convert.
 
+#include "value_text.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <limits>
+#include <random>
+#include <vector>
 
 #include "db_test_util.h"
-#include "value_text.h"
 
 namespace {
 
@@ -42,6 +48,46 @@ TEST(ValueText, DoublesHaveAtMostFifteenSignificantDigits) {
     EXPECT_EQ(Double(std::numeric_limits<double>::quiet_NaN()), L"NaN");
     EXPECT_EQ(Double(std::numeric_limits<double>::infinity()), L"Infinity");
     EXPECT_EQ(Double(-std::numeric_limits<double>::infinity()), L"-Infinity");
+}
+
+// The fast path from the shortest digits must agree with printf's %.15g everywhere: short decimals, values at
+// the layout's borders, zeros, subnormals and arbitrary bit patterns.
+TEST(ValueText, DoublesMatchPrintfOnAnyValue) {
+    std::vector<double> values = {0.0,
+                                  -0.0,
+                                  1e-5,
+                                  9.99999999999999e-5,
+                                  0.0001,
+                                  99999999999999.9,
+                                  999999999999999.0,
+                                  999999999999999.4,
+                                  999999999999999.5,
+                                  1e15,
+                                  123456789012345.6,
+                                  0.1 + 0.2,
+                                  5e-324,
+                                  2.2250738585072014e-308,
+                                  1.7976931348623157e308,
+                                  0.5,
+                                  100.0,
+                                  1e14};
+    std::mt19937_64 random(20261207);
+    for (int i = 0; i < 200000; ++i) {
+        std::uint64_t bits = random();
+        double value;
+        std::memcpy(&value, &bits, sizeof value);
+        if (std::isfinite(value)) values.push_back(value);
+        // Values as tables hold them: a few digits at some scale.
+        values.push_back(static_cast<double>(static_cast<std::int64_t>(random() % 2000001) - 1000000) /
+                         std::pow(10.0, static_cast<int>(random() % 24) - 8));
+    }
+    for (const double value : values) {
+        char expected[64];
+        std::snprintf(expected, sizeof expected, "%.15g", value);
+        std::string text;
+        tw::db::AssignDouble(value, text);
+        ASSERT_EQ(text, expected) << "bits of the value: " << std::hexfloat << value;
+    }
 }
 
 TEST(ValueText, FloatsUseTheShortestTextThatReadsBackLaidOutAsPsql) {

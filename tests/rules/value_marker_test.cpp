@@ -1,7 +1,11 @@
+#include "value_marker.h"
+
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "fld_desc.h"
-#include "value_marker.h"
+#include "text.h"
 
 namespace {
 
@@ -152,3 +156,48 @@ TEST(RowAndCellMarkers, OwnMarkerWinsOverTheRowMarker) {
 }
 
 }  // namespace
+
+// A text "=" or "!=" answered on UTF-8 bytes agrees with the answer on the decoded text, and leaves bytes
+// that are no UTF-8 (read as Windows-1252) to the text.
+TEST(ValueMarker, EqualityOnUtf8BytesAgreesWithTheText) {
+    std::mt19937 random(11);
+    const char alphabet[] = {'n',    'o',    'e',    '\xc3', '\xa9', '\xe2',
+                             '\x82', '\xac', '\x80', '\xff', '\xed', '\xa0'};
+    for (const wchar_t* operand : {L"none", L"", L"\u00e9", L"\u20ac", L"n\u20aco"}) {
+        for (const wchar_t* operation : {L"=", L"!="}) {
+            ValueMarker marker;
+            marker.ConditionColumn = L"c";
+            marker.ConditionOperation = operation;
+            marker.ConditionOperand = operand;
+            PrepareMarker(marker, {L"c"}, {TC_VARCHAR});
+            ASSERT_TRUE(marker.testsBytes);
+            std::vector<std::string> values = {tw::WideToUtf8(operand), "none", "\x80", ""};
+            for (int i = 0; i < 3000; ++i) {
+                std::string value(random() % 5, ' ');
+                for (char& c : value) c = alphabet[random() % sizeof alphabet];
+                values.push_back(value);
+            }
+            for (const std::string& value : values) {
+                const int answer = TestMarkerUtf8(marker, value);
+                if (answer < 0) continue;
+                EXPECT_EQ(answer == 1, TestMarker(marker, tw::Utf8ToWide(value))) << value;
+            }
+            EXPECT_EQ(TestMarkerUtf8(marker, "\x80"), -1);  // the euro sign in Windows-1252
+        }
+    }
+    // Numbers compare as numbers, ordering and other operations as text; an operand UTF-8 cannot carry stays
+    // on the text.
+    auto testsBytes = [](const wchar_t* operation, const wchar_t* operand, int type) {
+        ValueMarker marker;
+        marker.ConditionColumn = L"c";
+        marker.ConditionOperation = operation;
+        marker.ConditionOperand = operand;
+        PrepareMarker(marker, {L"c"}, {type});
+        return marker.testsBytes;
+    };
+    EXPECT_FALSE(testsBytes(L"=", L"5", TC_INTEGER));
+    EXPECT_FALSE(testsBytes(L"=", L"5", TC_DOUBLE));
+    EXPECT_FALSE(testsBytes(L"<", L"b", TC_VARCHAR));
+    EXPECT_FALSE(testsBytes(L"Contains", L"b", TC_VARCHAR));
+    EXPECT_FALSE(testsBytes(L"=", L"\xD800", TC_VARCHAR));
+}

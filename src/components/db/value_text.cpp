@@ -2,6 +2,9 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstring>
+#include <limits>
+#include <string_view>
 #include <system_error>
 
 namespace tw::db {
@@ -35,11 +38,61 @@ void AssignChars(const char* buffer, const std::to_chars_result& result, std::st
     out.assign(buffer, static_cast<size_t>(result.ptr - buffer));
 }
 
+// %.15g from the shortest digits that read back as value, when there are at most 15 of them: the double is
+// then within half a unit of the 15th digit of those digits, so rounding it to 15 digits gives them again.
+// Writes into buffer (64 bytes) and returns the end; nullptr when the shortest form has more digits (the slow
+// path).
+char* ShortDouble15g(double value, char* buffer) {
+    // A subnormal carries fewer bits than that argument needs.
+    if (value != 0 && std::fabs(value) < std::numeric_limits<double>::min()) return nullptr;
+    char shortest[40];
+    const auto result =
+        std::to_chars(shortest, shortest + sizeof shortest, value, std::chars_format::scientific);
+    const std::string_view text(shortest, static_cast<size_t>(result.ptr - shortest));
+    const size_t mark = text.find('e');
+    const size_t start = text[0] == '-' ? 1 : 0;
+    char digits[20];
+    size_t count = 0;
+    for (size_t i = start; i < mark; ++i) {
+        if (text[i] == '.') continue;
+        if (count == 15) return nullptr;
+        digits[count++] = text[i];
+    }
+    int exponent = 0;
+    for (size_t i = mark + 2; i < text.size(); ++i) exponent = exponent * 10 + (text[i] - '0');
+    if (text[mark + 1] == '-') exponent = -exponent;
+    char* p = buffer;
+    if (exponent < -4 || exponent >= 15) {  // %g's scientific form: the shortest form's own layout
+        std::memcpy(p, text.data(), text.size());
+        return p + text.size();
+    }
+    if (start) *p++ = '-';
+    if (exponent < 0) {
+        *p++ = '0';
+        *p++ = '.';
+        for (int i = -1; i > exponent; --i) *p++ = '0';
+        std::memcpy(p, digits, count);
+        return p + count;
+    }
+    const size_t whole = static_cast<size_t>(exponent) + 1;
+    for (size_t i = 0; i < whole; ++i) *p++ = i < count ? digits[i] : '0';
+    if (count > whole) {
+        *p++ = '.';
+        std::memcpy(p, digits + whole, count - whole);
+        p += count - whole;
+    }
+    return p;
+}
+
 // printf's %.15g: 15 digits is all a double holds for certain, so sums such as 0.1 + 0.2 read 0.3.
 template <class Text>
 void AssignDoubleTo(double value, Text& out) {
     if (AssignNonFinite(value, out)) return;
     char buffer[64];
+    if (char* end = ShortDouble15g(value, buffer)) {
+        AssignChars(buffer, std::to_chars_result{end, std::errc()}, out);
+        return;
+    }
     AssignChars(buffer, std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15), out);
 }
 

@@ -8,6 +8,7 @@
 #include <cwctype>
 
 #include "excel_writer.h"
+#include "fld_desc.h"
 #include "log.h"
 #include "spreadsheet_look.h"
 #include "text.h"
@@ -795,6 +796,55 @@ void XlsxReport::FormattedCell(int handle, std::wstring_view columnName, std::ws
     }
     const CellKind kind = spreadsheet::Classify(value, format.valueType);
     WriteCell(value, 0, CellFormatFor(static_cast<size_t>(handle), kind, value), kind);
+}
+
+void XlsxReport::FormattedCellUtf8(int handle, std::wstring_view columnName, std::string_view text) {
+    if (handle < 0 || static_cast<size_t>(handle) >= m_cellFormats.size()) {
+        AReport::FormattedCellUtf8(handle, columnName, text);
+        return;
+    }
+    const CellFormat& format = m_cellFormats[static_cast<size_t>(handle)];
+    if (!format.before.empty() || !format.after.empty()) {
+        AReport::FormattedCellUtf8(handle, columnName, text);
+        return;
+    }
+    if (m_inCell) EndCell({}, m_cellHeader);
+    if (!m_inRow) BeginRow(L"row", {}, 0);
+    // Measured widths and kept header cells work on wide text, and so does a value with a byte that is no
+    // UTF-8 (read as Windows-1252) or that is no text column's and not ASCII (numbers and dates are ASCII):
+    // the rest, nearly every cell, goes in as its bytes.
+    bool ascii = true;
+    for (const char c : text) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    bool bytes = !m_measuring && !(m_inTable && m_rowIsHeader);
+    if (bytes && !ascii) {
+        bytes = FLD_DESC::IsChar(format.valueType);
+        for (size_t at = 0; bytes && at < text.size();) {
+            char32_t c;
+            at += tw::DecodeUtf8Char(text.substr(at), c, &bytes);
+        }
+    }
+    if (!bytes) {
+        AReport::FormattedCellUtf8(handle, columnName, text);
+        return;
+    }
+    if (m_column >= kSheetColumns) return;  // beyond the last column a worksheet has
+    CellKind kind = CellKind::String;
+    std::wstring_view wide;
+    if (!text.empty() && !FLD_DESC::IsChar(format.valueType)) {
+        m_decodedText.assign(text.begin(), text.end());  // ASCII: each byte its character
+        wide = m_decodedText;
+        kind = spreadsheet::Classify(wide, format.valueType);
+    }
+    int style = CellFormatFor(static_cast<size_t>(handle), kind, wide);
+    if (kind == CellKind::String && text.find('\n') != std::string_view::npos) {
+        Look look = m_looks[static_cast<size_t>(style)];
+        look.number = 4;
+        style = FormatFor(look);
+    }
+    Sheet& sheet = Target();
+    if (sheet.row < m_sheetRows && !(text.empty() && style == 0))
+        WriteUtf8(sheet, sheet.row, m_column, text, kind, style);
+    ++m_column;
 }
 
 void XlsxReport::Measure(std::wstring_view value, CellKind kind, bool header) {

@@ -58,6 +58,7 @@ public:
     void EndCell(std::wstring_view columnName, int header) override;
     void Cell(std::wstring_view text, int header, std::wstring_view attributes) override;
     void FormattedCell(int handle, std::wstring_view columnName, std::wstring_view text) override;
+    void FormattedCellUtf8(int handle, std::wstring_view columnName, std::string_view text) override;
 
     // How many distinct cell formats this run made (each is made once).
     size_t FormatCount() const { return m_formats.size(); }

@@ -84,6 +84,8 @@ public:
     void Cancel() override;
 
 private:
+    template <typename Text>
+    int ReadValue(int column, Text& value);
     // Runs statements from the script's unread rest until one returns columns (DB_OK), the script ends
     // (DB_NO_DATA) or a statement fails (DB_ERROR).
     int NextStatementWithColumns();
@@ -295,7 +297,18 @@ int SqliteConnection::Fetch(int) {
     return Fail(rc);
 }
 
-int SqliteConnection::GetValue(int column, std::wstring& value, int, int, int) {
+namespace {
+
+// A value's text as GetValue gives it (wide) or as GetValueUtf8 does (the UTF-8 bytes).
+void AssignAsciiText(std::string_view ascii, std::wstring& value) { tw::db::AssignAscii(ascii, value); }
+void AssignAsciiText(std::string_view ascii, std::string& value) { value.assign(ascii); }
+void AssignUtf8Text(std::string_view text, std::wstring& value) { tw::Utf8ToWide(text, value); }
+void AssignUtf8Text(std::string_view text, std::string& value) { value.assign(text); }
+
+}  // namespace
+
+template <typename Text>
+int SqliteConnection::ReadValue(int column, Text& value) {
     if (!m_stmt || column < 1 || column > static_cast<int>(m_types.size())) return DB_ERROR;
     const int index = column - 1;
     sqlite3_stmt* stmt = m_stmt.get();
@@ -304,7 +317,7 @@ int SqliteConnection::GetValue(int column, std::wstring& value, int, int, int) {
         case SQLITE_INTEGER: {
             char buffer[24];
             const auto result = std::to_chars(buffer, buffer + sizeof buffer, sqlite3_column_int64(stmt, index));
-            tw::db::AssignAscii(std::string_view(buffer, static_cast<size_t>(result.ptr - buffer)), value);
+            AssignAsciiText(std::string_view(buffer, static_cast<size_t>(result.ptr - buffer)), value);
             break;
         }
         case SQLITE_FLOAT: tw::db::AssignDouble(sqlite3_column_double(stmt, index), value); break;
@@ -316,39 +329,16 @@ int SqliteConnection::GetValue(int column, std::wstring& value, int, int, int) {
         default: {
             const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, index));
             const auto size = static_cast<size_t>(sqlite3_column_bytes(stmt, index));
-            tw::Utf8ToWide(std::string_view(text ? text : "", text ? size : 0), value);
+            AssignUtf8Text(std::string_view(text ? text : "", text ? size : 0), value);
         }
     }
     return DB_OK;
 }
 
+int SqliteConnection::GetValue(int column, std::wstring& value, int, int, int) { return ReadValue(column, value); }
+
 // GetValue's texts before they are widened: SQLite keeps text as UTF-8 and the rest is ASCII.
-int SqliteConnection::GetValueUtf8(int column, std::string& value) {
-    if (!m_stmt || column < 1 || column > static_cast<int>(m_types.size())) return DB_ERROR;
-    const int index = column - 1;
-    sqlite3_stmt* stmt = m_stmt.get();
-    switch (sqlite3_column_type(stmt, index)) {
-        case SQLITE_NULL: value.clear(); break;
-        case SQLITE_INTEGER: {
-            char buffer[24];
-            const auto result = std::to_chars(buffer, buffer + sizeof buffer, sqlite3_column_int64(stmt, index));
-            value.assign(buffer, static_cast<size_t>(result.ptr - buffer));
-            break;
-        }
-        case SQLITE_FLOAT: tw::db::AssignDouble(sqlite3_column_double(stmt, index), value); break;
-        case SQLITE_BLOB: {
-            const void* bytes = sqlite3_column_blob(stmt, index);
-            tw::db::AssignHex(bytes, static_cast<size_t>(sqlite3_column_bytes(stmt, index)), value);
-            break;
-        }
-        default: {
-            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, index));
-            const auto size = static_cast<size_t>(sqlite3_column_bytes(stmt, index));
-            value.assign(text ? text : "", text ? size : 0);
-        }
-    }
-    return DB_OK;
-}
+int SqliteConnection::GetValueUtf8(int column, std::string& value) { return ReadValue(column, value); }
 
 int SqliteConnection::NextResultSet(int) {
     if (m_fetchFailed) {

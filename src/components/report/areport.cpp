@@ -90,3 +90,9 @@ int AReport::Fail(int code, std::wstring text) {
     m_error = std::move(text);
     return code;
 }
+
+const CellFormat* AReport::BareCellFormat(int handle) const {
+    if (handle < 0 || static_cast<size_t>(handle) >= m_cellFormats.size()) return nullptr;
+    const CellFormat& format = m_cellFormats[static_cast<size_t>(handle)];
+    return format.before.empty() && format.after.empty() ? &format : nullptr;
+}

@@ -138,6 +138,10 @@ protected:
     }
 
     ReportSetup m_setup;
+    // The prepared format of handle when a value goes into it as it stands; null for an unknown handle or a
+    // format with text around the value (a converter's prefix or suffix), which the wide path writes.
+    const CellFormat* BareCellFormat(int handle) const;
+
     std::wstring m_error;
     std::wstring m_cellStyle;  // current SetCellColor name
     std::vector<CellFormat> m_cellFormats;  // by PrepareCell handle

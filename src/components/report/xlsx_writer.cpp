@@ -799,15 +799,12 @@ void XlsxReport::FormattedCell(int handle, std::wstring_view columnName, std::ws
 }
 
 void XlsxReport::FormattedCellUtf8(int handle, std::wstring_view columnName, std::string_view text) {
-    if (handle < 0 || static_cast<size_t>(handle) >= m_cellFormats.size()) {
+    const CellFormat* const bare = BareCellFormat(handle);
+    if (!bare) {
         AReport::FormattedCellUtf8(handle, columnName, text);
         return;
     }
-    const CellFormat& format = m_cellFormats[static_cast<size_t>(handle)];
-    if (!format.before.empty() || !format.after.empty()) {
-        AReport::FormattedCellUtf8(handle, columnName, text);
-        return;
-    }
+    const CellFormat& format = *bare;
     if (m_inCell) EndCell({}, m_cellHeader);
     if (!m_inRow) BeginRow(L"row", {}, 0);
     // Measured widths and kept header cells work on wide text, and so does a value with a byte that is no

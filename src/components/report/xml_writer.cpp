@@ -103,15 +103,12 @@ void XmlReport::OpenParagraph(PARAGRAPH_TYPE type, std::wstring_view attributes)
 }
 
 void XmlReport::FormattedCellUtf8(int handle, std::wstring_view columnName, std::string_view text) {
-    if (handle < 0 || static_cast<size_t>(handle) >= m_cellFormats.size()) {
+    const CellFormat* const bare = BareCellFormat(handle);
+    if (!bare) {
         AReport::FormattedCellUtf8(handle, columnName, text);
         return;
     }
-    const CellFormat& format = m_cellFormats[static_cast<size_t>(handle)];
-    if (!format.before.empty() || !format.after.empty()) {
-        AReport::FormattedCellUtf8(handle, columnName, text);
-        return;
-    }
+    const CellFormat& format = *bare;
     FormattedCellCalls(format, columnName, [&] { TextUtf8(text); });
 }
 

@@ -140,7 +140,7 @@ double ReadNumber(std::wstring_view text) {
     }
     // The scanned part is plain ASCII; narrow it for from_chars, on the stack unless it is unusually long.
     const size_t length = pos - start;
-    char small[128];
+    char small[128] = {};
     std::string large;
     char* buffer = small;
     if (length > sizeof small) {

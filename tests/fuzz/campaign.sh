@@ -5,15 +5,18 @@
 # The table of executions, time, coverage (libFuzzer's cov and ft), corpus size and findings is written to
 # build-fuzz/campaign.tsv as each harness finishes.
 #   tests/fuzz/campaign.sh SECONDS [RUNS] [HARNESS...]
+# TW_FUZZ_BIN names another folder of harness binaries (a copy, so that a rebuild does not replace a running
+# harness); TW_FUZZ_NICE the niceness (default 5). Two campaigns over different harnesses may run side by side.
 set -uo pipefail
 cd "$(dirname "$0")/../.."
 seconds=${1:?seconds per harness}
 runs=${2:-10000000}
 shift 2 2>/dev/null || shift $#
 dir=build-fuzz
+bin_dir=${TW_FUZZ_BIN:-$dir/tests/fuzz}
 harnesses=("$@")
 if ((${#harnesses[@]} == 0)); then
-  for bin in "$dir"/tests/fuzz/fuzz_*; do harnesses+=("${bin##*/fuzz_}"); done
+  for bin in "$bin_dir"/fuzz_*; do harnesses+=("${bin##*/fuzz_}"); done
 fi
 summary=$dir/campaign.tsv
 [ -f "$summary" ] || printf 'harness\texecutions\tseconds\tcov\tft\tcorpus\tfindings\n' >"$summary"
@@ -27,7 +30,7 @@ for harness in "${harnesses[@]}"; do
     left_time=$((seconds - ($(date +%s) - start)))
     left_runs=$((runs - done_runs))
     ((left_time > 0 && left_runs > 0)) || break
-    nice -n 5 "$dir/tests/fuzz/fuzz_$harness" -runs="$left_runs" -max_total_time="$left_time" -timeout=30 \
+    nice -n "${TW_FUZZ_NICE:-5}" "$bin_dir/fuzz_$harness" -runs="$left_runs" -max_total_time="$left_time" -timeout=30 \
       -rss_limit_mb=2560 -dict=tests/fuzz/tablewright.dict -print_final_stats=1 \
       -artifact_prefix="$dir/findings/$harness/" \
       "$dir/corpus/$harness" "tests/fuzz/corpus/$harness" "tests/fuzz/regressions/$harness" >>"$log" 2>&1

@@ -80,6 +80,14 @@ TEST(ValueText, DoublesMatchPrintfOnAnyValue) {
         // Values as tables hold them: a few digits at some scale.
         values.push_back(static_cast<double>(static_cast<std::int64_t>(random() % 2000001) - 1000000) /
                          std::pow(10.0, static_cast<int>(random() % 24) - 8));
+        // Any magnitude printed without an exponent, and 15 digits and a half (the hardest roundings), with
+        // their neighbours.
+        const double scale = std::pow(10.0, static_cast<int>(random() % 21) - 5);
+        values.push_back(std::ldexp(static_cast<double>(random() >> 11), -53) * 10 * scale);
+        const double half = (static_cast<double>(100000000000000 + random() % 900000000000000) + 0.5) * scale / 1e14;
+        values.push_back(half);
+        values.push_back(std::nextafter(half, 0.0));
+        values.push_back(std::nextafter(half, 1e300));
     }
     for (const double value : values) {
         char expected[64];

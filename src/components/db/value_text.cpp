@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <string_view>
@@ -84,11 +85,73 @@ char* ShortDouble15g(double value, char* buffer) {
     return p;
 }
 
+// %.15g for the values tables mostly hold (from 1e-4 up to 1e15, printed without an exponent), by scaling the
+// value to 15 whole digits in long double: its 64-bit mantissa puts the product within 1e-4 of the exact one,
+// which decides the rounding unless the exact digits end very near a half. Those, and everything out of the
+// range, return nullptr for the general paths. Writes into buffer (64 bytes) and returns the end.
+char* ScaledDouble15g(double value, char* buffer) {
+    static constexpr long double kPowers[] = {1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,  1e6L,  1e7L,  1e8L,  1e9L,
+                                              1e10L, 1e11L, 1e12L, 1e13L, 1e14L, 1e15L, 1e16L, 1e17L, 1e18L, 1e19L};
+    const double magnitude = std::fabs(value);
+    if (!(magnitude >= 1e-4 && magnitude < 1e15)) return nullptr;
+    // The decimal exponent from the binary one (log10(2) = 0.30103), then made exact by the scaled value itself:
+    // 15 digits means a scaled value from 1e14 up to 1e15.
+    int binary = 0;
+    std::frexp(magnitude, &binary);
+    int exponent = (binary * 30103) / 100000 - (binary < 0 ? 1 : 0);
+    long double scaled = 0;
+    for (int attempt = 0;; ++attempt) {
+        const int shift = 14 - exponent;
+        if (attempt == 3 || shift < 0 || shift >= 20) return nullptr;
+        scaled = static_cast<long double>(magnitude) * kPowers[shift];
+        if (scaled < 1e14L) {
+            --exponent;
+        } else if (scaled >= 1e15L) {
+            ++exponent;
+        } else {
+            break;
+        }
+    }
+    auto digits = static_cast<std::uint64_t>(scaled);
+    const long double fraction = scaled - static_cast<long double>(digits);
+    if (std::fabs(fraction - 0.5L) < 1e-3L) return nullptr;  // too near a half to decide here
+    if (fraction > 0.5L) ++digits;
+    if (digits >= 1000000000000000ULL) return nullptr;  // rounded up to 16 digits: the next exponent's layout
+    char text[15];
+    for (int i = 14; i >= 0; --i) {
+        text[i] = static_cast<char>('0' + digits % 10);
+        digits /= 10;
+    }
+    size_t count = 15;
+    while (count > 1 && text[count - 1] == '0') --count;
+    char* p = buffer;
+    if (value < 0) *p++ = '-';
+    if (exponent < 0) {
+        *p++ = '0';
+        *p++ = '.';
+        for (int i = -1; i > exponent; --i) *p++ = '0';
+        std::memcpy(p, text, count);
+        return p + count;
+    }
+    const auto whole = static_cast<size_t>(exponent) + 1;
+    for (size_t i = 0; i < whole; ++i) *p++ = i < count ? text[i] : '0';
+    if (count > whole) {
+        *p++ = '.';
+        std::memcpy(p, text + whole, count - whole);
+        p += count - whole;
+    }
+    return p;
+}
+
 // printf's %.15g: 15 digits is all a double holds for certain, so sums such as 0.1 + 0.2 read 0.3.
 template <class Text>
 void AssignDoubleTo(double value, Text& out) {
     if (AssignNonFinite(value, out)) return;
     char buffer[64];
+    if (char* end = ScaledDouble15g(value, buffer)) {
+        AssignChars(buffer, std::to_chars_result{end, std::errc()}, out);
+        return;
+    }
     if (char* end = ShortDouble15g(value, buffer)) {
         AssignChars(buffer, std::to_chars_result{end, std::errc()}, out);
         return;

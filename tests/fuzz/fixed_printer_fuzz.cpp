@@ -1,6 +1,7 @@
 // The fixed-point printer against printf: FormatFixedQuick must write what "%.<precision>f" writes for every
 // value it takes, and may decline only the values its contract names (not finite, precision above 17, more
-// than 18 digits). The integer grouping of converters is checked against printf's digits with commas.
+// than 18 digits). Database doubles' text (AssignDouble) must be printf's "%.15g" for every finite value. The
+// integer grouping of converters is checked against printf's digits with commas.
 //
 // Input: a mode byte, a precision byte, then either the 8 bytes of a double or a number text for strtod (so
 // that decimal values such as halves at the rounding edge are easy to reach).
@@ -14,6 +15,7 @@
 #include "dates.h"
 #include "fuzz_support.h"
 #include "number_text.h"
+#include "value_text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::Input input(data, size);
@@ -44,6 +46,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(std::string(quick, length) == std::string(expected, static_cast<size_t>(expectedLength)),
                    "precision " + std::to_string(precision) + ": quick '" + std::string(quick, length) +
                        "', printf '" + expected + "'");
+    }
+
+    if (std::isfinite(value)) {
+        char general[64];
+        std::snprintf(general, sizeof general, "%.15g", value);
+        std::string text;
+        tw::db::AssignDouble(value, text);
+        FUZZ_CHECK(text == general, "%.15g: '" + text + "', printf '" + general + "'");
     }
 
     // Digit grouping of an integer: printf's digits with a comma every three from the right.

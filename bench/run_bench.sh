@@ -286,7 +286,7 @@ parse_connection() {  # text array-name
         i=$((i + 1))
       done
     fi
-    pairs[${key,,}]=$value
+    [ -z "$key" ] || pairs[${key,,}]=$value
   done
 }
 # A value in single quotes for a libpq connection string.

@@ -1,14 +1,25 @@
 #!/usr/bin/env bash
-# End-to-end speed of a report run, side by side with the sqlite3 shell (and psql when TW_TEST_PG is set).
+# End-to-end speed of a report run, side by side with the sqlite3 shell (and with psql and the mariadb client when
+# their connection strings are set).
 # Run by hand, never from the tests:   bench/run_bench.sh
 #   TW_BENCH_ROWS="100000 1000000"  row counts (each gets a table of its own)
 #   TW_BENCH_RUNS=5                 rounds (each command once per round); the median is reported
 #   TW_BENCH_BUILD_DIR=DIR          build tablewright (Release) in DIR instead of the release preset
 #   TW_BENCH_NO_BUILD=1             use the binary that is there
 #   TW_BENCH_KEEP=1                 keep the work folder (databases, projects, reports)
-#   TW_TEST_PG=conninfo             also compare the PostgreSQL path with psql -H
 #   TW_BENCH_KINDS="html xlsx"      only these of html text light heavy xlsx (html is the others' yardstick)
 #   TW_BENCH_SOFFICE=0              leave out LibreOffice's CSV-to-xlsx conversion (slow at a million rows)
+#   TW_TEST_PG=conninfo             also the PostgreSQL path: the same table there, HTML against psql -H, Text
+#                                   against psql --csv and psql's COPY (SELECT ...) TO STDOUT (FORMAT csv, HEADER)
+#   TW_TEST_MYSQL="host=H port=P database=D user=U password=W"
+#                                   also the MariaDB (MySQL) path, connection string as a project's: the same table
+#                                   there, Text against mariadb --quick --batch (tab-separated), HTML against
+#                                   mariadb --quick --batch --html
+# tests/services.sh start writes both connection strings into build-services/env.sh. The database parts measure
+# html and text, as far as TW_BENCH_KINDS holds them; passwords reach psql by PGPASSWORD and the mariadb client by
+# an option file in the work folder, never on a command line.
+# A database client's CPU time is that of the client process alone, as is tablewright's: the server's share of the
+# work (reading the table, sending the rows) is on neither side of a ratio.
 # Targets, as ratios of the same run: HTML without rules <= 0.6 x sqlite3 -html; Text without rules <= 0.6 x
 # sqlite3 -csv; HTML with a property, a marker and a converter on every column <= 1.5 x HTML without rules, with
 # the light rules <= 1.3 x;
@@ -160,6 +171,16 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else
 
 declare -A T R C M
 report_row() { printf "%-34s %8s s wall %8s s cpu %8s s least cpu %10s kB\n" "$1" "$2" "$4" "$5" "$3"; }
+# Keeps the medians of the samples of command key at the current row count n and prints them as a row.
+summarize() {  # key label
+  local t r c m
+  read -r t r c m < <(medians "$WORK/samples_$1")
+  T[$1_$n]=$t; R[$1_$n]=$r; C[$1_$n]=$c; M[$1_$n]=$m
+  report_row "$2" "$t" "$r" "$c" "$m"
+}
+# "wall cpu least-cpu" ratios of command key $1 to command key $2 at the current row count n.
+ratios() { echo "$(ratio "${T[$1_$n]}" "${T[$2_$n]}")  $(ratio "${C[$1_$n]}" "${C[$2_$n]}")  $(ratio "${M[$1_$n]}" "${M[$2_$n]}")"; }
+has() { [ -n "${T[$1_$n]:-}" ]; }
 
 KINDS=(${TW_BENCH_KINDS:-html text light heavy xlsx})
 SOFFICE=${TW_BENCH_SOFFICE:-1}
@@ -191,19 +212,11 @@ for n in "${ROWS[@]}"; do
         "$WORK/out/sqlite_$n.csv"
     fi
   done
-  read -r t r c m < <(medians "$WORK/samples_sqlite_html")
-  T[sqlite_html_$n]=$t; R[sqlite_html_$n]=$r; C[sqlite_html_$n]=$c; M[sqlite_html_$n]=$m
-  report_row "sqlite3 -header -html" "$t" "$r" "$c" "$m"
-  read -r t r c m < <(medians "$WORK/samples_sqlite_csv")
-  T[sqlite_csv_$n]=$t; R[sqlite_csv_$n]=$r; C[sqlite_csv_$n]=$c; M[sqlite_csv_$n]=$m
-  report_row "sqlite3 -header -csv" "$t" "$r" "$c" "$m"
+  summarize sqlite_html "sqlite3 -header -html"
+  summarize sqlite_csv "sqlite3 -header -csv"
   for kind in "${KINDS[@]}"; do
-    read -r t r c m < <(medians "$WORK/samples_$kind")
-    T[${kind}_$n]=$t; R[${kind}_$n]=$r; C[${kind}_$n]=$c; M[${kind}_$n]=$m
-    report_row "tablewright -c ($kind)" "$t" "$r" "$c" "$m"
+    summarize "$kind" "tablewright -c ($kind)"
   done
-  ratios() { echo "$(ratio "${T[$1_$n]}" "${T[$2_$n]}")  $(ratio "${C[$1_$n]}" "${C[$2_$n]}")  $(ratio "${M[$1_$n]}" "${M[$2_$n]}")"; }
-  has() { [ -n "${T[$1_$n]:-}" ]; }
   bytes() { stat -c %s "$WORK/out/$1_$n.htm"; }
   echo "ratios (wall, cpu, least cpu):"
   has html && echo "  HTML / sqlite3 -html:    $(ratios html sqlite_html)   (target <= 0.6)"
@@ -212,9 +225,7 @@ for n in "${ROWS[@]}"; do
   has heavy && echo "  HTML heavy rules / HTML: $(ratios heavy html)   (target <= 1.5)"
   has xlsx && echo "  XLSX / HTML:             $(ratios xlsx html)   (target <= 2.0)"
   if [ "$SOFFICE" != 0 ]; then
-    read -r t r c m < <(medians "$WORK/samples_soffice")
-    T[soffice_$n]=$t; R[soffice_$n]=$r; C[soffice_$n]=$c; M[soffice_$n]=$m
-    report_row "soffice CSV -> xlsx" "$t" "$r" "$c" "$m"
+    summarize soffice "soffice CSV -> xlsx"
     has xlsx && echo "  XLSX / soffice CSV -> xlsx: $(ratios xlsx soffice)"
   fi
   has xlsx && echo "  .xlsx bytes: $(stat -c %s "$WORK/out/xlsx_$n.xlsx")"
@@ -231,12 +242,105 @@ if [ "${#ROWS[@]}" -gt 1 ]; then
   done
 fi
 
+# --- database servers: the same table, read by tablewright and by the database's own client ----------------
+# html and text as far as TW_BENCH_KINDS holds them.
+DB_KINDS=()
+for kind in "${KINDS[@]}"; do
+  case $kind in html | text) DB_KINDS+=("$kind") ;; esac
+done
+# Whether the database parts measure kind.
+db_kind() { [[ " ${DB_KINDS[*]} " == *" $1 "* ]]; }
+
+# The pairs of a key=value connection string into the associative array named by $2 (keys in lower case), read as
+# libpq and tablewright read them: blanks around "=", a value in single quotes, a backslash taking the next
+# character as it is.
+parse_connection() {  # text array-name
+  local text=$1 i=0 len=${#1} key value
+  local -n pairs=$2
+  while :; do
+    while ((i < len)) && [[ ${text:i:1} == [[:space:]] ]]; do i=$((i + 1)); done
+    ((i < len)) || break
+    key=
+    while ((i < len)) && [[ ${text:i:1} != "=" && ${text:i:1} != [[:space:]] ]]; do
+      key+=${text:i:1}
+      i=$((i + 1))
+    done
+    while ((i < len)) && [[ ${text:i:1} == [[:space:]] ]]; do i=$((i + 1)); done
+    value=
+    if [[ ${text:i:1} == "=" ]]; then
+      i=$((i + 1))
+      while ((i < len)) && [[ ${text:i:1} == [[:space:]] ]]; do i=$((i + 1)); done
+      local quoted=0
+      if [[ ${text:i:1} == "'" ]]; then
+        quoted=1
+        i=$((i + 1))
+      fi
+      while ((i < len)); do
+        if ((quoted)); then
+          [[ ${text:i:1} != "'" ]] || { i=$((i + 1)); break; }
+        else
+          [[ ${text:i:1} != [[:space:]] ]] || break
+        fi
+        if [[ ${text:i:1} == '\' ]] && ((i + 1 < len)); then i=$((i + 1)); fi
+        value+=${text:i:1}
+        i=$((i + 1))
+      done
+    fi
+    [ -z "$key" ] || pairs[${key,,}]=$value
+  done
+}
+# A value in single quotes for a libpq connection string.
+conninfo_quote() { local v=${1//\\/\\\\}; v=${v//\'/\\\'}; printf "'%s'" "$v"; }
+
+# Times every client command and tablewright's projects on table bench_$n, round by round; the commands are
+# "key|label|output file|report file|command" lines on standard input, the command as words for eval (the client
+# commands only: they hold no secrets and no user text).
+time_commands() {
+  local lines=() line key label output report command
+  mapfile -t lines
+  rm -f "$WORK"/samples_*
+  for _ in $(seq "$RUNS"); do
+    for line in "${lines[@]}"; do
+      IFS='|' read -r key label output report command <<<"$line"
+      eval "run_once \"\$WORK/samples_\$key\" \"\$output\" \"\$report\" $command" </dev/null
+    done
+  done
+  for line in "${lines[@]}"; do
+    IFS='|' read -r key label _ <<<"$line"
+    summarize "$key" "$label"
+  done
+}
+
+# Peak RSS of tablewright's database runs, the largest row count over the smallest.
+db_rss() {  # prefix
+  [ "${#ROWS[@]}" -gt 1 ] || return 0
+  local small=${ROWS[0]} large=${ROWS[${#ROWS[@]}-1]} kind
+  echo "-- peak RSS, $large rows / $small rows (flat = about 1.0)"
+  for kind in "${DB_KINDS[@]}"; do
+    echo "$kind: $(ratio "${R[$1_${kind}_$large]}" "${R[$1_${kind}_$small]}")"
+  done
+}
+
 # --- PostgreSQL ----------------------------------------------------------------------------------------------
-if [ -n "${TW_TEST_PG:-}" ]; then
+if [ -n "${TW_TEST_PG:-}" ] && [ "${#DB_KINDS[@]}" -gt 0 ]; then
   command -v psql >/dev/null || { echo "psql is missing" >&2; exit 1; }
+  # psql gets the connection string without its password, which goes by PGPASSWORD (a URI stays as it is).
+  PSQL_CONN=$TW_TEST_PG
+  if [[ $TW_TEST_PG != postgres://* && $TW_TEST_PG != postgresql://* ]]; then
+    declare -A PG_PARAMS=()
+    parse_connection "$TW_TEST_PG" PG_PARAMS
+    if [ -n "${PG_PARAMS[password]+set}" ]; then
+      export PGPASSWORD=${PG_PARAMS[password]}
+      PSQL_CONN=
+      for key in "${!PG_PARAMS[@]}"; do
+        [ "$key" = password ] || PSQL_CONN+="$key=$(conninfo_quote "${PG_PARAMS[$key]}") "
+      done
+    fi
+  fi
+  psql_run() { psql "$PSQL_CONN" -X -q -v ON_ERROR_STOP=1 "$@"; }
   echo "== PostgreSQL =="
   for n in "${ROWS[@]}"; do
-    psql "$TW_TEST_PG" -q -v ON_ERROR_STOP=1 >/dev/null <<SQL
+    psql_run >/dev/null <<SQL
 SET client_min_messages = warning;
 DROP TABLE IF EXISTS bench_$n;
 CREATE TABLE bench_$n(id integer, qty integer, price double precision, name text, note text, born date,
@@ -251,19 +355,104 @@ INSERT INTO bench_$n SELECT
   timestamp '2020-01-01' + x * interval '1 minute',
   CASE WHEN x % 11 = 0 THEN NULL ELSE x / 3.0 END
 FROM generate_series(1, $n) x;
+ANALYZE bench_$n;
 SQL
-    write_project "$WORK/pg_$n.twp" 1 "bench_$n" "$WORK/out/pg_$n.htm" 0 postgresql "$TW_TEST_PG"
+    write_project "$WORK/pg_html_$n.twp" 1 "bench_$n" "$WORK/out/pg_html_$n.htm" 0 postgresql "$TW_TEST_PG"
+    write_project "$WORK/pg_text_$n.twp" 3 "bench_$n" "$WORK/out/pg_text_$n.txt" 0 postgresql "$TW_TEST_PG"
     echo "-- $n rows"
-    rm -f "$WORK"/samples_pg_*
-    for _ in $(seq "$RUNS"); do
-      run_once "$WORK/samples_pg_psql" "$WORK/out/psql_$n.html" "" psql "$TW_TEST_PG" -H -c "SELECT * FROM bench_$n"
-      run_once "$WORK/samples_pg_tw" "$WORK/out/console_pg.txt" "$WORK/out/pg_$n.htm" "$TW" -c "$WORK/pg_$n.twp"
-    done
-    read -r t r c m < <(medians "$WORK/samples_pg_psql")
-    T[psql_$n]=$t; C[psql_$n]=$c; report_row "psql -H" "$t" "$r" "$c" "$m"
-    read -r t r c m < <(medians "$WORK/samples_pg_tw")
-    T[pg_$n]=$t; R[pg_$n]=$r; C[pg_$n]=$c; report_row "tablewright -c (html, postgresql)" "$t" "$r" "$c" "$m"
-    echo "ratio HTML / psql -H (wall, cpu): $(ratio "${T[pg_$n]}" "${T[psql_$n]}")  $(ratio "${C[pg_$n]}" "${C[psql_$n]}")"
-    psql "$TW_TEST_PG" -q -c "DROP TABLE bench_$n" >/dev/null
+    {
+      if db_kind html; then
+        echo "psql_html|psql -H|$WORK/out/psql_$n.html||psql \"\$PSQL_CONN\" -X -H -c 'SELECT * FROM bench_$n'"
+        echo "pg_html|tablewright -c (html, postgresql)|$WORK/out/console_pg.txt|$WORK/out/pg_html_$n.htm|\"\$TW\" -c \"\$WORK/pg_html_$n.twp\""
+      fi
+      if db_kind text; then
+        echo "psql_csv|psql --csv|$WORK/out/psql_$n.csv||psql \"\$PSQL_CONN\" -X --csv -c 'SELECT * FROM bench_$n'"
+        echo "pg_copy|psql COPY TO STDOUT (csv)|$WORK/out/copy_$n.csv||psql \"\$PSQL_CONN\" -X -q -c 'COPY (SELECT * FROM bench_$n) TO STDOUT (FORMAT csv, HEADER)'"
+        echo "pg_text|tablewright -c (text, postgresql)|$WORK/out/console_pg.txt|$WORK/out/pg_text_$n.txt|\"\$TW\" -c \"\$WORK/pg_text_$n.twp\""
+      fi
+    } >"$WORK/commands.txt"
+    time_commands <"$WORK/commands.txt"
+    echo "ratios (wall, cpu, least cpu):"
+    has pg_html && echo "  HTML / psql -H:          $(ratios pg_html psql_html)"
+    has pg_text && echo "  Text / psql --csv:       $(ratios pg_text psql_csv)"
+    has pg_text && echo "  Text / COPY TO STDOUT:   $(ratios pg_text pg_copy)"
+    psql_run -c "DROP TABLE bench_$n" >/dev/null
   done
+  db_rss pg
+fi
+
+# --- MariaDB / MySQL -------------------------------------------------------------------------------------------
+if [ -n "${TW_TEST_MYSQL:-}" ] && [ "${#DB_KINDS[@]}" -gt 0 ]; then
+  MARIADB=$(command -v mariadb || command -v mysql || true)
+  [ -n "$MARIADB" ] || { echo "the mariadb client is missing" >&2; exit 1; }
+  declare -A MY_PARAMS=()
+  parse_connection "$TW_TEST_MYSQL" MY_PARAMS
+  # The client's settings from the same connection string, in an option file of the work folder (no other option
+  # file is read, and the password stays off the command line). Values are quoted as option files read them.
+  my_value() { local v=${1//\\/\\\\}; v=${v//\"/\\\"}; printf '"%s"' "$v"; }
+  MY_CNF=$WORK/my.cnf
+  MY_DATABASE=
+  umask_before=$(umask)
+  umask 077
+  {
+    echo "[client]"
+    echo "default-character-set=utf8mb4"
+    for key in "${!MY_PARAMS[@]}"; do
+      value=${MY_PARAMS[$key]}
+      case $key in
+        host | user | port) echo "$key=$(my_value "$value")" ;;
+        password | passwd | pwd) echo "password=$(my_value "$value")" ;;
+        socket | unix_socket) echo "socket=$(my_value "$value")" ;;
+        connect_timeout) echo "connect-timeout=$(my_value "$value")" ;;
+        database | dbname | db) ;;
+        *) echo "unknown setting in TW_TEST_MYSQL: $key" >&2; exit 1 ;;
+      esac
+    done
+  } >"$MY_CNF"
+  umask "$umask_before"
+  for key in database dbname db; do
+    [ -z "${MY_PARAMS[$key]:-}" ] || MY_DATABASE=${MY_PARAMS[$key]}
+  done
+  [ -n "$MY_DATABASE" ] || { echo "TW_TEST_MYSQL names no database" >&2; exit 1; }
+  mariadb_run() { "$MARIADB" "--defaults-file=$MY_CNF" "$@" "$MY_DATABASE"; }
+  echo "== MariaDB =="
+  for n in "${ROWS[@]}"; do
+    # The PostgreSQL table's columns and values; x / 3e0 divides as a double (x / 3.0 would be a decimal cut to
+    # four places).
+    mariadb_run --batch >/dev/null <<SQL
+DROP TABLE IF EXISTS bench_$n;
+CREATE TABLE bench_$n(id INT, qty INT, price DOUBLE, name TEXT, note TEXT, born DATE, stamp DATETIME,
+                      ratio DOUBLE) CHARACTER SET utf8mb4;
+INSERT INTO bench_$n SELECT
+  x,
+  CASE WHEN x % 7 = 0 THEN NULL ELSE (x * 37) % 100000 END,
+  ROUND((x % 10000) * 1.37, 2),
+  CONCAT('Item <', x, '> & "Söhne" ''Łódź'''),
+  CASE WHEN x % 5 = 0 THEN NULL WHEN x % 3 = 0 THEN CONCAT('tab', CHAR(9 USING utf8mb4), 'and, comma')
+       ELSE CONCAT('plain note ', x % 97) END,
+  DATE '2000-01-01' + INTERVAL (x % 9000) DAY,
+  TIMESTAMP '2020-01-01 00:00:00' + INTERVAL x MINUTE,
+  CASE WHEN x % 11 = 0 THEN NULL ELSE x / 3e0 END
+FROM (SELECT seq AS x FROM seq_1_to_$n) c;
+SQL
+    write_project "$WORK/my_html_$n.twp" 1 "bench_$n" "$WORK/out/my_html_$n.htm" 0 mysql "$TW_TEST_MYSQL"
+    write_project "$WORK/my_text_$n.twp" 3 "bench_$n" "$WORK/out/my_text_$n.txt" 0 mysql "$TW_TEST_MYSQL"
+    echo "-- $n rows"
+    {
+      if db_kind html; then
+        echo "mariadb_html|mariadb --quick --batch --html|$WORK/out/mariadb_$n.html||\"\$MARIADB\" \"--defaults-file=\$MY_CNF\" --quick --batch --html -e 'SELECT * FROM bench_$n' \"\$MY_DATABASE\""
+        echo "my_html|tablewright -c (html, mariadb)|$WORK/out/console_my.txt|$WORK/out/my_html_$n.htm|\"\$TW\" -c \"\$WORK/my_html_$n.twp\""
+      fi
+      if db_kind text; then
+        echo "mariadb_batch|mariadb --quick --batch|$WORK/out/mariadb_$n.tsv||\"\$MARIADB\" \"--defaults-file=\$MY_CNF\" --quick --batch -e 'SELECT * FROM bench_$n' \"\$MY_DATABASE\""
+        echo "my_text|tablewright -c (text, mariadb)|$WORK/out/console_my.txt|$WORK/out/my_text_$n.txt|\"\$TW\" -c \"\$WORK/my_text_$n.twp\""
+      fi
+    } >"$WORK/commands.txt"
+    time_commands <"$WORK/commands.txt"
+    echo "ratios (wall, cpu, least cpu):"
+    has my_html && echo "  HTML / mariadb --html:   $(ratios my_html mariadb_html)"
+    has my_text && echo "  Text / mariadb --batch:  $(ratios my_text mariadb_batch)"
+    mariadb_run -e "DROP TABLE bench_$n"
+  done
+  db_rss my
 fi

@@ -509,11 +509,13 @@ namespace {
 
 bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
 
-// Whether the expression holds a backreference number or a repeat count of more than nine digits. libstdc++ reads
-// those into a long without checking for overflow (undefined behaviour); no expression can use such a number,
-// so it is refused before the standard matcher sees it.
+// Whether the expression holds a backreference number of more than nine digits or a repeat count above the
+// standard matcher's limit of states. libstdc++ reads such numbers into a long without checking for overflow
+// (undefined behaviour), and a count above its limit of 100,000 states can never compile, only after building
+// states up to the limit first; either is refused before the standard matcher sees it.
 bool HasHugeNumber(std::wstring_view pattern) {
     constexpr size_t kMostDigits = 9;
+    constexpr unsigned long kMostCount = 100000;
     size_t i = 0;
     while (i < pattern.size()) {
         if (pattern[i] == L'\\') {
@@ -523,9 +525,11 @@ bool HasHugeNumber(std::wstring_view pattern) {
             i = end == i + 1 ? i + 2 : end;  // past the escaped character or the digits
         } else if (pattern[i] == L'{') {
             size_t run = 0;
+            unsigned long count = 0;
             for (++i; i < pattern.size() && (IsDigit(pattern[i]) || pattern[i] == L','); ++i) {
                 run = IsDigit(pattern[i]) ? run + 1 : 0;
-                if (run > kMostDigits) return true;
+                count = IsDigit(pattern[i]) ? count * 10 + static_cast<unsigned long>(pattern[i] - L'0') : 0;
+                if (run > kMostDigits || count > kMostCount) return true;
             }
         } else {
             ++i;
@@ -576,7 +580,11 @@ bool PrepareConverter(Converter& converter) {
             converter.compiled = std::make_shared<const std::wregex>(converter.RegexFrom, std::regex::ECMAScript);
             converter.fastCompiled = rules::SimpleRegex::Compile(converter.RegexFrom);
         } catch (const std::regex_error& error) {
-            converter.compileError = tw::Utf8ToWide(error.what());
+            // The library's text for this one names a compile-time setting of its own.
+            converter.compileError = error.code() == std::regex_constants::error_space
+                                         ? L"The regular expression is too large: its counts and groups would "
+                                           L"need too many states."
+                                         : tw::Utf8ToWide(error.what());
             if (converter.compileError.empty()) converter.compileError = L"Invalid regular expression.";
         }
     }

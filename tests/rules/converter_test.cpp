@@ -97,10 +97,12 @@ TEST_F(ConverterTest, RegularExpressionsWithEcmaScriptSubstitution) {
     EXPECT_TRUE(host.boxes.empty());
 }
 
-// Numbers of more than nine digits as a backreference or a count are refused before the standard matcher, which
-// would overflow reading them; ordinary numbers and long literal digit runs still compile.
+// Numbers of more than nine digits as a backreference, and counts that no expression of the standard matcher can
+// hold, are refused before it sees them; ordinary numbers and long literal digit runs still compile. An expression
+// that needs too many states otherwise is refused with a text of our own, not the library's.
 TEST_F(ConverterTest, HugeGroupNumbersAndCountsAreRefused) {
-    for (const wchar_t* pattern : {L"(a)\\12345678901", L"a{12345678901}", L"a{1,99999999999}"}) {
+    for (const wchar_t* pattern :
+         {L"(a)\\12345678901", L"a{12345678901}", L"a{1,99999999999}", L"[a-z]{2222223,}", L"a{100001}"}) {
         Converter converter = Make(pattern, L"x");
         EXPECT_FALSE(PrepareConverter(converter)) << tw::WideToUtf8(pattern);
         EXPECT_NE(converter.compileError.find(L"too large"), std::wstring::npos);
@@ -109,6 +111,10 @@ TEST_F(ConverterTest, HugeGroupNumbersAndCountsAreRefused) {
         Converter converter = Make(pattern, L"x");
         EXPECT_TRUE(PrepareConverter(converter)) << tw::WideToUtf8(pattern);
     }
+    Converter nested = Make(L"((a{99}){99}){99}", L"x");
+    EXPECT_FALSE(PrepareConverter(nested));
+    EXPECT_EQ(nested.compileError,
+              L"The regular expression is too large: its counts and groups would need too many states.");
 }
 
 TEST_F(ConverterTest, InvalidExpressionFailsAndIsReportedOncePerRun) {

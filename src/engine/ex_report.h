@@ -120,7 +120,7 @@ private:
         int ownMarkerCell = -1;
         std::vector<int> rowMarkerCells;
     };
-    enum class SetEnd { Done, ConverterFailed, FetchFailed, Stopped };
+    enum class SetEnd { Done, ConverterFailed, FetchFailed, WriteFailed, Stopped };
     // How Run ended: the report finished (with or without error paragraphs), the writer failed, or a stop.
     enum class RunEnd { Closed, WriterFailed, Stopped };
 

@@ -47,6 +47,7 @@ void ExReport::WriteResults(CDB& db) {
         const SetEnd end = WriteResultSet(db);
         // A stop ends the walk here; the statement that failed because of it is no error of the report.
         if (end == SetEnd::Stopped || StopRequested()) break;
+        if (end == SetEnd::WriteFailed) break;  // Close reports the error
         if (end == SetEnd::FetchFailed) {
             // Rows stopped coming because of an error: the report says so instead of ending early unnoticed.
             ErrorParagraph(L"Could not execute the query: " + db.m_LastError);
@@ -195,6 +196,11 @@ ExReport::SetEnd ExReport::WriteResultSet(CDB& db) {
         EndRow(L"row");
         ++m_rowCounter;
         ++m_rowTotal;
+        // Now and then: once the report's file cannot be written, the rows still to come are lost work.
+        if ((m_rowCounter & 1023) == 0 && OutputFailed()) {
+            end = SetEnd::WriteFailed;
+            break;
+        }
         if (plan.preview && m_rowCounter >= kPreviewRows) break;
     }
     progress.EndResultSet();

@@ -32,6 +32,8 @@ inline std::vector<std::string>& Calls() {
 }
 inline int g_openResult = RE_OK;
 inline int g_closeResult = RE_OK;
+// The writer's file fails (a full disk) once this many rows have ended; -1: never.
+inline int g_failOutputAfterRows = -1;
 inline ReportSetup& OpenedSetup() {
     static ReportSetup setup;
     return setup;
@@ -83,6 +85,10 @@ public:
         Rec("Cell", text, header, attributes);
     }
     void SetCellColor(std::wstring_view styleName) override { Rec("SetCellColor", styleName); }
+    bool OutputFailed() const override {
+        if (g_failOutputAfterRows < 0) return false;
+        return std::ranges::count(Calls(), std::string("EndRow(row)")) >= g_failOutputAfterRows;
+    }
 
 private:
     static std::string Arg(std::wstring_view text) { return U8(text); }
@@ -213,6 +219,7 @@ protected:
         Settings().ResetToDefaults();
         Calls().clear();
         g_openResult = g_closeResult = RE_OK;
+        g_failOutputAfterRows = -1;
         MultiReport::SetWriterFactory([](int) -> std::unique_ptr<AReport> { return std::make_unique<RecordingWriter>(); });
         SetHost(&host);
         auto fake = std::make_unique<FakeDb>();

@@ -147,6 +147,22 @@ public:
 };
 }  // namespace
 
+// A report file that can no longer be written (a full disk) ends the run within the next thousand rows or so,
+// without the result sets still to come; Close then reports the error.
+TEST_F(EngineTest, WriteFailureEndsTheRunEarly) {
+    project.Text = L"SELECT 1; SELECT 2";
+    db->sets = {OneColumn(10000), OneColumn(10)};
+    g_failOutputAfterRows = 1500;
+    g_closeResult = RE_WRITE;
+
+    EXPECT_FALSE(engine.RunAndOpen(project, project.ReportFile, 0));
+
+    EXPECT_EQ(CountOf("EndRow(row)"), 2048u);
+    EXPECT_EQ(db->nextCalls, 0);
+    EXPECT_EQ(Calls().back(), "Close()");
+    EXPECT_EQ(host.boxes, std::vector<std::wstring>{L"Creation Error: disk full"});
+}
+
 TEST_F(EngineTest, RunRequestedDuringARunReturnsAtOnce) {
     ReenteringHost reentering;
     reentering.mainWindow = true;

@@ -112,6 +112,9 @@ public:
               std::wstring_view none2 = {});
 
     virtual const std::wstring& ErrorText() const { return m_error; }
+    // Set once writing the report's file failed (a full disk, say): nothing written after it can be kept, so a
+    // run ends early; Close reports the error. Cheap, and safe beside a writer's own threads.
+    virtual bool OutputFailed() const { return false; }
     const ReportSetup& Setup() const { return m_setup; }
     void SetSetup(ReportSetup setup) { m_setup = std::move(setup); }
 

@@ -23,6 +23,7 @@ class ChmReport : public HtmlReport {
     int Open() override;
     // Finishes the pages and compiles them; a failing compile is reported with chmcmd's output.
     int Close() override;
+    bool OutputFailed() const override { return m_page.WriteFailed() || m_report.WriteFailed(); }
     void Discard() override;
     void BeginSubDocument(std::wstring_view folder, std::wstring_view file, std::wstring_view title) override;
     void EndSubDocument() override;

@@ -25,6 +25,7 @@ class ExcelReport : public SpreadsheetTextReport {
 public:
     int Open() override;
     int Close() override;
+    bool OutputFailed() const override { return m_file.WriteFailed(); }
     void Discard() override;
     void BeginSubDocument(std::wstring_view folder, std::wstring_view file, std::wstring_view title) override;
     void EndSubDocument() override;

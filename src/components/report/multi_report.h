@@ -56,6 +56,7 @@ public:
     void SetReportOption(int option, int value) final;
     void SetStyles(std::wstring_view styles) final;
     const std::wstring& ErrorText() const final;
+    bool OutputFailed() const final { return m_writer && m_writer->OutputFailed(); }
 
     // The current writer (null before AddReport); tests use it.
     AReport* Writer() const { return m_writer.get(); }

@@ -100,6 +100,7 @@ OutputFile::~OutputFile() { Discard(); }
 
 void OutputFile::SetError(const wchar_t* what, int error) {
     if (m_error.empty()) m_error = std::wstring(what) + L" '" + m_path + L"': " + tw::Utf8ToWide(std::strerror(error));
+    m_writeFailed.store(true, std::memory_order_relaxed);
 }
 
 bool OutputFile::Open(const std::wstring& path, Placement placement) {
@@ -107,6 +108,7 @@ bool OutputFile::Open(const std::wstring& path, Placement placement) {
     IgnoreFileSizeSignal();
     m_path = path;
     m_error.clear();
+    m_writeFailed.store(false, std::memory_order_relaxed);
     m_buffer.clear();
     m_buffer.reserve(kFlushAt + 4096);
     m_written = 0;

@@ -9,6 +9,7 @@
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <string>
 #include <string_view>
 
@@ -51,6 +52,8 @@ public:
     // Ends the file without finishing it: the temporary file is removed, the name keeps its old file.
     void Discard();
     bool Failed() const { return !m_error.empty(); }
+    // Failed(), readable from another thread than the one writing: a run asks it to end early.
+    bool WriteFailed() const { return m_writeFailed.load(std::memory_order_relaxed); }
     const std::wstring& ErrorText() const { return m_error; }
     // Bytes written so far (buffered included).
     unsigned long long Size() const { return m_written + m_buffer.size(); }
@@ -74,5 +77,6 @@ private:
     bool m_keepOwner = false;  // the replaced file's owner and group are given to the new one
     bool m_sync = false;
     std::wstring m_error;
+    std::atomic<bool> m_writeFailed{false};
     unsigned long long m_written = 0;
 };

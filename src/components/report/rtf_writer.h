@@ -23,6 +23,7 @@ class RtfReport : public AReport {
 
     int Open() override;
     int Close() override;
+    bool OutputFailed() const override { return m_file.WriteFailed(); }
     void Discard() override;
     void Text(std::wstring_view text, PARAGRAPH_TYPE type, std::wstring_view attributes, int markup) override;
     void BeginSubDocument(std::wstring_view folder, std::wstring_view file, std::wstring_view title) override;

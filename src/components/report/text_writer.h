@@ -16,6 +16,7 @@ public:
     TextReport() { m_usesCellColor = false; }  // a text has no cell colours
     int Open() override;
     int Close() override;
+    bool OutputFailed() const override { return m_file.WriteFailed(); }
     void Discard() override;
     void Text(std::wstring_view text, PARAGRAPH_TYPE type, std::wstring_view attributes, int markup) override;
     void BeginSubDocument(std::wstring_view, std::wstring_view, std::wstring_view) override {}

@@ -48,7 +48,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     icon->setPixmap(AppIcon().pixmap(64, 64));
     head->addWidget(icon, 0, Qt::AlignTop);
     auto* title = new QLabel(tr("<h2>Velmor Tablewright</h2><p>Version %1</p><p>SQL query results as documents: "
-                                "HTML, XML, text, RTF, Excel, CHM and PDF.</p>")
+                                "HTML, XML, text, RTF, Excel (.xls and .xlsx), CHM and PDF.</p>")
                                  .arg(QString::fromStdWString(CLog::VersionStr(0)).toHtmlEscaped()),
                              this);
     title->setTextInteractionFlags(Qt::TextSelectableByMouse);

@@ -92,6 +92,8 @@ char* ShortDouble15g(double value, char* buffer) {
 char* ScaledDouble15g(double value, char* buffer) {
     static constexpr long double kPowers[] = {1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,  1e6L,  1e7L,  1e8L,  1e9L,
                                               1e10L, 1e11L, 1e12L, 1e13L, 1e14L, 1e15L, 1e16L, 1e17L, 1e18L, 1e19L};
+    // Where long double is no wider than double, the product is not exact enough: the general paths only.
+    if constexpr (std::numeric_limits<long double>::digits < 64) return nullptr;
     const double magnitude = std::fabs(value);
     if (!(magnitude >= 1e-4 && magnitude < 1e15)) return nullptr;
     // The decimal exponent from the binary one (log10(2) = 0.30103), then made exact by the scaled value itself:

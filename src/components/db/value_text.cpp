@@ -39,6 +39,27 @@ void AssignChars(const char* buffer, const std::to_chars_result& result, std::st
     out.assign(buffer, static_cast<size_t>(result.ptr - buffer));
 }
 
+// %g's layout without an exponent (for exponents from -4 to 14) of count significant digits, the first of them
+// at the decimal exponent given: "0.000123", "123.45", "12300". Writes at p and returns the end.
+char* LayOutPlain(char* p, bool negative, const char* digits, size_t count, int exponent) {
+    if (negative) *p++ = '-';
+    if (exponent < 0) {
+        *p++ = '0';
+        *p++ = '.';
+        for (int i = -1; i > exponent; --i) *p++ = '0';
+        std::memcpy(p, digits, count);
+        return p + count;
+    }
+    const auto whole = static_cast<size_t>(exponent) + 1;
+    for (size_t i = 0; i < whole; ++i) *p++ = i < count ? digits[i] : '0';
+    if (count > whole) {
+        *p++ = '.';
+        std::memcpy(p, digits + whole, count - whole);
+        p += count - whole;
+    }
+    return p;
+}
+
 // %.15g from the shortest digits that read back as value, when there are at most 15 of them: the double is
 // then within half a unit of the 15th digit of those digits, so rounding it to 15 digits gives them again.
 // Writes into buffer (64 bytes) and returns the end; nullptr when the shortest form has more digits (the slow
@@ -67,22 +88,7 @@ char* ShortDouble15g(double value, char* buffer) {
         std::memcpy(p, text.data(), text.size());
         return p + text.size();
     }
-    if (start) *p++ = '-';
-    if (exponent < 0) {
-        *p++ = '0';
-        *p++ = '.';
-        for (int i = -1; i > exponent; --i) *p++ = '0';
-        std::memcpy(p, digits, count);
-        return p + count;
-    }
-    const size_t whole = static_cast<size_t>(exponent) + 1;
-    for (size_t i = 0; i < whole; ++i) *p++ = i < count ? digits[i] : '0';
-    if (count > whole) {
-        *p++ = '.';
-        std::memcpy(p, digits + whole, count - whole);
-        p += count - whole;
-    }
-    return p;
+    return LayOutPlain(p, start != 0, digits, count, exponent);
 }
 
 // %.15g for the values tables mostly hold (from 1e-4 up to 1e15, printed without an exponent), by scaling the
@@ -126,23 +132,7 @@ char* ScaledDouble15g(double value, char* buffer) {
     }
     size_t count = 15;
     while (count > 1 && text[count - 1] == '0') --count;
-    char* p = buffer;
-    if (value < 0) *p++ = '-';
-    if (exponent < 0) {
-        *p++ = '0';
-        *p++ = '.';
-        for (int i = -1; i > exponent; --i) *p++ = '0';
-        std::memcpy(p, text, count);
-        return p + count;
-    }
-    const auto whole = static_cast<size_t>(exponent) + 1;
-    for (size_t i = 0; i < whole; ++i) *p++ = i < count ? text[i] : '0';
-    if (count > whole) {
-        *p++ = '.';
-        std::memcpy(p, text + whole, count - whole);
-        p += count - whole;
-    }
-    return p;
+    return LayOutPlain(buffer, value < 0, text, count, exponent);
 }
 
 // printf's %.15g: 15 digits is all a double holds for certain, so sums such as 0.1 + 0.2 read 0.3.

@@ -322,13 +322,25 @@ int MySqlConnection::GetValue(int column, std::wstring& value, int, int, int) {
     return DB_OK;
 }
 
-// Text comes in the connection's utf8mb4 as it stands; the other kinds are rewritten as GetValue does.
+// Text comes in the connection's utf8mb4 as it stands; numbers, times and binary values are rewritten as
+// GetValue does, without a detour through wide text; BIT values take that detour.
 int MySqlConnection::GetValueUtf8(int column, std::string& value) {
     if (!m_row || column < 1 || column > static_cast<int>(m_kinds.size())) return DB_ERROR;
     const auto index = static_cast<size_t>(column - 1);
-    if (m_kinds[index] != ValueKind::Text) return CDB::GetValueUtf8(column, value);
+    if (m_kinds[index] == ValueKind::Bit) return CDB::GetValueUtf8(column, value);
     const char* data = m_row[index];
-    value.assign(data ? data : "", data ? m_lengths[index] : 0);
+    if (!data) {
+        value.clear();
+        return DB_OK;
+    }
+    const std::string_view text(data, m_lengths[index]);
+    switch (m_kinds[index]) {
+        case ValueKind::Float: tw::db::AssignDoubleText(text, true, value); break;
+        case ValueKind::Double: tw::db::AssignDoubleText(text, false, value); break;
+        case ValueKind::Time: tw::db::AssignTimeText(text, value); break;
+        case ValueKind::Binary: tw::db::AssignHex(text.data(), text.size(), value); break;
+        default: value.assign(text);
+    }
     return DB_OK;
 }
 

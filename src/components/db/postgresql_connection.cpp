@@ -425,16 +425,26 @@ int PostgreSqlConnection::GetValue(int column, std::wstring& value, int, int, in
     return DB_OK;
 }
 
-// Text comes in the connection's UTF-8 as it stands; the other kinds are rewritten as GetValue does.
+// Text comes in the connection's UTF-8 as it stands; numbers and times are rewritten as GetValue does, without
+// a detour through wide text; the rare kinds take that detour.
 int PostgreSqlConnection::GetValueUtf8(int column, std::string& value) {
     if (!m_row || column < 1 || column > static_cast<int>(m_kinds.size())) return DB_ERROR;
     const int index = column - 1;
-    if (m_kinds[static_cast<size_t>(index)] != ValueKind::Text) return CDB::GetValueUtf8(column, value);
+    const ValueKind kind = m_kinds[static_cast<size_t>(index)];
+    if (kind == ValueKind::Bool || kind == ValueKind::Bytea || kind == ValueKind::TimeWithZone)
+        return CDB::GetValueUtf8(column, value);
     if (PQntuples(m_row.get()) < 1 || PQgetisnull(m_row.get(), 0, index)) {
         value.clear();
         return DB_OK;
     }
-    value.assign(PQgetvalue(m_row.get(), 0, index), static_cast<size_t>(PQgetlength(m_row.get(), 0, index)));
+    const std::string_view text(PQgetvalue(m_row.get(), 0, index),
+                                static_cast<size_t>(PQgetlength(m_row.get(), 0, index)));
+    switch (kind) {
+        case ValueKind::Float4: tw::db::AssignDoubleText(text, true, value); break;
+        case ValueKind::Float8: tw::db::AssignDoubleText(text, false, value); break;
+        case ValueKind::Time: tw::db::AssignTimeText(text, value); break;
+        default: value.assign(text);
+    }
     return DB_OK;
 }
 

@@ -167,7 +167,13 @@ void AssignHexTo(const void* bytes, size_t size, Text& out) {
 void AssignDouble(double value, std::wstring& out) { AssignDoubleTo(value, out); }
 void AssignDouble(double value, std::string& out) { AssignDoubleTo(value, out); }
 
-void AssignFloat(float value, std::wstring& out) {
+namespace {
+
+void AssignAsciiTo(std::string_view ascii, std::wstring& out) { AssignAscii(ascii, out); }
+void AssignAsciiTo(std::string_view ascii, std::string& out) { out.assign(ascii); }
+
+template <class Text>
+void AssignFloatTo(float value, Text& out) {
     if (AssignNonFinite(value, out)) return;
     // The fewest digits that read back as the same float, laid out as %g does with float's 6 digits: plain
     // from 1e-4 up to 1e6, with an exponent outside (123456792 gives "1.2345679e+08", as psql prints it).
@@ -178,24 +184,35 @@ void AssignFloat(float value, std::wstring& out) {
     int exponent = 0;
     for (size_t i = mark + 2; i < text.size(); ++i) exponent = exponent * 10 + (text[i] - '0');
     if (text[mark + 1] == '-') exponent = -exponent;
-    if (exponent < -4 || exponent >= 6) return AssignAscii(text, out);
+    if (exponent < -4 || exponent >= 6) return AssignAsciiTo(text, out);
     AssignChars(buffer, std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed), out);
 }
 
-void AssignDoubleText(std::string_view text, bool singlePrecision, std::wstring& out) {
+template <class Text>
+void AssignDoubleTextTo(std::string_view text, bool singlePrecision, Text& out) {
     const char* first = text.data();
     const char* last = first + text.size();
     if (first != last && *first == '+') ++first;
     if (singlePrecision) {
         float value = 0;
         const auto result = std::from_chars(first, last, value);
-        if (result.ec == std::errc() && result.ptr == last) return AssignFloat(value, out);
+        if (result.ec == std::errc() && result.ptr == last) return AssignFloatTo(value, out);
     } else {
         double value = 0;
         const auto result = std::from_chars(first, last, value);
-        if (result.ec == std::errc() && result.ptr == last) return AssignDouble(value, out);
+        if (result.ec == std::errc() && result.ptr == last) return AssignDoubleTo(value, out);
     }
-    AssignAscii(text, out);
+    AssignAsciiTo(text, out);
+}
+
+}  // namespace
+
+void AssignFloat(float value, std::wstring& out) { AssignFloatTo(value, out); }
+void AssignDoubleText(std::string_view text, bool singlePrecision, std::wstring& out) {
+    AssignDoubleTextTo(text, singlePrecision, out);
+}
+void AssignDoubleText(std::string_view text, bool singlePrecision, std::string& out) {
+    AssignDoubleTextTo(text, singlePrecision, out);
 }
 
 void AssignHex(const void* bytes, size_t size, std::wstring& out) { AssignHexTo(bytes, size, out); }
@@ -216,6 +233,7 @@ std::string_view TrimTimeFraction(std::string_view text) {
 }
 
 void AssignTimeText(std::string_view text, std::wstring& out) { AssignAscii(TrimTimeFraction(text), out); }
+void AssignTimeText(std::string_view text, std::string& out) { out.assign(TrimTimeFraction(text)); }
 
 void AssignUtf16(const char16_t* units, size_t count, std::wstring& out) {
     out.clear();

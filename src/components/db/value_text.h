@@ -18,12 +18,14 @@ void AssignDouble(double value, std::string& out);
 void AssignFloat(float value, std::wstring& out);
 // A floating value printed by a server, reprinted as above; text that is no number stays as it is.
 void AssignDoubleText(std::string_view text, bool singlePrecision, std::wstring& out);
+void AssignDoubleText(std::string_view text, bool singlePrecision, std::string& out);
 // Bytes as upper-case hexadecimal, two digits a byte.
 void AssignHex(const void* bytes, size_t size, std::wstring& out);
 void AssignHex(const void* bytes, size_t size, std::string& out);
 // A time or timestamp text with trailing zeros of its fraction dropped ("12:00:00.500000" gives
 // "12:00:00.5", "12:00:00.000" gives "12:00:00").
 void AssignTimeText(std::string_view text, std::wstring& out);
+void AssignTimeText(std::string_view text, std::string& out);
 // UTF-16 code units (ODBC's SQLWCHAR) to wide text; unpaired surrogates become U+FFFD.
 void AssignUtf16(const char16_t* units, size_t count, std::wstring& out);
 

@@ -112,6 +112,10 @@ private:
     void WriteUtf8(Sheet& sheet, unsigned row, unsigned short column, std::string_view value,
                    spreadsheet::CellKind kind, int format);
     // Opens the cell's element, up to its type: "<c r=.. s=..".
+    // A cell's opening tag (its reference where needed, its style) and, for short cells, the rest of it, put
+    // together on the stack and appended in one step.
+    class CellPiece;
+    void CellHead(Sheet& sheet, unsigned row, unsigned short column, int format, CellPiece& piece);
     std::string& CellStart(Sheet& sheet, unsigned row, unsigned short column, int format);
     void NoteCut(const Sheet& sheet);
     std::string& RowsOf(Sheet& sheet) { return sheet.streaming ? m_chunk : sheet.rows; }

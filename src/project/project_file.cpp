@@ -300,7 +300,12 @@ bool CtwDoc::LoadFile(const std::wstring& path) {
     info.Load(store, L"Connection");
     info.BaseFolder = ProjectFolder();
     m_fileNamesConnection = !info.IsEmpty();
-    if (!m_connection) m_connection = CDB::newDB(info.Type);
+    if (!m_connection) {
+        // A type without a connection string yet (or one that held only a password, which is never saved) is
+        // still the project's choice: it must come back as it was saved.
+        m_connection = CDB::newDB(info.Type);
+        if (m_connection) m_connection->m_ConInfo = info;
+    }
     if (!info.IsEmpty()) {
         if (!m_connection || m_connection->m_Type != info.Type) {
             m_connection.reset();

@@ -115,6 +115,25 @@ TEST_F(ProjectFileTest, EveryFieldSurvivesSaveAndLoad) {
     EXPECT_EQ(ReadBytes(path), ReadBytes(again));
 }
 
+// A server connection whose string is still empty, or held only a password (never saved), comes back with its
+// type, not as the default SQLite.
+TEST_F(ProjectFileTest, ConnectionTypeWithoutAStringSurvivesSaveAndLoad) {
+    for (const wchar_t* connection : {L"", L" password=secret"}) {
+        CtwDoc saved;
+        saved.SetConnection(CDB::newDB(DS_POSTGRESQL));
+        saved.Connection()->m_ConInfo.Type = DS_POSTGRESQL;
+        saved.Connection()->m_ConInfo.Connection = connection;
+        const std::wstring path = m_folder.File("server.twp");
+        ASSERT_TRUE(saved.Save(path));
+        CtwDoc loaded;
+        ASSERT_TRUE(loaded.LoadFile(path));
+        ASSERT_NE(loaded.Connection(), nullptr);
+        EXPECT_EQ(loaded.Connection()->m_Type, DS_POSTGRESQL);
+        EXPECT_EQ(loaded.Connection()->m_ConInfo.Type, DS_POSTGRESQL);
+        EXPECT_EQ(loaded.Connection()->m_ConInfo.Connection, L"");
+    }
+}
+
 // A new project has no connection: it saves no connection block.
 TEST_F(ProjectFileTest, SwitchedOffTextIsStoredEmptyAndLoadsSwitchedOff) {
     CtwDoc doc;

@@ -7,6 +7,8 @@
 #   tests/fuzz/campaign.sh SECONDS [RUNS] [HARNESS...]
 # TW_FUZZ_BIN names another folder of harness binaries (a copy, so that a rebuild does not replace a running
 # harness); TW_FUZZ_NICE the niceness (default 5). Two campaigns over different harnesses may run side by side.
+# An input counts as hung after TW_FUZZ_TIMEOUT seconds (default 120): libFuzzer measures wall time, and on a
+# busy machine a nice'd harness can wait that long for a core while compiling a large expression under ASan.
 set -uo pipefail
 cd "$(dirname "$0")/../.."
 seconds=${1:?seconds per harness}
@@ -30,7 +32,7 @@ for harness in "${harnesses[@]}"; do
     left_time=$((seconds - ($(date +%s) - start)))
     left_runs=$((runs - done_runs))
     ((left_time > 0 && left_runs > 0)) || break
-    nice -n "${TW_FUZZ_NICE:-5}" "$bin_dir/fuzz_$harness" -runs="$left_runs" -max_total_time="$left_time" -timeout=30 \
+    nice -n "${TW_FUZZ_NICE:-5}" "$bin_dir/fuzz_$harness" -runs="$left_runs" -max_total_time="$left_time" -timeout="${TW_FUZZ_TIMEOUT:-120}" \
       -rss_limit_mb=2560 -dict=tests/fuzz/tablewright.dict -print_final_stats=1 \
       -artifact_prefix="$dir/findings/$harness/" \
       "$dir/corpus/$harness" "tests/fuzz/corpus/$harness" "tests/fuzz/regressions/$harness" >>"$log" 2>&1

@@ -32,8 +32,8 @@ for harness in "${harnesses[@]}"; do
     left_time=$((seconds - ($(date +%s) - start)))
     left_runs=$((runs - done_runs))
     ((left_time > 0 && left_runs > 0)) || break
-    nice -n "${TW_FUZZ_NICE:-5}" "$bin_dir/fuzz_$harness" -runs="$left_runs" -max_total_time="$left_time" -timeout="${TW_FUZZ_TIMEOUT:-120}" \
-      -rss_limit_mb=2560 -dict=tests/fuzz/tablewright.dict -print_final_stats=1 \
+    nice -n "${TW_FUZZ_NICE:-5}" "$bin_dir/fuzz_$harness" -runs="$left_runs" -max_total_time="$left_time" \
+      -timeout="${TW_FUZZ_TIMEOUT:-120}" -rss_limit_mb=2560 -dict=tests/fuzz/tablewright.dict -print_final_stats=1 \
       -artifact_prefix="$dir/findings/$harness/" \
       "$dir/corpus/$harness" "tests/fuzz/corpus/$harness" "tests/fuzz/regressions/$harness" >>"$log" 2>&1
     status=$?

@@ -19,7 +19,7 @@ PACKAGES=(
   poppler-utils libreoffice-writer-nogui libreoffice-calc-nogui python3 python3-html5lib libxml2-utils time
   qt6-base-dev qt6-base-dev-tools libqscintilla2-qt6-dev qt6-webengine-dev xvfb xauth libgl-dev
   librsvg2-bin desktop-file-utils appstream shared-mime-info man-db dpkg-dev file
-  zlib1g-dev python3-openpyxl
+  libisal-dev python3-openpyxl
   clang-14 libfuzzer-14-dev libxml2-dev
 )
 

@@ -258,9 +258,12 @@ TEST(Writers, FailedWriteKeepsTheOldReport) {
         writer.AddReport(format, report.wstring(), L"Default.htm");
         ASSERT_EQ(writer.Open(), RE_OK);
         ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+        // Values that do not compress away: the workbook's deflated sheet must outgrow the limit too.
+        unsigned long long noise = 88172645463325252ULL;
         for (int row = 0; row < 5000; ++row) {
+            noise ^= noise << 13, noise ^= noise >> 7, noise ^= noise << 17;
             writer.BeginRow(L"row", {}, 1);
-            writer.Cell(L"value " + std::to_wstring(row), 0, L"");
+            writer.Cell(L"value " + std::to_wstring(noise % 1000000000000ULL), 0, L"");
             writer.EndRow(L"row");
         }
         const int closed = writer.Close();

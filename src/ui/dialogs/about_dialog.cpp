@@ -32,7 +32,7 @@ std::vector<Library> LibraryList() {
     // The report writers' libraries; their versions are those of the system's packages.
     for (const auto& [name, licence] : {std::pair{"toml++", "MIT"}, std::pair{"cairo", "LGPL 2.1 or MPL 1.1"},
                                         std::pair{"Pango", "LGPL 2"}, std::pair{"fontconfig", "MIT"},
-                                        std::pair{"zlib", "zlib"}}) {
+                                        std::pair{"ISA-L (igzip)", "BSD 3-Clause"}}) {
         libraries.push_back({QString::fromLatin1(name), QString(), QString::fromLatin1(licence)});
     }
     return libraries;

@@ -1,7 +1,10 @@
 #include "themes.h"
 
 #include <QApplication>
+#include <QPainter>
 #include <QPalette>
+#include <QProxyStyle>
+#include <QStyleOption>
 #include <QSettings>
 #include <QStyle>
 #include <QStyleFactory>
@@ -46,6 +49,9 @@ QPalette DarkPalette() {
     palette.setColor(QPalette::Text, text);
     palette.setColor(QPalette::Button, QColor(0x3a, 0x3d, 0x42));
     palette.setColor(QPalette::ButtonText, text);
+    // Grid lines and separators: a little lighter than the window (the light looks' defaults are darker).
+    palette.setColor(QPalette::Midlight, QColor(0x46, 0x49, 0x4f));
+    palette.setColor(QPalette::Mid, QColor(0x3a, 0x3d, 0x42));
     palette.setColor(QPalette::BrightText, Qt::red);
     palette.setColor(QPalette::Highlight, QColor(0x3d, 0x7e, 0xd6));
     palette.setColor(QPalette::HighlightedText, Qt::white);
@@ -58,6 +64,44 @@ QPalette DarkPalette() {
     palette.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x7a, 0x7f, 0x88));
     return palette;
 }
+
+// Fusion outlines a field a shade darker than the window. The dark look's pages and fields share its base
+// colour, so that outline cannot be seen there and the fields seem missing: this draws it lighter.
+class DarkFieldsStyle : public QProxyStyle {
+public:
+    DarkFieldsStyle() : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))) {}
+
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                       const QWidget* widget) const override {
+        QProxyStyle::drawPrimitive(element, option, painter, widget);
+        if (element == PE_FrameLineEdit) Outline(option, painter, Shape::Field);
+        if (element == PE_IndicatorCheckBox) Outline(option, painter, Shape::Box);
+        if (element == PE_IndicatorRadioButton) Outline(option, painter, Shape::Round);
+    }
+    void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
+                            const QWidget* widget) const override {
+        QProxyStyle::drawComplexControl(control, option, painter, widget);
+        if (control == CC_SpinBox) Outline(option, painter, Shape::Field);
+    }
+
+private:
+    enum class Shape { Field, Box, Round };
+    // Over Fusion's own outline, in its place; a field with the focus keeps Fusion's highlighted one.
+    static void Outline(const QStyleOption* option, QPainter* painter, Shape shape) {
+        if (shape == Shape::Field && (option->state & State_HasFocus)) return;
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing, true);
+        painter->setPen(QColor(0x62, 0x67, 0x70));
+        painter->setBrush(Qt::NoBrush);
+        const QRectF rect = QRectF(option->rect).adjusted(0.5, 0.5, -0.5, -0.5);
+        switch (shape) {
+            case Shape::Field: painter->drawRoundedRect(rect, 2.0, 2.0); break;
+            case Shape::Box: painter->drawRect(rect); break;
+            case Shape::Round: painter->drawEllipse(rect); break;
+        }
+        painter->restore();
+    }
+};
 
 }  // namespace
 
@@ -105,7 +149,11 @@ int SelectLook(int look) {
         QApplication::setPalette(QApplication::style()->standardPalette());
         return look;
     }
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    if (look == 216) {
+        QApplication::setStyle(new DarkFieldsStyle);
+    } else {
+        QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    }
     switch (look) {
         case 215:  // blue
             QApplication::setPalette(LightPalette(QColor(0xdf, 0xe9, 0xf5), Qt::white, QColor(0x2b, 0x6c, 0xb0),

@@ -56,8 +56,7 @@ PageParameters::PageParameters(CProjectView* view, QWidget* parent) : ProjectPag
     m_list->header()->setSectionsClickable(false);
     m_list->setColumnWidth(0, 70);
     m_list->setColumnWidth(1, 140);
-    m_list->setStyleSheet(QStringLiteral("QTreeView::item { border-right: 1px solid #d8d8d8; "
-                                         "border-bottom: 1px solid #d8d8d8; }"));
+    ShowGridLines(m_list);
 
     m_fileField = new FileNameField(FileNameField::Mode::Open, this);
     m_fileField->SetFilter(QStringLiteral("Files with parameters|*.txt|All Files|*.*||"), QStringLiteral("txt"));

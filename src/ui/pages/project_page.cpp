@@ -1,6 +1,8 @@
 #include "project_page.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -66,6 +68,25 @@ void ProjectPage::Deactivate() {
 void ProjectPage::focusOutEvent(QFocusEvent* event) {
     Store();
     QWidget::focusOutEvent(event);
+}
+
+void ProjectPage::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange) {
+        for (const QPointer<QAbstractItemView>& list : m_gridLists) {
+            if (list) StyleGrid(list);
+        }
+    }
+    QWidget::changeEvent(event);
+}
+
+void ProjectPage::ShowGridLines(QAbstractItemView* list) {
+    m_gridLists.push_back(list);
+    StyleGrid(list);
+}
+
+void ProjectPage::StyleGrid(QAbstractItemView* list) {
+    list->setStyleSheet(QStringLiteral("QTreeView::item { border-right: 1px solid palette(midlight); "
+                                       "border-bottom: 1px solid palette(midlight); }"));
 }
 
 

@@ -1,8 +1,13 @@
 #pragma once
 // The base of the nine project pages: they move values between their controls and the project.
 
+#include <QPointer>
 #include <QString>
 #include <QWidget>
+
+#include <vector>
+
+class QAbstractItemView;
 
 class CProjectView;
 class CtwDoc;
@@ -49,10 +54,17 @@ class ProjectPage : public QWidget {
 
   protected:
     void focusOutEvent(QFocusEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    // Draws grid lines between list's cells, in the look's colours: drawn again after the look changes, since
+    // a widget with a style sheet keeps the palette it had when the sheet was set (a light list in the dark
+    // look).
+    void ShowGridLines(QAbstractItemView* list);
 
   private:
+    static void StyleGrid(QAbstractItemView* list);
 
     CProjectView* m_view;
+    std::vector<QPointer<QAbstractItemView>> m_gridLists;
 };
 
 // The name the page base has in the design notes.

@@ -14,7 +14,6 @@
 #include <QScrollArea>
 #include <QThread>
 #include <QToolButton>
-#include <QEvent>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -61,23 +60,13 @@ QColor SwatchColor(const QString& text) {
 
 }  // namespace
 
-void WhiteDialogWithProps::StyleList() {
-    m_list->setStyleSheet(QStringLiteral("QTreeView::item { border-right: 1px solid palette(midlight); "
-                                         "border-bottom: 1px solid palette(midlight); }"));
-}
-
-void WhiteDialogWithProps::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange) StyleList();
-    ProjectPage::changeEvent(event);
-}
-
 WhiteDialogWithProps::WhiteDialogWithProps(CProjectView* view, QWidget* parent) : ProjectPage(view, parent) {
     m_list = new QTreeWidget(this);
     m_list->setRootIsDecorated(false);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_list->setAllColumnsShowFocus(true);
-    StyleList();
+    ShowGridLines(m_list);
     connect(m_list, &QTreeWidget::itemSelectionChanged, this, &WhiteDialogWithProps::OnSelectionChanged);
 
     m_add = ImageButton(this, "list-add", QStringLiteral("+"), QString());

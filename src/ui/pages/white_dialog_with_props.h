@@ -60,7 +60,6 @@ class WhiteDialogWithProps : public ProjectPage {
     void columnsLoaded(bool succeeded);
 
   protected:
-    void changeEvent(QEvent* event) override;
     // The page's own part of the rule protocol; positions are those of the project's list.
     virtual int RuleCount(const CtwDoc& project) const = 0;
     virtual void ShowRule(const CtwDoc& project, int position) = 0;
@@ -88,9 +87,6 @@ class WhiteDialogWithProps : public ProjectPage {
     QLabel* m_columnLabel = nullptr;
 
   private:
-    // The list's grid lines, in the look's colours; set again when the look changes, since a widget with a
-    // style sheet keeps the palette it had when the sheet was set.
-    void StyleList();
     void OnSelectionChanged();
     void OnAdd();
     void OnRemove();

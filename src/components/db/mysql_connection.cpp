@@ -93,6 +93,8 @@ public:
     void Cancel() override;
 
 private:
+    template <typename Text>
+    int ReadValue(int column, Text& value);
     // Sends what (a KILL command with the thread id to follow) about this session on a second connection.
     void Kill(const char* what);
     // Ends the session with everything it still runs and opens a new one.
@@ -294,7 +296,10 @@ int MySqlConnection::Fetch(int) {
     return DB_NO_DATA;
 }
 
-int MySqlConnection::GetValue(int column, std::wstring& value, int, int, int) {
+// A value's text as GetValue gives it (wide) or as GetValueUtf8 does (UTF-8: the connection's utf8mb4 bytes
+// as they stand, the other kinds rewritten alike).
+template <typename Text>
+int MySqlConnection::ReadValue(int column, Text& value) {
     if (!m_row || column < 1 || column > static_cast<int>(m_kinds.size())) return DB_ERROR;
     const auto index = static_cast<size_t>(column - 1);
     const char* data = m_row[index];
@@ -304,7 +309,7 @@ int MySqlConnection::GetValue(int column, std::wstring& value, int, int, int) {
     }
     const std::string_view text(data, m_lengths[index]);
     switch (m_kinds[index]) {
-        case ValueKind::Text: tw::Utf8ToWide(text, value); break;
+        case ValueKind::Text: tw::db::AssignUtf8(text, value); break;
         case ValueKind::Float: tw::db::AssignDoubleText(text, true, value); break;
         case ValueKind::Double: tw::db::AssignDoubleText(text, false, value); break;
         case ValueKind::Time: tw::db::AssignTimeText(text, value); break;
@@ -322,27 +327,9 @@ int MySqlConnection::GetValue(int column, std::wstring& value, int, int, int) {
     return DB_OK;
 }
 
-// Text comes in the connection's utf8mb4 as it stands; numbers, times and binary values are rewritten as
-// GetValue does, without a detour through wide text; BIT values take that detour.
-int MySqlConnection::GetValueUtf8(int column, std::string& value) {
-    if (!m_row || column < 1 || column > static_cast<int>(m_kinds.size())) return DB_ERROR;
-    const auto index = static_cast<size_t>(column - 1);
-    if (m_kinds[index] == ValueKind::Bit) return CDB::GetValueUtf8(column, value);
-    const char* data = m_row[index];
-    if (!data) {
-        value.clear();
-        return DB_OK;
-    }
-    const std::string_view text(data, m_lengths[index]);
-    switch (m_kinds[index]) {
-        case ValueKind::Float: tw::db::AssignDoubleText(text, true, value); break;
-        case ValueKind::Double: tw::db::AssignDoubleText(text, false, value); break;
-        case ValueKind::Time: tw::db::AssignTimeText(text, value); break;
-        case ValueKind::Binary: tw::db::AssignHex(text.data(), text.size(), value); break;
-        default: value.assign(text);
-    }
-    return DB_OK;
-}
+int MySqlConnection::GetValue(int column, std::wstring& value, int, int, int) { return ReadValue(column, value); }
+
+int MySqlConnection::GetValueUtf8(int column, std::string& value) { return ReadValue(column, value); }
 
 int MySqlConnection::NextResultSet(int) {
     m_row = nullptr;

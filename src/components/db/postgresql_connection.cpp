@@ -81,7 +81,8 @@ ValueKind KindFromOid(Oid oid) {
 
 // A timestamp with time zone without its zone offset ("+01", "-05:30"): the value reads in the session's time
 // zone like the other backends' timestamps. The era of a date before year 1 (" BC" at the end) stays.
-void AssignWithoutZone(std::string_view text, std::wstring& out) {
+template <typename Text>
+void AssignWithoutZone(std::string_view text, Text& out) {
     constexpr std::string_view kEra = " BC";
     const bool bc = text.ends_with(kEra);
     std::string_view time = bc ? text.substr(0, text.size() - kEra.size()) : text;
@@ -89,7 +90,9 @@ void AssignWithoutZone(std::string_view text, std::wstring& out) {
     // A date's own hyphens stand before the blank that separates it from the time.
     if (sign != std::string_view::npos && sign > time.find(':')) time = time.substr(0, sign);
     tw::db::AssignTimeText(time, out);
-    if (bc) out.append(L" BC");
+    if (bc) {
+        for (const char c : kEra) out.push_back(static_cast<typename Text::value_type>(c));
+    }
 }
 
 class PostgreSqlConnection final : public CDB {
@@ -112,6 +115,8 @@ public:
     void Cancel() override;
 
 private:
+    template <typename Text>
+    int ReadValue(int column, Text& value);
     // Runs statements and reads their results until the next result with columns (DB_OK), the end of the
     // script (DB_NO_DATA) or an error (DB_ERROR), which ends the script.
     int NextResultWithColumns();
@@ -395,7 +400,10 @@ int PostgreSqlConnection::Fetch(int) {
     }
 }
 
-int PostgreSqlConnection::GetValue(int column, std::wstring& value, int, int, int) {
+// A value's text as GetValue gives it (wide) or as GetValueUtf8 does (UTF-8: the connection's bytes as they
+// stand, the other kinds rewritten alike).
+template <typename Text>
+int PostgreSqlConnection::ReadValue(int column, Text& value) {
     if (!m_row || column < 1 || column > static_cast<int>(m_kinds.size())) return DB_ERROR;
     const int index = column - 1;
     if (PQntuples(m_row.get()) < 1 || PQgetisnull(m_row.get(), 0, index)) {
@@ -405,19 +413,19 @@ int PostgreSqlConnection::GetValue(int column, std::wstring& value, int, int, in
     const std::string_view text(PQgetvalue(m_row.get(), 0, index),
                                 static_cast<size_t>(PQgetlength(m_row.get(), 0, index)));
     switch (m_kinds[static_cast<size_t>(index)]) {
-        case ValueKind::Text: tw::Utf8ToWide(text, value); break;
-        case ValueKind::Bool: value.assign(1, text == "t" ? L'1' : L'0'); break;
+        case ValueKind::Text: tw::db::AssignUtf8(text, value); break;
+        case ValueKind::Bool: tw::db::AssignAscii(text == "t" ? "1" : "0", value); break;
         case ValueKind::Float4: tw::db::AssignDoubleText(text, true, value); break;
         case ValueKind::Float8: tw::db::AssignDoubleText(text, false, value); break;
         case ValueKind::Time: tw::db::AssignTimeText(text, value); break;
         case ValueKind::TimeWithZone: AssignWithoutZone(text, value); break;
         case ValueKind::Bytea: {
             // The hex output format: "\x" and two lower-case digits a byte.
-            std::string_view digits = text.starts_with("\\x") ? text.substr(2) : text;
+            const std::string_view digits = text.starts_with("\\x") ? text.substr(2) : text;
             value.resize(digits.size());
             for (size_t i = 0; i < digits.size(); ++i) {
                 const char c = digits[i];
-                value[i] = static_cast<wchar_t>(c >= 'a' && c <= 'f' ? c - 'a' + 'A' : c);
+                value[i] = static_cast<typename Text::value_type>(c >= 'a' && c <= 'f' ? c - 'a' + 'A' : c);
             }
             break;
         }
@@ -425,28 +433,9 @@ int PostgreSqlConnection::GetValue(int column, std::wstring& value, int, int, in
     return DB_OK;
 }
 
-// Text comes in the connection's UTF-8 as it stands; numbers and times are rewritten as GetValue does, without
-// a detour through wide text; the rare kinds take that detour.
-int PostgreSqlConnection::GetValueUtf8(int column, std::string& value) {
-    if (!m_row || column < 1 || column > static_cast<int>(m_kinds.size())) return DB_ERROR;
-    const int index = column - 1;
-    const ValueKind kind = m_kinds[static_cast<size_t>(index)];
-    if (kind == ValueKind::Bool || kind == ValueKind::Bytea || kind == ValueKind::TimeWithZone)
-        return CDB::GetValueUtf8(column, value);
-    if (PQntuples(m_row.get()) < 1 || PQgetisnull(m_row.get(), 0, index)) {
-        value.clear();
-        return DB_OK;
-    }
-    const std::string_view text(PQgetvalue(m_row.get(), 0, index),
-                                static_cast<size_t>(PQgetlength(m_row.get(), 0, index)));
-    switch (kind) {
-        case ValueKind::Float4: tw::db::AssignDoubleText(text, true, value); break;
-        case ValueKind::Float8: tw::db::AssignDoubleText(text, false, value); break;
-        case ValueKind::Time: tw::db::AssignTimeText(text, value); break;
-        default: value.assign(text);
-    }
-    return DB_OK;
-}
+int PostgreSqlConnection::GetValue(int column, std::wstring& value, int, int, int) { return ReadValue(column, value); }
+
+int PostgreSqlConnection::GetValueUtf8(int column, std::string& value) { return ReadValue(column, value); }
 
 int PostgreSqlConnection::NextResultSet(int) {
     if (m_fetchFailed) {

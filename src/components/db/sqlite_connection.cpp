@@ -297,16 +297,6 @@ int SqliteConnection::Fetch(int) {
     return Fail(rc);
 }
 
-namespace {
-
-// A value's text as GetValue gives it (wide) or as GetValueUtf8 does (the UTF-8 bytes).
-void AssignAsciiText(std::string_view ascii, std::wstring& value) { tw::db::AssignAscii(ascii, value); }
-void AssignAsciiText(std::string_view ascii, std::string& value) { value.assign(ascii); }
-void AssignUtf8Text(std::string_view text, std::wstring& value) { tw::Utf8ToWide(text, value); }
-void AssignUtf8Text(std::string_view text, std::string& value) { value.assign(text); }
-
-}  // namespace
-
 template <typename Text>
 int SqliteConnection::ReadValue(int column, Text& value) {
     if (!m_stmt || column < 1 || column > static_cast<int>(m_types.size())) return DB_ERROR;
@@ -319,7 +309,7 @@ int SqliteConnection::ReadValue(int column, Text& value) {
         case SQLITE_INTEGER: {
             char buffer[24];
             const auto result = std::to_chars(buffer, buffer + sizeof buffer, sqlite3_value_int64(cell));
-            AssignAsciiText(std::string_view(buffer, static_cast<size_t>(result.ptr - buffer)), value);
+            tw::db::AssignAscii(std::string_view(buffer, static_cast<size_t>(result.ptr - buffer)), value);
             break;
         }
         case SQLITE_FLOAT: tw::db::AssignDouble(sqlite3_value_double(cell), value); break;
@@ -331,7 +321,7 @@ int SqliteConnection::ReadValue(int column, Text& value) {
         default: {
             const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(cell));
             const auto size = static_cast<size_t>(sqlite3_value_bytes(cell));
-            AssignUtf8Text(std::string_view(text ? text : "", text ? size : 0), value);
+            tw::db::AssignUtf8(std::string_view(text ? text : "", text ? size : 0), value);
         }
     }
     return DB_OK;

@@ -8,12 +8,18 @@
 #include <string_view>
 #include <system_error>
 
+#include "text.h"
+
 namespace tw::db {
 
 void AssignAscii(std::string_view bytes, std::wstring& out) {
     out.resize(bytes.size());
     for (size_t i = 0; i < bytes.size(); ++i) out[i] = static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]));
 }
+
+void AssignAscii(std::string_view bytes, std::string& out) { out.assign(bytes); }
+void AssignUtf8(std::string_view text, std::wstring& out) { tw::Utf8ToWide(text, out); }
+void AssignUtf8(std::string_view text, std::string& out) { out.assign(text); }
 
 namespace {
 
@@ -169,9 +175,6 @@ void AssignDouble(double value, std::string& out) { AssignDoubleTo(value, out); 
 
 namespace {
 
-void AssignAsciiTo(std::string_view ascii, std::wstring& out) { AssignAscii(ascii, out); }
-void AssignAsciiTo(std::string_view ascii, std::string& out) { out.assign(ascii); }
-
 template <class Text>
 void AssignFloatTo(float value, Text& out) {
     if (AssignNonFinite(value, out)) return;
@@ -184,7 +187,7 @@ void AssignFloatTo(float value, Text& out) {
     int exponent = 0;
     for (size_t i = mark + 2; i < text.size(); ++i) exponent = exponent * 10 + (text[i] - '0');
     if (text[mark + 1] == '-') exponent = -exponent;
-    if (exponent < -4 || exponent >= 6) return AssignAsciiTo(text, out);
+    if (exponent < -4 || exponent >= 6) return AssignAscii(text, out);
     AssignChars(buffer, std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed), out);
 }
 
@@ -202,7 +205,7 @@ void AssignDoubleTextTo(std::string_view text, bool singlePrecision, Text& out) 
         const auto result = std::from_chars(first, last, value);
         if (result.ec == std::errc() && result.ptr == last) return AssignDoubleTo(value, out);
     }
-    AssignAsciiTo(text, out);
+    AssignAscii(text, out);
 }
 
 }  // namespace

@@ -10,6 +10,10 @@ namespace tw::db {
 
 // ASCII bytes (numbers, dates) widened one to one.
 void AssignAscii(std::string_view bytes, std::wstring& out);
+void AssignAscii(std::string_view bytes, std::string& out);
+// A backend's UTF-8 text: decoded into wide text, or kept as its bytes.
+void AssignUtf8(std::string_view text, std::wstring& out);
+void AssignUtf8(std::string_view text, std::string& out);
 // A double with at most 15 significant digits (printf's %.15g); NaN, Infinity and -Infinity spelled so.
 void AssignDouble(double value, std::wstring& out);
 // The same as UTF-8 (ASCII) bytes.

@@ -106,12 +106,10 @@ private:
         ValueMarker* marker = nullptr;
         int type = 0;
         bool hidden = false;
-        // No converter changes the value: it goes to the writer as the database's UTF-8 (when the backend has
-        // it so). readsWide: a marker or converter reads the value as text too (decoded from those bytes).
-        bool passesBytes = false;
-        bool readsWide = true;
-        // Only markers that compare UTF-8 bytes read the value: widened only for bytes that are no UTF-8.
-        bool testsBytes = false;
+        // No converter changes the value: it goes to the writer as it was read.
+        bool keepsValue = true;
+        // The converter works on the value's UTF-8 bytes (when the backend reads them) without decoding them.
+        bool convertsBytes = false;
         std::wstring propertyAttributes;  // StyleAttributes of the property
         std::wstring markerAttributes;    // StyleAttributes of the column's own marker
         // Prepared cell formats: without a marker, under the column's own marker, and under the whole-row
@@ -162,9 +160,13 @@ private:
     std::optional<std::wstring> m_title, m_header, m_footer;
     std::wstring m_headerClass, m_footerClass;
     std::vector<ColumnPlan> m_columns;
+    // The backend's values arrive as UTF-8: every value is read as bytes into m_rowBytes and decoded into
+    // m_rowValues only when a rule needs its text. Otherwise values are read as text into m_rowValues.
+    bool m_readsBytes = false;
     std::vector<std::wstring> m_rowValues;
-    std::vector<std::string> m_rowBytes;       // the UTF-8 of the columns that pass their bytes on
-    std::vector<rules::CellValue> m_rowCells;  // m_rowValues with their number readings, for the rules
+    std::vector<std::string> m_rowBytes;
+    std::vector<rules::CellValue> m_rowCells;  // the row's values with their number readings, for the rules
+    std::string m_convertedBytes;
     std::vector<char> m_markerHolds;
     std::vector<int> m_rowMarkerSlots;  // per column: its slot among the whole-row marker columns, or -1
     std::wstring m_convertedText;

@@ -101,25 +101,12 @@ void ExReport::PlanColumns(CDB& db, int columnCount) {
     for (ColumnPlan& column : m_columns) {
         if (column.marker) PrepareMarker(*column.marker, names, types);
     }
-    // Values that no converter changes go to the writer as the backend's UTF-8, when it has them so; they are
-    // widened only for a marker that tests them.
-    const bool utf8 = db.HasUtf8Values();
+    // Backends whose values arrive as UTF-8 give their bytes, which go to the writer as they are unless a
+    // converter changes them; a marker or converter that needs the text decodes them (CellValue).
+    m_readsBytes = db.HasUtf8Values();
     for (ColumnPlan& column : m_columns) {
-        column.passesBytes =
-            utf8 && (column.converter == nullptr || ConverterKeepsValues(*column.converter, column.type));
-        column.readsWide = !column.passesBytes;
-    }
-    for (ColumnPlan& column : m_columns) column.testsBytes = column.passesBytes;
-    for (const ColumnPlan& column : m_columns) {
-        const int read = column.marker ? column.marker->conditionPosition : -1;
-        if (read < 0 || read >= columnCount) continue;
-        ColumnPlan& tested = m_columns[static_cast<size_t>(read)];
-        if (!column.marker->testsBytes) tested.readsWide = true;
-        tested.testsBytes = tested.testsBytes && column.marker->testsBytes;
-    }
-    for (ColumnPlan& column : m_columns) column.testsBytes = column.testsBytes && !column.readsWide;
-    for (size_t index = 0; index < m_columns.size(); ++index) {
-        if (!m_columns[index].readsWide) m_rowValues[index].clear();
+        column.keepsValue = column.converter == nullptr || ConverterKeepsValues(*column.converter, column.type);
+        column.convertsBytes = column.converter != nullptr && ConverterConvertsBytes(*column.converter, column.type);
     }
     // The cell formats of every column, those under another column's whole-row marker on first use.
     m_rowMarkerSlots.assign(m_columns.size(), -1);
@@ -179,9 +166,8 @@ ExReport::SetEnd ExReport::WriteResultSet(CDB& db) {
         BeginRow(L"row", {}, columnCount);
         for (int column = 1; column <= columnCount; ++column) {
             const auto index = static_cast<size_t>(column - 1);
-            if (m_columns[index].passesBytes) {
+            if (m_readsBytes) {
                 db.GetValueUtf8(column, m_rowBytes[index]);
-                if (m_columns[index].readsWide) tw::Utf8ToWide(m_rowBytes[index], m_rowValues[index]);
             } else {
                 db.GetValue(column, m_rowValues[index], 0, 0, 0);
             }
@@ -239,29 +225,21 @@ int ExReport::PrepareColumnCell(const ColumnPlan& column, const ColumnPlan* mark
     return PrepareCell(format);
 }
 
-// Steps 28 and 29 for the fetched row in m_rowValues; false when a converter failed.
+// Steps 28 and 29 for the fetched row; false when a converter failed.
 bool ExReport::WriteRow(int& rowMarkerColumn) {
     const size_t columnCount = m_columns.size();
     rowMarkerColumn = -1;
     m_rowCells.resize(columnCount);
-    for (size_t index = 0; index < columnCount; ++index) m_rowCells[index].Reset(m_rowValues[index]);
+    for (size_t index = 0; index < columnCount; ++index) {
+        if (m_readsBytes) {
+            m_rowCells[index].ResetUtf8(m_rowBytes[index], m_rowValues[index]);
+        } else {
+            m_rowCells[index].Reset(m_rowValues[index]);
+        }
+    }
     for (size_t index = 0; index < columnCount; ++index) {
         const ValueMarker* marker = m_columns[index].marker;
-        bool holds = false;
-        const int read = marker ? marker->conditionPosition : -1;
-        if (read >= 0 && static_cast<size_t>(read) < columnCount &&
-            m_columns[static_cast<size_t>(read)].testsBytes) {
-            const auto tested = static_cast<size_t>(read);
-            const int answer = TestMarkerUtf8(*marker, m_rowBytes[tested]);
-            if (answer < 0) {
-                // Bytes that are no UTF-8: the marker reads the decoded text, as every other marker does.
-                tw::Utf8ToWide(m_rowBytes[tested], m_rowValues[tested]);
-                m_rowCells[tested].Reset(m_rowValues[tested]);
-            }
-            holds = answer < 0 ? TestMarker(*marker, m_rowCells[tested]) : answer == 1;
-        } else {
-            holds = marker != nullptr && MarkerHoldsInRow(*marker, m_rowCells);
-        }
+        const bool holds = marker != nullptr && MarkerHoldsInRow(*marker, m_rowCells);
         m_markerHolds[index] = holds ? 1 : 0;
         if (holds && rowMarkerColumn < 0 && marker->IsWholeRow) rowMarkerColumn = static_cast<int>(index);
     }
@@ -277,23 +255,30 @@ bool ExReport::WriteRow(int& rowMarkerColumn) {
             if (prepared == -2) prepared = PrepareColumnCell(column, &m_columns[owner]);
             cell = prepared;
         }
-        if (column.passesBytes) {
-            FormattedCellUtf8(cell, column.name, m_rowBytes[index]);
+        // The converter's prefix and suffix are part of the prepared cell.
+        const rules::CellValue& value = m_rowCells[index];
+        if (column.keepsValue) {
+            if (m_readsBytes) {
+                FormattedCellUtf8(cell, column.name, value.Bytes());
+            } else {
+                FormattedCell(cell, column.name, value.Text());
+            }
             continue;
         }
-        std::wstring_view text = m_rowValues[index];
-        if (column.converter) {
-            // The converter's prefix and suffix are part of the prepared cell.
-            int failed = 0;
-            text = ConvertValue(*column.converter, m_rowCells[index], column.type, failed, m_convertedText);
-            if (failed) {
-                // Shown once per run by the converter; the outcome lists it once too.
-                const std::wstring& shown = column.converter->reportedText;
-                if (!shown.empty() && std::ranges::find(m_outcome.messages, shown) == m_outcome.messages.end()) {
-                    m_outcome.messages.push_back(shown);
-                }
-                return false;
+        if (m_readsBytes && column.convertsBytes) {
+            FormattedCellUtf8(cell, column.name,
+                              ConvertValueUtf8(*column.converter, value, column.type, m_convertedBytes));
+            continue;
+        }
+        int failed = 0;
+        const std::wstring_view text = ConvertValue(*column.converter, value, column.type, failed, m_convertedText);
+        if (failed) {
+            // Shown once per run by the converter; the outcome lists it once too.
+            const std::wstring& shown = column.converter->reportedText;
+            if (!shown.empty() && std::ranges::find(m_outcome.messages, shown) == m_outcome.messages.end()) {
+                m_outcome.messages.push_back(shown);
             }
+            return false;
         }
         FormattedCell(cell, column.name, text);
     }

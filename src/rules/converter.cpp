@@ -22,9 +22,10 @@ using MatchIterator = std::regex_iterator<BudgetIterator>;
 using BudgetMatch = std::match_results<BudgetIterator>;
 
 // Whether a number's text has a decimal point; a loop, since numbers are too short for a library search to pay.
-bool HasPoint(std::wstring_view value) {
-    for (const wchar_t c : value) {
-        if (c == L'.') return true;
+template <typename Char>
+bool HasPoint(std::basic_string_view<Char> value) {
+    for (const Char c : value) {
+        if (c == '.') return true;
     }
     return false;
 }
@@ -55,35 +56,46 @@ std::wstring_view FormatPadded(wchar_t* buffer, int number, int width) {
     return {buffer, length};
 }
 
-// The text FMT::FormatInteger gives ("," every three digits), written straight into out.
-void AppendGrouped(std::wstring& out, long long value) {
+// The text FMT::FormatInteger gives ("," every three digits), written straight into out (wide text or UTF-8).
+template <typename String>
+void AppendGrouped(String& out, long long value) {
+    using Char = typename String::value_type;
     unsigned long long magnitude = value < 0 ? 0ULL - static_cast<unsigned long long>(value) : value;
-    wchar_t text[32];
-    wchar_t* const end = text + std::size(text);
-    wchar_t* first = end;
+    Char text[32];
+    Char* const end = text + std::size(text);
+    Char* first = end;
     int count = 0;
     do {
         if (count++ == 3) {
-            *--first = L',';
+            *--first = ',';
             count = 1;
         }
-        *--first = static_cast<wchar_t>(L'0' + magnitude % 10);
+        *--first = static_cast<Char>('0' + magnitude % 10);
         magnitude /= 10;
     } while (magnitude != 0);
-    if (value < 0) *--first = L'-';
+    if (value < 0) *--first = '-';
     out.append(first, static_cast<size_t>(end - first));
 }
 
+// Appends the ASCII characters [first, last) to out, widened in place for wide text: append(first, last) of
+// narrow characters would build a temporary string.
+template <typename String>
+void AppendAscii(String& out, size_t pad, const char* first, const char* last) {
+    const size_t start = out.size();
+    out.resize(start + pad + static_cast<size_t>(last - first));
+    auto* target = out.data() + start;
+    for (size_t i = 0; i < pad; ++i) *target++ = ' ';
+    for (const char* c = first; c != last; ++c) *target++ = static_cast<typename String::value_type>(*c);
+}
+
 // printf's "%<Digits>.<Pres>f" with "." as the decimal point whatever the locale.
-void AppendFixed(std::wstring& out, double value, int digits, int pres) {
+template <typename String>
+void AppendFixed(String& out, double value, int digits, int pres) {
     const int precision = pres > 0 ? pres : 6;
     char quick[32];
     if (const size_t length = rules::FormatFixedQuick(value, precision, quick)) {
-        if (digits > static_cast<int>(length)) out.append(static_cast<size_t>(digits) - length, L' ');
-        // Widened in place: append(first, last) of narrow characters would build a temporary string.
-        const size_t start = out.size();
-        out.resize(start + length);
-        for (size_t i = 0; i < length; ++i) out[start + i] = static_cast<wchar_t>(quick[i]);
+        const size_t pad = digits > static_cast<int>(length) ? static_cast<size_t>(digits) - length : 0;
+        AppendAscii(out, pad, quick, quick + length);
         return;
     }
     char small[400];
@@ -97,11 +109,7 @@ void AppendFixed(std::wstring& out, double value, int digits, int pres) {
         result = std::to_chars(begin, begin + large.size(), value, std::chars_format::fixed, precision);
     }
     const auto length = static_cast<int>(result.ptr - begin);
-    if (digits > length) out.append(static_cast<size_t>(digits - length), L' ');
-    const size_t start = out.size();
-    out.resize(start + static_cast<size_t>(length));
-    wchar_t* target = out.data() + start;
-    for (const char* c = begin; c != result.ptr; ++c) *target++ = static_cast<wchar_t>(*c);
+    AppendAscii(out, digits > length ? static_cast<size_t>(digits - length) : 0, begin, result.ptr);
 }
 
 // printf's "%<Digits>.<Pres>f" straight from the text, when the text is a plain decimal ("-12.5": no sign but
@@ -109,7 +117,9 @@ void AppendFixed(std::wstring& out, double value, int digits, int pres) {
 // point plus Pres. The nearest double then lies within a quarter of a unit of the last decimal of the text
 // (2^-52 relative, below 0.5 x 10^-Pres), so printing it rounds back to the text: the same result as the full
 // path, without reading or printing a double. False (out untouched) for any other text.
-bool AppendFixedFromText(std::wstring& out, std::wstring_view value, int digits, int pres) {
+template <typename String>
+bool AppendFixedFromText(String& out, std::basic_string_view<typename String::value_type> value, int digits,
+                         int pres) {
     const int precision = pres > 0 ? pres : 6;
     tw::PlainDecimal parts;
     if (!tw::ScanPlainDecimal(value, parts)) return false;
@@ -122,11 +132,11 @@ bool AppendFixedFromText(std::wstring& out, std::wstring_view value, int digits,
     // One growth of out, then the characters through a pointer.
     const size_t start = out.size();
     out.resize(start + pad + length);
-    wchar_t* target = out.data() + start;
-    for (size_t i = 0; i < pad; ++i) *target++ = L' ';
-    for (const wchar_t c : value) *target++ = c;
-    if (fracDigits == 0) *target++ = L'.';
-    for (size_t i = 0; i < zeros; ++i) *target++ = L'0';
+    auto* target = out.data() + start;
+    for (size_t i = 0; i < pad; ++i) *target++ = ' ';
+    for (const auto c : value) *target++ = c;
+    if (fracDigits == 0) *target++ = '.';
+    for (size_t i = 0; i < zeros; ++i) *target++ = '0';
     return true;
 }
 
@@ -668,6 +678,31 @@ std::wstring_view ConvertValue(Converter& converter, const rules::CellValue& cel
     if (FLD_DESC::IsDate(type) && !converter.DateFrom.empty() && !converter.DateTo.empty()) {
         scratch.clear();
         if (AppendDate(converter, value, scratch)) return scratch;
+    }
+    return value;
+}
+
+bool ConverterConvertsBytes(const Converter& converter, int type) {
+    if (!converter.RegexFrom.empty() && !converter.RegexTo.empty()) return false;
+    return !(FLD_DESC::IsDate(type) && !converter.DateFrom.empty() && !converter.DateTo.empty());
+}
+
+std::string_view ConvertValueUtf8(const Converter& converter, const rules::CellValue& cell, int type,
+                                  std::string& scratch) {
+    // ConvertValue's cases without the expression and the date pattern, which ConverterConvertsBytes leaves out.
+    const std::string_view value = cell.Bytes();
+    if (FLD_DESC::IsNumber(type) && !HasPoint(value)) {
+        if (converter.Group == 0) return value;
+        scratch.clear();
+        AppendGrouped(scratch, cell.Integer());
+        return scratch;
+    }
+    if (FLD_DESC::IsDouble(type)) {
+        scratch.clear();
+        if (!AppendFixedFromText(scratch, value, converter.Digits, converter.Pres)) {
+            AppendFixed(scratch, cell.Number(), converter.Digits, converter.Pres);
+        }
+        return scratch;
     }
     return value;
 }

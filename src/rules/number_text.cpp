@@ -8,13 +8,21 @@
 #include <limits>
 #include <string>
 
+#include "text.h"
+
 namespace rules {
 namespace {
 
-bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\n' || c == L'\v' || c == L'\f' || c == L'\r'; }
-bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
+// The readers look at ASCII characters only, so UTF-8 bytes read exactly as their decoded text does: every byte
+// of a multi-byte sequence, and every stray byte (a Windows-1252 character once decoded), is neither a blank nor
+// a digit, a sign, a point or an exponent.
+template <typename Char>
+bool IsBlank(Char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+template <typename Char>
+bool IsDigit(Char c) { return c >= '0' && c <= '9'; }
 
-size_t SkipBlanks(std::wstring_view text) {
+template <typename Char>
+size_t SkipBlanks(std::basic_string_view<Char> text) {
     size_t pos = 0;
     while (pos < text.size() && IsBlank(text[pos])) ++pos;
     return pos;
@@ -22,18 +30,19 @@ size_t SkipBlanks(std::wstring_view text) {
 
 // Adds the run of decimal digits at text[pos] to mantissa (which wraps beyond 19 digits: callers count) and moves
 // pos past it; returns the number of digits. Four digits a step, so that the chain of multiplications is short.
-[[gnu::always_inline]] inline size_t AccumulateDigits(std::wstring_view text, size_t& pos,
+template <typename Char>
+[[gnu::always_inline]] inline size_t AccumulateDigits(std::basic_string_view<Char> text, size_t& pos,
                                                       unsigned long long& mantissa) {
     const size_t start = pos;
     while (pos + 4 <= text.size() && IsDigit(text[pos]) && IsDigit(text[pos + 1]) && IsDigit(text[pos + 2]) &&
            IsDigit(text[pos + 3])) {
-        const auto group = static_cast<unsigned>((text[pos] - L'0') * 1000 + (text[pos + 1] - L'0') * 100 +
-                                                 (text[pos + 2] - L'0') * 10 + (text[pos + 3] - L'0'));
+        const auto group = static_cast<unsigned>((text[pos] - '0') * 1000 + (text[pos + 1] - '0') * 100 +
+                                                 (text[pos + 2] - '0') * 10 + (text[pos + 3] - '0'));
         mantissa = mantissa * 10000 + group;
         pos += 4;
     }
     while (pos < text.size() && IsDigit(text[pos])) {
-        mantissa = mantissa * 10 + static_cast<unsigned>(text[pos++] - L'0');
+        mantissa = mantissa * 10 + static_cast<unsigned>(text[pos++] - '0');
     }
     return pos - start;
 }
@@ -80,19 +89,18 @@ bool Underflows(std::string_view number) {
     return position + (negative ? -exponent : exponent) < 0;
 }
 
-}  // namespace
-
-long long ReadInteger(std::wstring_view text) {
+template <typename Char>
+long long ReadIntegerOf(std::basic_string_view<Char> text) {
     size_t pos = SkipBlanks(text);
     bool negative = false;
-    if (pos < text.size() && (text[pos] == L'+' || text[pos] == L'-')) negative = text[pos++] == L'-';
+    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) negative = text[pos++] == '-';
     // Accumulate as a negative number so that LLONG_MIN is representable.
     constexpr long long kLimit = LLONG_MIN / 10;           // -922337203685477580
     constexpr int kLastDigit = -static_cast<int>(LLONG_MIN % 10);  // 8
     long long value = 0;
     bool saturated = false;
     for (; pos < text.size() && IsDigit(text[pos]); ++pos) {
-        const int digit = text[pos] - L'0';
+        const int digit = text[pos] - '0';
         if (value < kLimit || (value == kLimit && digit > kLastDigit)) {
             saturated = true;
             break;
@@ -104,25 +112,26 @@ long long ReadInteger(std::wstring_view text) {
     return value == LLONG_MIN ? LLONG_MAX : -value;
 }
 
-double ReadNumber(std::wstring_view text) {
+template <typename Char>
+double ReadNumberOf(std::basic_string_view<Char> text) {
     size_t pos = SkipBlanks(text);
     bool negative = false;
-    if (pos < text.size() && (text[pos] == L'+' || text[pos] == L'-')) negative = text[pos++] == L'-';
+    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) negative = text[pos++] == '-';
     const size_t start = pos;
     // The digits are gathered into a mantissa while they are scanned (the first 19 fit in 64 bits).
     unsigned long long mantissa = 0;
     const size_t intDigits = AccumulateDigits(text, pos, mantissa);
     size_t fracDigits = 0;
-    if (pos < text.size() && text[pos] == L'.') {
+    if (pos < text.size() && text[pos] == '.') {
         size_t after = pos + 1;
         fracDigits = AccumulateDigits(text, after, mantissa);
         if (intDigits + fracDigits > 0) pos = after;
     }
     if (intDigits + fracDigits == 0) return 0.0;
     bool hasExponent = false;
-    if (pos < text.size() && (text[pos] == L'e' || text[pos] == L'E')) {
+    if (pos < text.size() && (text[pos] == 'e' || text[pos] == 'E')) {
         size_t after = pos + 1;
-        if (after < text.size() && (text[after] == L'+' || text[after] == L'-')) ++after;
+        if (after < text.size() && (text[after] == '+' || text[after] == '-')) ++after;
         if (after < text.size() && IsDigit(text[after])) {
             while (after < text.size() && IsDigit(text[after])) ++after;
             pos = after;
@@ -155,6 +164,19 @@ double ReadNumber(std::wstring_view text) {
     }
     return negative ? -value : value;
 }
+
+}  // namespace
+
+void CellValue::Decode() const {
+    tw::Utf8ToWide(m_bytes, *m_decoded);
+    m_text = *m_decoded;
+    m_read |= kDecoded;
+}
+
+long long ReadInteger(std::wstring_view text) { return ReadIntegerOf(text); }
+long long ReadInteger(std::string_view text) { return ReadIntegerOf(text); }
+double ReadNumber(std::wstring_view text) { return ReadNumberOf(text); }
+double ReadNumber(std::string_view text) { return ReadNumberOf(text); }
 
 // GCC and Clang's 128-bit integer; __extension__ keeps -Wpedantic quiet about it.
 __extension__ typedef unsigned __int128 Uint128;

@@ -1,5 +1,7 @@
 #include "value_marker.h"
 
+#include <algorithm>
+
 #include "fld_desc.h"
 #include "number_text.h"
 #include "text.h"
@@ -105,18 +107,20 @@ void PrepareMarker(ValueMarker& marker, const std::vector<std::wstring>& names, 
     marker.kind = KindOf(marker.conditionType);
     if (marker.conditionPosition >= 0) ParseOperation(marker);
     ReadOperands(marker);
-    // Valid UTF-8 decodes one way only, so equal bytes mean equal text, when the operand has a UTF-8 form of
-    // its own (no lone surrogate).
+    // Valid UTF-8 decodes one way only, and a valid sequence never begins inside another, so on valid bytes
+    // equality, prefixes and containment of the operand's UTF-8 are those of the texts, when the operand has a
+    // UTF-8 form of its own (no lone surrogate). "Contains" and "Starts with" compare text whatever the kind.
     marker.textLowUtf8 = tw::WideToUtf8(marker.textLow);
-    marker.testsBytes = marker.kind == MK_TEXT &&
-                        (marker.operation == MO_EQUAL || marker.operation == MO_NOT_EQUAL) &&
-                        tw::Utf8ToWide(marker.textLowUtf8) == marker.textLow;
+    const bool textOperation = marker.operation == MO_CONTAINS || marker.operation == MO_STARTS_WITH ||
+                               (marker.kind == MK_TEXT &&
+                                (marker.operation == MO_EQUAL || marker.operation == MO_NOT_EQUAL));
+    marker.testsBytes = textOperation && tw::Utf8ToWide(marker.textLowUtf8) == marker.textLow;
+    marker.operandAscii = std::ranges::all_of(marker.textLowUtf8, [](char c) { return (c & 0x80) == 0; });
 }
 
-int TestMarkerUtf8(const ValueMarker& marker, std::string_view value) {
-    const int holds = marker.operation == MO_EQUAL ? 1 : 0;
-    if (value == marker.textLowUtf8) return holds;  // the operand's own bytes, valid UTF-8
-    // Other bytes are another text unless a stray byte among them decodes to what the operand spells.
+namespace {
+
+bool ValidUtf8(std::string_view value) {
     for (size_t at = 0; at < value.size();) {
         if (static_cast<unsigned char>(value[at]) < 0x80) {
             ++at;
@@ -125,23 +129,48 @@ int TestMarkerUtf8(const ValueMarker& marker, std::string_view value) {
         char32_t c;
         bool valid;
         at += tw::DecodeUtf8Char(value.substr(at), c, &valid);
-        if (!valid) return -1;
+        if (!valid) return false;
     }
-    return 1 - holds;
+    return true;
+}
+
+}  // namespace
+
+int TestMarkerUtf8(const ValueMarker& marker, std::string_view value) {
+    const std::string_view operand = marker.textLowUtf8;
+    // A stray byte decodes to a character of its own, which an operand beyond ASCII might spell: the bytes
+    // decide only when they are valid UTF-8 or the operand is ASCII.
+    switch (marker.operation) {
+    case MO_CONTAINS:
+        if (!marker.operandAscii && !ValidUtf8(value)) return -1;
+        return value.find(operand) != std::string_view::npos ? 1 : 0;
+    case MO_STARTS_WITH:
+        if (!marker.operandAscii && !ValidUtf8(value)) return -1;
+        return value.starts_with(operand) ? 1 : 0;
+    default:
+        break;
+    }
+    const int holds = marker.operation == MO_EQUAL ? 1 : 0;
+    if (value == operand) return holds;  // the operand's own bytes, valid UTF-8
+    return marker.operandAscii || ValidUtf8(value) ? 1 - holds : -1;
 }
 
 bool TestMarker(const ValueMarker& marker, const rules::CellValue& cell) {
-    const std::wstring_view value = cell.Text();
+    if (marker.testsBytes && cell.HasBytes()) {
+        const int answer = TestMarkerUtf8(marker, cell.Bytes());
+        if (answer >= 0) return answer == 1;
+    }
+    // The text is decoded only here, for a cell read as UTF-8: numbers are read from its bytes.
     switch (marker.operation) {
-    case MO_CONTAINS: return value.find(marker.ConditionOperand) != std::wstring_view::npos;
-    case MO_STARTS_WITH: return value.starts_with(marker.ConditionOperand);
+    case MO_CONTAINS: return cell.Text().find(marker.ConditionOperand) != std::wstring_view::npos;
+    case MO_STARTS_WITH: return cell.Text().starts_with(marker.ConditionOperand);
     case MO_NONE: return false;
     default: break;
     }
     switch (marker.kind) {
     case MK_INTEGER: return Compare(marker.operation, cell.Integer(), marker.operandLow, marker.operandHigh);
     case MK_NUMBER: return Compare(marker.operation, cell.Number(), marker.numberLow, marker.numberHigh);
-    default: return CompareText(marker, value);
+    default: return CompareText(marker, cell.Text());
     }
 }
 

@@ -32,9 +32,13 @@ struct ValueMarker {
     std::wstring textLow, textHigh;
     bool rangeHasHigh = false;  // text "In Range": something follows the separator
     MarkerKind kind = MK_TEXT;  // from conditionType
-    // A text "=" or "!=": TestMarkerUtf8 answers it on the value's UTF-8 bytes, against textLow's UTF-8 here.
+    // A text "=" or "!=", or a "Contains" or "Starts with" of any kind: TestMarkerUtf8 answers it on the value's
+    // UTF-8 bytes, against textLow's UTF-8 here.
     bool testsBytes = false;
     std::string textLowUtf8;
+    // textLow is plain ASCII: the bytes answer alone, stray bytes or not (every byte from 0x80 up decodes to a
+    // character beyond ASCII, and ASCII bytes always stand for themselves).
+    bool operandAscii = false;
 };
 
 // Same saved fields (column, whole-row flag, condition and look).
@@ -51,6 +55,7 @@ bool TestMarker(const ValueMarker& marker, std::wstring_view value);
 bool TestMarker(const ValueMarker& marker, const rules::CellValue& value);
 // TestMarker for a testsBytes marker on the value as UTF-8 bytes, without widening it: 1 holds, 0 does not,
 // -1 when the bytes are not all valid UTF-8 (a stray byte reads as Windows-1252) and TestMarker must decide.
+// TestMarker on a cell read as UTF-8 asks it first.
 int TestMarkerUtf8(const ValueMarker& marker, std::string_view value);
 // Whether the marker holds for a row (its condition position inside the row and TestMarker true).
 bool MarkerHolds(const ValueMarker& marker, const std::vector<std::wstring>& rowValues);

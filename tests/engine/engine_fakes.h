@@ -105,6 +105,8 @@ struct FakeResultSet {
     std::vector<std::wstring> names;
     std::vector<int> types;
     std::vector<std::vector<std::wstring>> rows;
+    // The rows as the bytes a UTF-8 backend reads (rows then holds their decoded text); empty: rows encoded.
+    std::vector<std::vector<std::string>> bytes = {};
 };
 
 // Serves result sets from memory; the failure switches make each database error happen on purpose.
@@ -151,6 +153,13 @@ public:
         value = sets[m_set].rows[static_cast<size_t>(m_row)][static_cast<size_t>(column - 1)];
         return DB_OK;
     }
+    bool HasUtf8Values() const override { return utf8Values; }
+    int GetValueUtf8(int column, std::string& value) override {
+        const FakeResultSet& set = sets[m_set];
+        const auto row = static_cast<size_t>(m_row), index = static_cast<size_t>(column - 1);
+        value = set.bytes.empty() ? U8(set.rows[row][index]) : set.bytes[row][index];
+        return DB_OK;
+    }
     int NextResultSet(int) override {
         ++nextCalls;
         if (onNext) onNext(m_set);
@@ -171,6 +180,7 @@ public:
     void Cancel() override { ++cancels; }
 
     std::vector<FakeResultSet> sets;
+    bool utf8Values = false;  // the engine reads values with GetValueUtf8
     bool failExecute = false;
     int failNextAt = -1;  // NextResultSet fails when moving to this set index
     size_t failFetchSet = 0;

@@ -2,6 +2,7 @@
 // names and Excel style blocks, and a converter that fails.
 
 #include "engine_fakes.h"
+#include "fld_desc.h"
 #include "rule_style.h"
 
 using namespace enginetest;
@@ -179,4 +180,66 @@ TEST_F(RulesRunTest, ConverterFailureEndsTheResultSetAndFailsTheRun) {
     EXPECT_EQ(Strings(from.begin(), from.begin() + static_cast<long>(expected.size())), expected);
     EXPECT_EQ(CountOf("BeginRow(row|3)"), 1u);
     EXPECT_TRUE(Called("Text(7|0||0)"));
+}
+
+// A backend whose values arrive as UTF-8 gives the report of one whose values arrive as text, whatever the rules:
+// markers of every kind and operation, converters of every sort, stray bytes and numbers with tails.
+TEST_F(RulesRunTest, Utf8ValuesGiveTheReportOfTextValues) {
+    const std::vector<std::vector<std::string>> bytes = {
+        {"S\xc3\xb6hne", "12", "3.14159", "2021-03-04", "x"},
+        {"\x80 stray", " 7kg", "1e3", "1999-12-31 23:59", ""},
+        {"", "-1234567", "-0.005", "20\x80-01-02", "tab\tx"},
+        {"ab\xc3", "99999999999999999999", "n.a.", "", "\xc3\xb6x"},
+        {"Item <1> & \"q\"", "1.5", "12", "2000-01-01", "x"},
+    };
+    FakeResultSet set{{L"name", L"qty", L"price", L"born", L"note"},
+                      {TC_VARCHAR, TC_INTEGER, TC_DOUBLE, TC_DATE, TC_VARCHAR},
+                      {},
+                      bytes};
+    for (const auto& row : bytes) {
+        std::vector<std::wstring> decoded;
+        for (const std::string& value : row) decoded.push_back(tw::Utf8ToWide(value));
+        set.rows.push_back(decoded);
+    }
+    project.Text = L"SELECT * FROM t";
+    const RuleStyle look = Style(1, 1, 1, L"#ffe0e0");
+    const std::vector<std::vector<ValueMarker>> markerSets = {
+        {Marker(L"name", 0, L"name", L"Contains", L"\u00f6", look), Marker(L"qty", 0, L"qty", L">", L"10", look),
+         Marker(L"price", 0, L"price", L"In Range", L"1;100", look),
+         Marker(L"born", 0, L"born", L"Starts with", L"20", look), Marker(L"note", 1, L"note", L"=", L"x", look)},
+        {Marker(L"name", 0, L"name", L"Starts with", L"\u20ac", look), Marker(L"qty", 1, L"qty", L"<=", L"7", look),
+         Marker(L"price", 0, L"note", L"!=", L"\u00f6x", look), Marker(L"born", 0, L"born", L">", L"2000", look),
+         Marker(L"note", 0, L"name", L"Contains", L"stray", look)},
+    };
+    std::vector<Converter> converters(5);
+    const wchar_t* const names[] = {L"name", L"qty", L"price", L"born", L"note"};
+    for (size_t i = 0; i < converters.size(); ++i) {
+        converters[i].Column = names[i];
+        converters[i].Prefix = L"[";
+        converters[i].Suffix = L"\u00bb";
+    }
+    converters[0].RegexFrom = L"(\\w)";
+    converters[0].RegexTo = L"<$1>";
+    converters[1].Group = 1;
+    converters[2].Digits = 9;
+    converters[2].Pres = 2;
+    converters[3].DateFrom = L"YYYY-MM-DD";
+    converters[3].DateTo = L"DD.MM.YYYY";
+    for (const auto& markers : markerSets) {
+        for (const bool withConverters : {false, true}) {
+            project.m_markers = markers;
+            project.m_converters = withConverters ? converters : std::vector<Converter>();
+            std::vector<std::vector<std::string>> reports;
+            for (const bool utf8 : {false, true}) {
+                db->sets = {set};
+                db->utf8Values = utf8;
+                Calls().clear();
+                EXPECT_TRUE(engine.RunAndOpen(project, project.ReportFile, 0));
+                reports.push_back(Calls());
+            }
+            EXPECT_EQ(reports[0], reports[1]) << "converters: " << withConverters;
+            EXPECT_GT(std::ranges::count_if(reports[1], [](const std::string& c) { return c.starts_with("BeginStyle"); }),
+                      0);
+        }
+    }
 }

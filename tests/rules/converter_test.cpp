@@ -57,6 +57,16 @@ struct Case {
     std::wstring value, expected;
 };
 
+// ConvertValueUtf8 on value's bytes, read back as a writer reads them (a stray byte as Windows-1252).
+std::wstring ConvertedBytes(const Converter& converter, const std::string& value, int type) {
+    std::wstring decoded;
+    rules::CellValue cell;
+    cell.ResetUtf8(value, decoded);
+    std::string scratch;
+    return tw::Utf8ToWide(ConvertValueUtf8(converter, cell, type, scratch));
+}
+
+// Every case through ApplyConverter, and through the UTF-8 path as well where it serves the converter.
 void Check(const std::vector<Case>& cases) {
     for (const Case& c : cases) {
         Converter converter = c.converter;
@@ -65,6 +75,11 @@ void Check(const std::vector<Case>& cases) {
         ApplyConverter(converter, c.value, c.type, failed, out);
         EXPECT_EQ(failed, 0);
         EXPECT_EQ(out, c.expected) << testing::PrintToString(c.value);
+        if (ConverterConvertsBytes(converter, c.type)) {
+            EXPECT_EQ(converter.Prefix + ConvertedBytes(converter, tw::WideToUtf8(c.value), c.type) + converter.Suffix,
+                      c.expected)
+                << testing::PrintToString(c.value);
+        }
     }
 }
 
@@ -228,6 +243,35 @@ TEST_F(ConverterTest, FixedFormatFromTheTextMatchesPrintf) {
            {Fixed(0, 2), TC_DOUBLE, L"-0.0", L"-0.00"},
            {Fixed(0, 2), TC_DOUBLE, L"0.125", L"0.12"},
            {Fixed(6, 1), TC_DOUBLE, L"1.25", L"   1.2"}});
+}
+
+// The UTF-8 path agrees with the text path on any bytes, stray ones included, for every converter it serves.
+TEST_F(ConverterTest, Utf8PathAgreesWithTheTextOnAnyBytes) {
+    std::mt19937 random(9);
+    const char alphabet[] = {'1', '0', '5', '.', '-', '+', 'e', ' ', '\xc3', '\xa9', '\x80', '\xff', ','};
+    const std::vector<Converter> converters = {Make(L"", L"", 1), Make(L"", L"", 0), Fixed(8, 2), Fixed(-1, 0),
+                                               Dates(L"YYYY", L"DD")};
+    for (int i = 0; i < 5000; ++i) {
+        std::string value(random() % 10, ' ');
+        for (char& c : value) c = alphabet[random() % sizeof alphabet];
+        for (const Converter& base : converters) {
+            for (const int type : {TC_INTEGER, TC_BIGINT, TC_DOUBLE, TC_DECIMAL, TC_VARCHAR}) {
+                Converter converter = base;
+                ASSERT_TRUE(ConverterConvertsBytes(converter, type));
+                std::wstring scratch;
+                const std::wstring text = tw::Utf8ToWide(value);
+                rules::CellValue cell;
+                cell.Reset(text);
+                int failed = -1;
+                const std::wstring expected(ConvertValue(converter, cell, type, failed, scratch));
+                EXPECT_EQ(ConvertedBytes(converter, value, type), expected) << value;
+            }
+        }
+    }
+    // Expressions and date patterns on date columns read the text.
+    EXPECT_FALSE(ConverterConvertsBytes(Make(L"a", L"b"), TC_VARCHAR));
+    EXPECT_FALSE(ConverterConvertsBytes(Dates(L"YYYY-MM-DD", L"DD.MM.YYYY"), TC_DATE));
+    EXPECT_TRUE(ConverterConvertsBytes(Dates(L"YYYY-MM-DD", L"DD.MM.YYYY"), TC_VARCHAR));
 }
 
 TEST_F(ConverterTest, Dates) {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "number_text.h"
+#include "text.h"
 
 namespace {
 
@@ -32,6 +33,27 @@ TEST(ReadNumber, AgreesWithStrtod) {
         text.insert(text.size() - static_cast<size_t>(random() % (static_cast<unsigned>(digits) + 1)), ".");
         EXPECT_EQ(rules::ReadNumber(std::wstring(text.begin(), text.end())), std::strtod(text.c_str(), nullptr))
             << text;
+    }
+}
+
+// A value read as UTF-8 bytes gives the readings of its decoded text, stray bytes, signs, blanks and exponents
+// among the digits included.
+TEST(CellValue, BytesReadAsTheirDecodedText) {
+    std::mt19937 random(5);
+    const char alphabet[] = {'1', '9', '0', '.', '-', '+', 'e', ' ', '\t', '\xc2', '\xa0', '\x80', '\xe2', '7'};
+    for (int i = 0; i < 20000; ++i) {
+        std::string bytes(random() % 12, ' ');
+        for (char& c : bytes) c = alphabet[random() % sizeof alphabet];
+        if (i == 0) bytes = std::string(25, '9');  // saturates
+        std::wstring scratch;
+        rules::CellValue cell;
+        cell.ResetUtf8(bytes, scratch);
+        const std::wstring text = tw::Utf8ToWide(bytes);
+        EXPECT_EQ(cell.Integer(), rules::ReadInteger(text)) << bytes;
+        const double number = cell.Number(), expected = rules::ReadNumber(text);
+        EXPECT_TRUE(number == expected || (std::isnan(number) && std::isnan(expected))) << bytes;
+        EXPECT_EQ(cell.Text(), text) << bytes;
+        EXPECT_EQ(cell.Bytes(), bytes);
     }
 }
 

@@ -16,16 +16,18 @@ struct PlainDecimal {
 
 // Whether text is a plain decimal: an optional "-", digits without a leading zero (a lone "0" is fine), and
 // optionally "." with at least one digit, nothing else (no "+", blanks or exponent). Fills parts when it is.
-inline bool ScanPlainDecimal(std::wstring_view text, PlainDecimal& parts) {
-    size_t pos = text.starts_with(L'-') ? 1 : 0;
+// Wide text or UTF-8 bytes alike: it looks at ASCII characters only.
+template <typename Char>
+bool ScanPlainDecimalOf(std::basic_string_view<Char> text, PlainDecimal& parts) {
+    size_t pos = text.starts_with(Char('-')) ? 1 : 0;
     const size_t intStart = pos;
-    while (pos < text.size() && text[pos] >= L'0' && text[pos] <= L'9') ++pos;
+    while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9') ++pos;
     const size_t intDigits = pos - intStart;
-    if (intDigits == 0 || (intDigits > 1 && text[intStart] == L'0')) return false;
+    if (intDigits == 0 || (intDigits > 1 && text[intStart] == '0')) return false;
     size_t fracDigits = 0;
-    if (pos < text.size() && text[pos] == L'.') {
+    if (pos < text.size() && text[pos] == '.') {
         const size_t fracStart = ++pos;
-        while (pos < text.size() && text[pos] >= L'0' && text[pos] <= L'9') ++pos;
+        while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9') ++pos;
         fracDigits = pos - fracStart;
         if (fracDigits == 0) return false;
     }
@@ -33,5 +35,7 @@ inline bool ScanPlainDecimal(std::wstring_view text, PlainDecimal& parts) {
     parts = {intStart, intDigits, fracDigits};
     return true;
 }
+inline bool ScanPlainDecimal(std::wstring_view text, PlainDecimal& parts) { return ScanPlainDecimalOf(text, parts); }
+inline bool ScanPlainDecimal(std::string_view text, PlainDecimal& parts) { return ScanPlainDecimalOf(text, parts); }
 
 }  // namespace tw

@@ -106,7 +106,7 @@ void ExReport::PlanColumns(CDB& db, int columnCount) {
     m_readsBytes = db.HasUtf8Values();
     for (ColumnPlan& column : m_columns) {
         column.keepsValue = column.converter == nullptr || ConverterKeepsValues(*column.converter, column.type);
-        column.convertsBytes = column.converter != nullptr && ConverterConvertsBytes(*column.converter, column.type);
+        column.convertsBytes = column.converter != nullptr && ConverterConvertsBytes(*column.converter);
     }
     // The cell formats of every column, those under another column's whole-row marker on first use.
     m_rowMarkerSlots.assign(m_columns.size(), -1);
@@ -265,9 +265,10 @@ bool ExReport::WriteRow(int& rowMarkerColumn) {
             }
             continue;
         }
-        if (m_readsBytes && column.convertsBytes) {
-            FormattedCellUtf8(cell, column.name,
-                              ConvertValueUtf8(*column.converter, value, column.type, m_convertedBytes));
+        std::string_view bytes;
+        if (m_readsBytes && column.convertsBytes &&
+            ConvertValueUtf8(*column.converter, value, column.type, m_convertedBytes, bytes)) {
+            FormattedCellUtf8(cell, column.name, bytes);
             continue;
         }
         int failed = 0;

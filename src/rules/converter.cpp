@@ -31,27 +31,28 @@ bool HasPoint(std::basic_string_view<Char> value) {
 }
 
 // printf's "%0<width>d" into buffer (room for 16 characters).
-std::wstring_view FormatPadded(wchar_t* buffer, int number, int width) {
+template <typename Char>
+std::basic_string_view<Char> FormatPadded(Char* buffer, int number, int width) {
     if (number >= 0 && number < 10000 && width <= 4) {
         // Days, months and years: at most four digits, written from the right with the zeros of the padding.
         const int count = number >= 1000 ? 4 : number >= 100 ? 3 : number >= 10 ? 2 : 1;
         const int length = count > width ? count : width;
         for (int i = length - 1; i >= 0; --i) {
-            buffer[i] = static_cast<wchar_t>(L'0' + number % 10);
+            buffer[i] = static_cast<Char>('0' + number % 10);
             number /= 10;
         }
         return {buffer, static_cast<size_t>(length)};
     }
-    wchar_t digits[16];
+    Char digits[16];
     int count = 0;
     unsigned magnitude = number < 0 ? 0U - static_cast<unsigned>(number) : static_cast<unsigned>(number);
     do {
-        digits[count++] = static_cast<wchar_t>(L'0' + magnitude % 10);
+        digits[count++] = static_cast<Char>('0' + magnitude % 10);
         magnitude /= 10;
     } while (magnitude != 0);
     size_t length = 0;
-    if (number < 0) buffer[length++] = L'-';
-    for (int pad = width - count - (number < 0 ? 1 : 0); pad > 0; --pad) buffer[length++] = L'0';
+    if (number < 0) buffer[length++] = '-';
+    for (int pad = width - count - (number < 0 ? 1 : 0); pad > 0; --pad) buffer[length++] = '0';
     while (count > 0) buffer[length++] = digits[--count];
     return {buffer, length};
 }
@@ -150,6 +151,8 @@ void ReplaceToken(std::wstring& out, size_t start, std::wstring_view token, std:
 
 constexpr std::wstring_view kMonthNames[] = {L"JAN", L"FEB", L"MAR", L"APR", L"MAY", L"JUN",
                                       L"JUL", L"AUG", L"SEP", L"OCT", L"NOV", L"DEC"};
+constexpr std::string_view kMonthNamesUtf8[] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
+                                                "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
 
 // Placeholders for the tokens of DateTo in its prepared template: private-use characters, which, like the
 // digits they stand for, never form a token.
@@ -237,6 +240,63 @@ bool AppendDate(Converter& converter, std::wstring_view value, std::wstring& out
     ReplaceToken(out, start, L"MM", monthView);
     ReplaceToken(out, start, L"DD", dayView);
     if (month >= 1 && month <= 12) ReplaceToken(out, start, L"MON", kMonthNames[month - 1]);
+    return true;
+}
+
+// AppendDate on UTF-8 bytes into UTF-8, for a value whose scanned part (as long as DateFrom) is ASCII and whose
+// tail holds no token letter, with a usable template: false for any other value, which then needs its text.
+// converted is the value itself when the scanner does not accept it, as AppendDate leaves it.
+bool AppendDateUtf8(Converter& converter, std::string_view value, std::string& out, std::string_view& converted) {
+    PrepareDate(converter);
+    if (!converter.dateTemplateUsable) return false;
+    const size_t patternLength = converter.DateFrom.size();
+    const size_t scanned = value.size() < patternLength ? value.size() : patternLength;
+    for (size_t i = 0; i < scanned; ++i) {
+        if (static_cast<unsigned char>(value[i]) >= 0x80) return false;
+    }
+    // Past the ASCII part character and byte positions agree, so the tail is the text's tail, encoded.
+    const std::string_view tail = value.size() > patternLength ? value.substr(patternLength) : std::string_view();
+    for (const char c : tail) {
+        if (c == 'Y' || c == 'M' || c == 'D' || c == 'O' || c == 'N') return false;
+    }
+    int day = 0, month = 0, year = 0;
+    DateScanPrepared(value, day, month, year, 1, converter.datePattern, 1900, 2100);
+    if (day == 0 || month == 0) {
+        converted = value;
+        return true;
+    }
+    char dayText[16], monthText[16], yearText[16];
+    const bool fullYear = converter.dateFullYear;
+    const std::string_view dayView = FormatPadded(dayText, day, 2);
+    const std::string_view monthView = FormatPadded(monthText, month, 2);
+    const std::string_view yearView = FormatPadded(yearText, fullYear ? year : year % 100, fullYear ? 4 : 2);
+    out.clear();
+    for (const wchar_t c : converter.dateTemplate) {
+        switch (c) {
+            case kYearSlot:
+                out += yearView;
+                break;
+            case kMonthSlot:
+                out += monthView;
+                break;
+            case kDaySlot:
+                out += dayView;
+                break;
+            case kMonthNameSlot:
+                out += month >= 1 && month <= 12 ? kMonthNamesUtf8[month - 1] : std::string_view("MON");
+                break;
+            default:
+                if (c < 0x80) {
+                    out += static_cast<char>(c);
+                } else if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) {
+                    return false;  // no UTF-8 of its own: the writer's text path handles it
+                } else {
+                    tw::AppendUtf8Char(out, static_cast<char32_t>(c));
+                }
+        }
+    }
+    out += tail;
+    converted = out;
     return true;
 }
 
@@ -682,29 +742,34 @@ std::wstring_view ConvertValue(Converter& converter, const rules::CellValue& cel
     return value;
 }
 
-bool ConverterConvertsBytes(const Converter& converter, int type) {
-    if (!converter.RegexFrom.empty() && !converter.RegexTo.empty()) return false;
-    return !(FLD_DESC::IsDate(type) && !converter.DateFrom.empty() && !converter.DateTo.empty());
+bool ConverterConvertsBytes(const Converter& converter) {
+    return converter.RegexFrom.empty() || converter.RegexTo.empty();
 }
 
-std::string_view ConvertValueUtf8(const Converter& converter, const rules::CellValue& cell, int type,
-                                  std::string& scratch) {
-    // ConvertValue's cases without the expression and the date pattern, which ConverterConvertsBytes leaves out.
+bool ConvertValueUtf8(Converter& converter, const rules::CellValue& cell, int type, std::string& scratch,
+                      std::string_view& converted) {
+    // ConvertValue's cases but the expression, which ConverterConvertsBytes leaves out.
     const std::string_view value = cell.Bytes();
+    converted = value;
     if (FLD_DESC::IsNumber(type) && !HasPoint(value)) {
-        if (converter.Group == 0) return value;
+        if (converter.Group == 0) return true;
         scratch.clear();
         AppendGrouped(scratch, cell.Integer());
-        return scratch;
+        converted = scratch;
+        return true;
     }
     if (FLD_DESC::IsDouble(type)) {
         scratch.clear();
         if (!AppendFixedFromText(scratch, value, converter.Digits, converter.Pres)) {
             AppendFixed(scratch, cell.Number(), converter.Digits, converter.Pres);
         }
-        return scratch;
+        converted = scratch;
+        return true;
     }
-    return value;
+    if (FLD_DESC::IsDate(type) && !converter.DateFrom.empty() && !converter.DateTo.empty()) {
+        return AppendDateUtf8(converter, value, scratch, converted);
+    }
+    return true;
 }
 
 void ApplyConverter(Converter& converter, const rules::CellValue& cell, int type, int& failed, std::wstring& out) {

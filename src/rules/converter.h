@@ -84,13 +84,14 @@ void ApplyConverter(Converter& converter, const rules::CellValue& value, int typ
 std::wstring_view ConvertValue(Converter& converter, const rules::CellValue& value, int type, int& failed,
                                std::wstring& scratch);
 
-// True when ConvertValueUtf8 serves a column of type code type: no regular expression and no date pattern that
-// applies to the type (those read the value's text).
-bool ConverterConvertsBytes(const Converter& converter, int type);
-// ConvertValue for a cell read as UTF-8 (CellValue::ResetUtf8), on its bytes and into UTF-8, for a converter and
-// type that ConverterConvertsBytes accepts: the same text as ConvertValue's, encoded. Never fails.
-std::string_view ConvertValueUtf8(const Converter& converter, const rules::CellValue& cell, int type,
-                                  std::string& scratch);
+// True when ConvertValueUtf8 serves the converter: it has no regular expression, which reads the value's text.
+bool ConverterConvertsBytes(const Converter& converter);
+// ConvertValue for a cell read as UTF-8 (CellValue::ResetUtf8), on its bytes and into UTF-8, for a converter that
+// ConverterConvertsBytes accepts: true with ConvertValue's text, encoded, in converted (a view of the bytes
+// themselves or of scratch); false when this value needs its text (a date whose pattern would read characters
+// beyond ASCII, say), which the caller then converts with ConvertValue.
+bool ConvertValueUtf8(Converter& converter, const rules::CellValue& cell, int type, std::string& scratch,
+                      std::string_view& converted);
 
 // True when ConvertValue gives every value of a column of type code type back as it is (only Prefix and Suffix are
 // added): no regular expression, no number format, no date pattern that applies to the type.

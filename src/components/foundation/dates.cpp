@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cwchar>
 #include <limits>
 
 #include "text.h"
@@ -76,12 +77,13 @@ std::wstring Format(std::wstring_view format, const std::tm& now, const TokenTex
 }
 
 // Reads between minDigits and maxDigits ASCII digits at position; false when there are fewer than minDigits.
-bool ReadDigits(std::wstring_view value, size_t& position, size_t minDigits, size_t maxDigits, int& number) {
+template <typename Char>
+bool ReadDigits(std::basic_string_view<Char> value, size_t& position, size_t minDigits, size_t maxDigits,
+                int& number) {
     number = 0;
     size_t count = 0;
-    while (count < maxDigits && position < value.size() && value[position] >= L'0' &&
-           value[position] <= L'9') {
-        number = number * 10 + (value[position] - L'0');
+    while (count < maxDigits && position < value.size() && value[position] >= '0' && value[position] <= '9') {
+        number = number * 10 + (value[position] - '0');
         ++position;
         ++count;
     }
@@ -136,9 +138,13 @@ DatePattern::Part PartOf(Token token) {
     }
 }
 
+wchar_t CodeUnit(wchar_t c) { return c; }
+// A byte from 0x80 up is no character of its own: it matches no literal (callers give ASCII bytes).
+wchar_t CodeUnit(char c) { return static_cast<unsigned char>(c) < 0x80 ? static_cast<wchar_t>(c) : WCHAR_MAX; }
+
 // The scan over a sequence of pattern items; next(item) yields the items in order and false at the end.
-template <typename Next>
-int ScanDate(std::wstring_view value, int& day, int& month, int& year, int mode, Next next, int minYear,
+template <typename Char, typename Next>
+int ScanDate(std::basic_string_view<Char> value, int& day, int& month, int& year, int mode, Next next, int minYear,
              int maxYear) {
     // Mode 0 also accepts one-digit days and months; any other mode wants every field at its full width.
     const size_t shortest = mode == 0 ? 1 : 2;
@@ -173,7 +179,7 @@ int ScanDate(std::wstring_view value, int& day, int& month, int& year, int mode,
                 foundMonth = number;
                 break;
             case DatePattern::Part::Literal:
-                if (position >= value.size() || value[position] != item.literal) return noMatch();
+                if (position >= value.size() || CodeUnit(value[position]) != item.literal) return noMatch();
                 ++position;
         }
     }
@@ -210,8 +216,11 @@ DatePattern PrepareDatePattern(std::wstring_view pattern) {
     return prepared;
 }
 
-int DateScanPrepared(std::wstring_view value, int& day, int& month, int& year, int mode, const DatePattern& pattern,
-                     int minYear, int maxYear) {
+namespace {
+
+template <typename Char>
+int ScanPrepared(std::basic_string_view<Char> value, int& day, int& month, int& year, int mode,
+                 const DatePattern& pattern, int minYear, int maxYear) {
     auto item = pattern.items.begin();
     auto next = [&](DatePattern::Item& out) {
         if (item == pattern.items.end()) return false;
@@ -219,6 +228,18 @@ int DateScanPrepared(std::wstring_view value, int& day, int& month, int& year, i
         return true;
     };
     return ScanDate(value, day, month, year, mode, next, minYear, maxYear);
+}
+
+}  // namespace
+
+int DateScanPrepared(std::wstring_view value, int& day, int& month, int& year, int mode, const DatePattern& pattern,
+                     int minYear, int maxYear) {
+    return ScanPrepared(value, day, month, year, mode, pattern, minYear, maxYear);
+}
+
+int DateScanPrepared(std::string_view value, int& day, int& month, int& year, int mode, const DatePattern& pattern,
+                     int minYear, int maxYear) {
+    return ScanPrepared(value, day, month, year, mode, pattern, minYear, maxYear);
 }
 
 namespace FMT {

@@ -39,6 +39,10 @@ DatePattern PrepareDatePattern(std::wstring_view pattern);
 // DateScanLowLevel with a prepared pattern: the same results.
 int DateScanPrepared(std::wstring_view value, int& day, int& month, int& year, int mode, const DatePattern& pattern,
                      int minYear, int maxYear);
+// The same on UTF-8 bytes: the results of their decoded text when the bytes it reads (as many as the pattern has
+// characters) are ASCII.
+int DateScanPrepared(std::string_view value, int& day, int& month, int& year, int mode, const DatePattern& pattern,
+                     int minYear, int maxYear);
 
 namespace FMT {
 // A 64-bit integer with "," every three digits: -1,234,567.

@@ -1,6 +1,8 @@
 #include "value_marker.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 
 #include "fld_desc.h"
 #include "number_text.h"
@@ -64,7 +66,45 @@ bool CompareText(const ValueMarker& marker, std::wstring_view value) {
     }
 }
 
+// What the bytes of a value allow: valid UTF-8 stands for the text it decodes to. Valid UTF-8 orders byte by
+// byte as its code points do; texts order as their UTF-16 code units, which puts U+E000..U+FFFF after the
+// supplementary characters, so both orders agree unless a character from U+E000 up is compared.
+struct Utf8Scan {
+    bool valid = true;
+    bool ordersAsBytes = true;
+};
+
+Utf8Scan ScanUtf8(std::string_view value) {
+    Utf8Scan scan;
+    size_t at = 0;
+    // Eight ASCII bytes a step: most values are plain ASCII.
+    for (std::uint64_t word; at + 8 <= value.size(); at += 8) {
+        std::memcpy(&word, value.data() + at, 8);
+        if (word & 0x8080808080808080ULL) break;
+    }
+    while (at < value.size()) {
+        if (static_cast<unsigned char>(value[at]) < 0x80) {
+            ++at;
+            continue;
+        }
+        char32_t c;
+        bool valid;
+        at += tw::DecodeUtf8Char(value.substr(at), c, &valid);
+        if (!valid) return {false, false};
+        if (c >= 0xE000) scan.ordersAsBytes = false;
+    }
+    return scan;
+}
+
+bool ValidUtf8(std::string_view value) { return ScanUtf8(value).valid; }
+
+// An operand the bytes can order by: its UTF-8 holds no character from U+E000 up (no byte from 0xEE up).
+bool OrdersAsBytes(std::string_view value) {
+    return std::ranges::none_of(value, [](char c) { return static_cast<unsigned char>(c) >= 0xEE; });
+}
+
 }  // namespace
+
 
 void ParseOperation(ValueMarker& marker) {
     const std::wstring& text = marker.ConditionOperation;
@@ -110,31 +150,20 @@ void PrepareMarker(ValueMarker& marker, const std::vector<std::wstring>& names, 
     // Valid UTF-8 decodes one way only, and a valid sequence never begins inside another, so on valid bytes
     // equality, prefixes and containment of the operand's UTF-8 are those of the texts, when the operand has a
     // UTF-8 form of its own (no lone surrogate). "Contains" and "Starts with" compare text whatever the kind.
+    // Text ordering too: see OrdersAsBytes.
     marker.textLowUtf8 = tw::WideToUtf8(marker.textLow);
-    const bool textOperation = marker.operation == MO_CONTAINS || marker.operation == MO_STARTS_WITH ||
-                               (marker.kind == MK_TEXT &&
-                                (marker.operation == MO_EQUAL || marker.operation == MO_NOT_EQUAL));
+    marker.textHighUtf8 = tw::WideToUtf8(marker.textHigh);
+    const bool ordering = marker.operation == MO_GREATER || marker.operation == MO_LESS ||
+                          marker.operation == MO_GREATER_EQUAL || marker.operation == MO_LESS_EQUAL ||
+                          marker.operation == MO_IN_RANGE;
+    const bool textOperation =
+        marker.operation == MO_CONTAINS || marker.operation == MO_STARTS_WITH ||
+        (marker.kind == MK_TEXT && (marker.operation == MO_EQUAL || marker.operation == MO_NOT_EQUAL)) ||
+        (marker.kind == MK_TEXT && ordering && OrdersAsBytes(marker.textLowUtf8) &&
+         OrdersAsBytes(marker.textHighUtf8) && tw::Utf8ToWide(marker.textHighUtf8) == marker.textHigh);
     marker.testsBytes = textOperation && tw::Utf8ToWide(marker.textLowUtf8) == marker.textLow;
     marker.operandAscii = std::ranges::all_of(marker.textLowUtf8, [](char c) { return (c & 0x80) == 0; });
 }
-
-namespace {
-
-bool ValidUtf8(std::string_view value) {
-    for (size_t at = 0; at < value.size();) {
-        if (static_cast<unsigned char>(value[at]) < 0x80) {
-            ++at;
-            continue;
-        }
-        char32_t c;
-        bool valid;
-        at += tw::DecodeUtf8Char(value.substr(at), c, &valid);
-        if (!valid) return false;
-    }
-    return true;
-}
-
-}  // namespace
 
 int TestMarkerUtf8(const ValueMarker& marker, std::string_view value) {
     const std::string_view operand = marker.textLowUtf8;
@@ -150,9 +179,25 @@ int TestMarkerUtf8(const ValueMarker& marker, std::string_view value) {
     default:
         break;
     }
-    const int holds = marker.operation == MO_EQUAL ? 1 : 0;
-    if (value == operand) return holds;  // the operand's own bytes, valid UTF-8
-    return marker.operandAscii || ValidUtf8(value) ? 1 - holds : -1;
+    if (marker.operation == MO_EQUAL || marker.operation == MO_NOT_EQUAL) {
+        const int holds = marker.operation == MO_EQUAL ? 1 : 0;
+        if (value == operand) return holds;  // the operand's own bytes, valid UTF-8
+        return marker.operandAscii || ValidUtf8(value) ? 1 - holds : -1;
+    }
+    // Text ordering, as CompareText orders the decoded texts.
+    if (!ScanUtf8(value).ordersAsBytes) return -1;
+    if (marker.operation == MO_IN_RANGE && !marker.rangeHasHigh) return 0;
+    const int low = value.compare(operand);
+    bool holds = false;
+    switch (marker.operation) {
+    case MO_GREATER: holds = low > 0; break;
+    case MO_LESS: holds = low < 0; break;
+    case MO_GREATER_EQUAL: holds = low >= 0; break;
+    case MO_LESS_EQUAL: holds = low <= 0; break;
+    case MO_IN_RANGE: holds = low >= 0 && value.compare(marker.textHighUtf8) <= 0; break;
+    default: break;
+    }
+    return holds ? 1 : 0;
 }
 
 bool TestMarker(const ValueMarker& marker, const rules::CellValue& cell) {

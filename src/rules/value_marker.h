@@ -32,10 +32,10 @@ struct ValueMarker {
     std::wstring textLow, textHigh;
     bool rangeHasHigh = false;  // text "In Range": something follows the separator
     MarkerKind kind = MK_TEXT;  // from conditionType
-    // A text "=" or "!=", or a "Contains" or "Starts with" of any kind: TestMarkerUtf8 answers it on the value's
-    // UTF-8 bytes, against textLow's UTF-8 here.
+    // A text comparison, or a "Contains" or "Starts with" of any kind: TestMarkerUtf8 answers it on the value's
+    // UTF-8 bytes, against the UTF-8 of textLow and textHigh here.
     bool testsBytes = false;
-    std::string textLowUtf8;
+    std::string textLowUtf8, textHighUtf8;
     // textLow is plain ASCII: the bytes answer alone, stray bytes or not (every byte from 0x80 up decodes to a
     // character beyond ASCII, and ASCII bytes always stand for themselves).
     bool operandAscii = false;

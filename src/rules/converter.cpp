@@ -182,56 +182,84 @@ void PrepareDate(Converter& converter) {
     converter.datePrepared = true;
 }
 
+bool AppendTemplateChar(std::wstring& out, wchar_t c) {
+    out += c;
+    return true;
+}
+bool AppendTemplateChar(std::string& out, wchar_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) {
+        return false;  // no UTF-8 of its own: the writer's text path handles it
+    } else {
+        tw::AppendUtf8Char(out, static_cast<char32_t>(c));
+    }
+    return true;
+}
+
+// The prepared template of DateTo with the fields of a date, into out (wide text or UTF-8); false for UTF-8 at
+// a character of DateTo that has none.
+template <typename String>
+bool FillDateTemplate(const Converter& converter, int day, int month, int year, String& out) {
+    using Char = typename String::value_type;
+    Char dayText[16], monthText[16], yearText[16];
+    const bool fullYear = converter.dateFullYear;
+    const auto dayView = FormatPadded(dayText, day, 2);
+    const auto monthView = FormatPadded(monthText, month, 2);
+    const auto yearView = FormatPadded(yearText, fullYear ? year : year % 100, fullYear ? 4 : 2);
+    for (const wchar_t c : converter.dateTemplate) {
+        switch (c) {
+            case kYearSlot:
+                out += yearView;
+                break;
+            case kMonthSlot:
+                out += monthView;
+                break;
+            case kDaySlot:
+                out += dayView;
+                break;
+            case kMonthNameSlot: {
+                const std::string_view name = month >= 1 && month <= 12 ? kMonthNamesUtf8[month - 1] : "MON";
+                AppendAscii(out, 0, name.data(), name.data() + name.size());
+                break;
+            }
+            default:
+                if (!AppendTemplateChar(out, c)) return false;
+        }
+    }
+    return true;
+}
+
+// Whether text holds a letter that begins a token of DateTo.
+template <typename Char>
+bool HasTokenLetter(std::basic_string_view<Char> text) {
+    for (const Char c : text) {
+        if (c == 'Y' || c == 'M' || c == 'D' || c == 'O' || c == 'N') return true;
+    }
+    return false;
+}
+
 // The date rewrite; false when the scanner does not accept the value (it then stays as it is).
 bool AppendDate(Converter& converter, std::wstring_view value, std::wstring& out) {
     PrepareDate(converter);
     int day = 0, month = 0, year = 0;
     DateScanPrepared(value, day, month, year, 1, converter.datePattern, 1900, 2100);
     if (day == 0 || month == 0) return false;
+    // The tail after the pattern's length (a time part, say) is carried, and its tokens are replaced too.
+    const std::wstring_view tail =
+        value.size() > converter.DateFrom.size() ? value.substr(converter.DateFrom.size()) : std::wstring_view();
+    // A tail without any token letter takes no part in the replacements, so the prepared template serves.
+    if (converter.dateTemplateUsable && !HasTokenLetter(tail)) {
+        FillDateTemplate(converter, day, month, year, out);
+        out += tail;
+        return true;
+    }
+
     wchar_t dayText[16], monthText[16], yearText[16];
     const bool fullYear = converter.dateFullYear;
     const std::wstring_view dayView = FormatPadded(dayText, day, 2);
     const std::wstring_view monthView = FormatPadded(monthText, month, 2);
     const std::wstring_view yearView = FormatPadded(yearText, fullYear ? year : year % 100, fullYear ? 4 : 2);
-    // The tail after the pattern's length (a time part, say) is carried, and its tokens are replaced too.
-    const std::wstring_view tail =
-        value.size() > converter.DateFrom.size() ? value.substr(converter.DateFrom.size()) : std::wstring_view();
-
-    // A tail without any token letter takes no part in the replacements, so the prepared template serves.
-    bool tailHasTokenLetter = false;
-    for (const wchar_t c : tail) {
-        if (c == L'Y' || c == L'M' || c == L'D' || c == L'O' || c == L'N') {
-            tailHasTokenLetter = true;
-            break;
-        }
-    }
-    if (converter.dateTemplateUsable && !tailHasTokenLetter) {
-        for (const wchar_t c : converter.dateTemplate) {
-            switch (c) {
-                case kYearSlot:
-                    out += yearView;
-                    break;
-                case kMonthSlot:
-                    out += monthView;
-                    break;
-                case kDaySlot:
-                    out += dayView;
-                    break;
-                case kMonthNameSlot:
-                    if (month >= 1 && month <= 12) {
-                        out += kMonthNames[month - 1];
-                    } else {
-                        out += L"MON";
-                    }
-                    break;
-                default:
-                    out += c;
-            }
-        }
-        out += tail;
-        return true;
-    }
-
     const size_t start = out.size();
     out += converter.DateTo;
     out += tail;
@@ -256,45 +284,15 @@ bool AppendDateUtf8(Converter& converter, std::string_view value, std::string& o
     }
     // Past the ASCII part character and byte positions agree, so the tail is the text's tail, encoded.
     const std::string_view tail = value.size() > patternLength ? value.substr(patternLength) : std::string_view();
-    for (const char c : tail) {
-        if (c == 'Y' || c == 'M' || c == 'D' || c == 'O' || c == 'N') return false;
-    }
+    if (HasTokenLetter(tail)) return false;
     int day = 0, month = 0, year = 0;
     DateScanPrepared(value, day, month, year, 1, converter.datePattern, 1900, 2100);
     if (day == 0 || month == 0) {
         converted = value;
         return true;
     }
-    char dayText[16], monthText[16], yearText[16];
-    const bool fullYear = converter.dateFullYear;
-    const std::string_view dayView = FormatPadded(dayText, day, 2);
-    const std::string_view monthView = FormatPadded(monthText, month, 2);
-    const std::string_view yearView = FormatPadded(yearText, fullYear ? year : year % 100, fullYear ? 4 : 2);
     out.clear();
-    for (const wchar_t c : converter.dateTemplate) {
-        switch (c) {
-            case kYearSlot:
-                out += yearView;
-                break;
-            case kMonthSlot:
-                out += monthView;
-                break;
-            case kDaySlot:
-                out += dayView;
-                break;
-            case kMonthNameSlot:
-                out += month >= 1 && month <= 12 ? kMonthNamesUtf8[month - 1] : std::string_view("MON");
-                break;
-            default:
-                if (c < 0x80) {
-                    out += static_cast<char>(c);
-                } else if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) {
-                    return false;  // no UTF-8 of its own: the writer's text path handles it
-                } else {
-                    tw::AppendUtf8Char(out, static_cast<char32_t>(c));
-                }
-        }
-    }
+    if (!FillDateTemplate(converter, day, month, year, out)) return false;
     out += tail;
     converted = out;
     return true;

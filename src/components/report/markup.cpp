@@ -167,7 +167,7 @@ void AppendXmlEscapedUtf8(std::string& out, std::string_view text) {
     while (p != end) {
         const char* const run = p;
         while (p != end && kPlain[static_cast<unsigned char>(*p)]) ++p;
-        if (p != run) out.append(run, static_cast<size_t>(p - run));
+        if (p != run) out.append(run, p);
         if (p == end) break;
         char32_t c;
         bool valid;
@@ -288,7 +288,7 @@ void HtmlEncoder::AppendUtf8(std::string& out, std::string_view text, bool escap
     while (p != end) {
         const char* const run = p;
         while (p != end && plain[static_cast<unsigned char>(*p)]) ++p;
-        if (p != run) out.append(run, static_cast<size_t>(p - run));
+        if (p != run) out.append(run, p);
         if (p == end) break;
         if (static_cast<unsigned char>(*p) < 0x80) {
             const std::string_view entity = escape ? EntityView(static_cast<unsigned char>(*p)) : std::string_view();

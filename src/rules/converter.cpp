@@ -700,6 +700,50 @@ bool ConverterKeepsValues(const Converter& converter, int type) {
     return !(FLD_DESC::IsDate(type) && !converter.DateFrom.empty() && !converter.DateTo.empty());
 }
 
+namespace {
+
+// The date rewrite into scratch, as converted (the value itself when the scanner does not accept it): always done
+// on wide text; false on UTF-8 for a value that needs its text (AppendDateUtf8).
+bool ConvertDate(Converter& converter, std::wstring_view value, std::wstring& scratch,
+                 std::wstring_view& converted) {
+    scratch.clear();
+    converted = AppendDate(converter, value, scratch) ? std::wstring_view(scratch) : value;
+    return true;
+}
+bool ConvertDate(Converter& converter, std::string_view value, std::string& scratch, std::string_view& converted) {
+    return AppendDateUtf8(converter, value, scratch, converted);
+}
+
+// ConvertValue's cases after the regular expression, on the cell's text or its UTF-8 bytes (value): the result in
+// converted, a view of value or of scratch; false when UTF-8 needs the text after all.
+template <typename String>
+bool ConvertWithoutExpression(Converter& converter, const rules::CellValue& cell,
+                              std::basic_string_view<typename String::value_type> value, int type, String& scratch,
+                              std::basic_string_view<typename String::value_type>& converted) {
+    converted = value;
+    if (FLD_DESC::IsNumber(type) && !HasPoint(value)) {
+        if (converter.Group == 0) return true;
+        scratch.clear();
+        AppendGrouped(scratch, cell.Integer());
+        converted = scratch;
+        return true;
+    }
+    if (FLD_DESC::IsDouble(type)) {
+        scratch.clear();
+        if (!AppendFixedFromText(scratch, value, converter.Digits, converter.Pres)) {
+            AppendFixed(scratch, cell.Number(), converter.Digits, converter.Pres);
+        }
+        converted = scratch;
+        return true;
+    }
+    if (FLD_DESC::IsDate(type) && !converter.DateFrom.empty() && !converter.DateTo.empty()) {
+        return ConvertDate(converter, value, scratch, converted);
+    }
+    return true;
+}
+
+}  // namespace
+
 std::wstring_view ConvertValue(Converter& converter, const rules::CellValue& cell, int type, int& failed,
                                std::wstring& scratch) {
     const std::wstring_view value = cell.Text();
@@ -720,24 +764,9 @@ std::wstring_view ConvertValue(Converter& converter, const rules::CellValue& cel
         }
         return scratch;
     }
-    if (FLD_DESC::IsNumber(type) && !HasPoint(value)) {
-        if (converter.Group == 0) return value;
-        scratch.clear();
-        AppendGrouped(scratch, cell.Integer());
-        return scratch;
-    }
-    if (FLD_DESC::IsDouble(type)) {
-        scratch.clear();
-        if (!AppendFixedFromText(scratch, value, converter.Digits, converter.Pres)) {
-            AppendFixed(scratch, cell.Number(), converter.Digits, converter.Pres);
-        }
-        return scratch;
-    }
-    if (FLD_DESC::IsDate(type) && !converter.DateFrom.empty() && !converter.DateTo.empty()) {
-        scratch.clear();
-        if (AppendDate(converter, value, scratch)) return scratch;
-    }
-    return value;
+    std::wstring_view converted;
+    ConvertWithoutExpression(converter, cell, value, type, scratch, converted);
+    return converted;
 }
 
 bool ConverterConvertsBytes(const Converter& converter) {
@@ -746,28 +775,8 @@ bool ConverterConvertsBytes(const Converter& converter) {
 
 bool ConvertValueUtf8(Converter& converter, const rules::CellValue& cell, int type, std::string& scratch,
                       std::string_view& converted) {
-    // ConvertValue's cases but the expression, which ConverterConvertsBytes leaves out.
-    const std::string_view value = cell.Bytes();
-    converted = value;
-    if (FLD_DESC::IsNumber(type) && !HasPoint(value)) {
-        if (converter.Group == 0) return true;
-        scratch.clear();
-        AppendGrouped(scratch, cell.Integer());
-        converted = scratch;
-        return true;
-    }
-    if (FLD_DESC::IsDouble(type)) {
-        scratch.clear();
-        if (!AppendFixedFromText(scratch, value, converter.Digits, converter.Pres)) {
-            AppendFixed(scratch, cell.Number(), converter.Digits, converter.Pres);
-        }
-        converted = scratch;
-        return true;
-    }
-    if (FLD_DESC::IsDate(type) && !converter.DateFrom.empty() && !converter.DateTo.empty()) {
-        return AppendDateUtf8(converter, value, scratch, converted);
-    }
-    return true;
+    // ConverterConvertsBytes leaves the expression out.
+    return ConvertWithoutExpression(converter, cell, cell.Bytes(), type, scratch, converted);
 }
 
 void ApplyConverter(Converter& converter, const rules::CellValue& cell, int type, int& failed, std::wstring& out) {

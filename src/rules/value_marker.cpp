@@ -51,19 +51,26 @@ bool Compare(MarkerOperation operation, T value, T low, T high) {
     }
 }
 
-bool CompareText(const ValueMarker& marker, std::wstring_view value) {
-    if (marker.operation == MO_EQUAL) return value == marker.textLow;
-    if (marker.operation == MO_NOT_EQUAL) return value != marker.textLow;
+// A text ordering from the value's comparison with the low operand (negative, zero or positive) and, for a
+// range only, with the high one.
+template <typename CompareHigh>
+bool OrderHolds(const ValueMarker& marker, int low, CompareHigh high) {
     if (marker.operation == MO_IN_RANGE && !marker.rangeHasHigh) return false;
-    const int low = rules::CompareOrdinal(value, marker.textLow);
     switch (marker.operation) {
     case MO_GREATER: return low > 0;
     case MO_LESS: return low < 0;
     case MO_GREATER_EQUAL: return low >= 0;
     case MO_LESS_EQUAL: return low <= 0;
-    case MO_IN_RANGE: return low >= 0 && rules::CompareOrdinal(value, marker.textHigh) <= 0;
+    case MO_IN_RANGE: return low >= 0 && high() <= 0;
     default: return false;
     }
+}
+
+bool CompareText(const ValueMarker& marker, std::wstring_view value) {
+    if (marker.operation == MO_EQUAL) return value == marker.textLow;
+    if (marker.operation == MO_NOT_EQUAL) return value != marker.textLow;
+    return OrderHolds(marker, rules::CompareOrdinal(value, marker.textLow),
+                      [&] { return rules::CompareOrdinal(value, marker.textHigh); });
 }
 
 // What the bytes of a value allow: valid UTF-8 stands for the text it decodes to. Valid UTF-8 orders byte by
@@ -104,7 +111,6 @@ bool OrdersAsBytes(std::string_view value) {
 }
 
 }  // namespace
-
 
 void ParseOperation(ValueMarker& marker) {
     const std::wstring& text = marker.ConditionOperation;
@@ -186,18 +192,7 @@ int TestMarkerUtf8(const ValueMarker& marker, std::string_view value) {
     }
     // Text ordering, as CompareText orders the decoded texts.
     if (!ScanUtf8(value).ordersAsBytes) return -1;
-    if (marker.operation == MO_IN_RANGE && !marker.rangeHasHigh) return 0;
-    const int low = value.compare(operand);
-    bool holds = false;
-    switch (marker.operation) {
-    case MO_GREATER: holds = low > 0; break;
-    case MO_LESS: holds = low < 0; break;
-    case MO_GREATER_EQUAL: holds = low >= 0; break;
-    case MO_LESS_EQUAL: holds = low <= 0; break;
-    case MO_IN_RANGE: holds = low >= 0 && value.compare(marker.textHighUtf8) <= 0; break;
-    default: break;
-    }
-    return holds ? 1 : 0;
+    return OrderHolds(marker, value.compare(operand), [&] { return value.compare(marker.textHighUtf8); }) ? 1 : 0;
 }
 
 bool TestMarker(const ValueMarker& marker, const rules::CellValue& cell) {
